@@ -1,0 +1,121 @@
+// The CGI response: environment snapshot, status line and header block.
+#include "cgi/cgi_response.h"
+
+#include "platform/io.h"
+#include "platform/process.h"
+
+#include <array>
+#include <utility>
+
+namespace {
+
+struct StatusRow {
+    std::uint32_t code;
+    const char* text;
+};
+
+constexpr std::array<StatusRow, 40> kStatusTexts = {{
+    {100, "100 Continue"},
+    {101, "101 Switching Protocols"},
+    {200, "200 OK"},
+    {201, "201 Created"},
+    {202, "202 Accepted"},
+    {203, "203 Non-Authoritative Information"},
+    {204, "204 No Content"},
+    {205, "205 Reset Content"},
+    {206, "206 Partial Content"},
+    {300, "300 Multiple Choices"},
+    {301, "301 Moved Permanently"},
+    {302, "302 Found"},
+    {303, "303 See Other"},
+    {304, "304 Not Modified"},
+    {305, "305 Use Proxy"},
+    {307, "307 Temporary Redirect"},
+    {400, "400 Bad Request"},
+    {401, "401 Unauthorized"},
+    {402, "402 Payment Required"},
+    {403, "403 Forbidden"},
+    {404, "404 Not Found"},
+    {405, "405 Method Not Allowed"},
+    {406, "406 Not Acceptable"},
+    {407, "407 Proxy Authentication Required"},
+    {408, "408 Request Time-out"},
+    {409, "409 Conflict"},
+    {410, "410 Gone"},
+    {411, "411 Length Required"},
+    {412, "412 Precondition Failed"},
+    {413, "413 Request Entity Too Large"},
+    {414, "414 Request-URI Too Large"},
+    {415, "415 Unsupported Media Type"},
+    {416, "416 Requested range not satisfiable"},
+    {417, "417 Expectation Failed"},
+    {500, "500 Internal Server Error"},
+    {501, "501 Not Implemented"},
+    {502, "502 Bad Gateway"},
+    {503, "503 Service Unavailable"},
+    {504, "504 Gateway Time-out"},
+    {505, "505 HTTP Version not supported"},
+}};
+
+} // namespace
+
+CgiResponse::CgiResponse(std::FILE* out, std::string_view contentType)
+    : m_out(out), m_contentType(contentType) {
+    // A later entry of the same name replaces an earlier one.
+    for (const std::string& entry : platform::environment_entries()) {
+        const std::size_t eq = entry.find('=');
+        if (eq == std::string::npos)
+            continue;
+        m_env.insert_or_assign(entry.substr(0, eq), entry.substr(eq + 1));
+    }
+    platform::set_binary_mode(m_out);
+}
+
+const std::string& CgiResponse::env(std::string_view name) const {
+    static const std::string kEmpty;
+    const auto it = m_env.find(name);
+    return it == m_env.end() ? kEmpty : it->second;
+}
+
+void CgiResponse::debug_line(std::string_view text) {
+    // The cap is checked before the append, so the report may end a little
+    // above the limit.
+    if (!m_debugFlag || m_debugText.size() >= kDebugTextLimit)
+        return;
+    m_debugText += text;
+    m_debugText += '\n';
+}
+
+std::string CgiResponse::status_text(std::uint32_t code) {
+    for (const StatusRow& row : kStatusTexts) {
+        if (row.code == code)
+            return row.text;
+    }
+    return std::to_string(code);
+}
+
+std::string CgiResponse::header_text() const {
+    std::string header;
+    if (m_status != 200) {
+        header += "Status: ";
+        header += status_text(m_status);
+        header += "\r\n";
+    }
+    header += "Content-Type: ";
+    header += m_contentType;
+    header += "\r\nContent-Length: ";
+    header += std::to_string(m_body.size());
+    header += "\r\n\r\n";
+    return header;
+}
+
+bool CgiResponse::send_response(bool noHeader) {
+    if (!noHeader) {
+        const std::string header = header_text();
+        std::fwrite(header.data(), 1, header.size(), m_out);
+    }
+    if (!m_body.empty())
+        std::fwrite(m_body.data(), 1, m_body.size(), m_out);
+    std::fflush(m_out);
+    return std::ferror(m_out) == 0;
+}

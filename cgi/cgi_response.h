@@ -1,0 +1,53 @@
+// CgiResponse: the response base of a request. It keeps a snapshot of the
+// environment, the page body and the status, and writes header and body in
+// one go at the end, so the header can carry the exact body length.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+
+class CgiResponse {
+  public:
+    // `out` is standard output or an opened output file; it is not owned and
+    // never closed here. It is switched to binary mode.
+    CgiResponse(std::FILE* out, std::string_view contentType);
+    virtual ~CgiResponse() = default;
+
+    CgiResponse(const CgiResponse&) = delete;
+    CgiResponse& operator=(const CgiResponse&) = delete;
+
+    // env returns the value of an environment variable, "" when it is absent.
+    const std::string& env(std::string_view name) const;
+
+    // debug_line appends `text` and "\n" to the debug report while it is on and
+    // holds less than 1 MiB.
+    void debug_line(std::string_view text);
+
+    // status_text returns the status line text of `code` ("404 Not Found"), or
+    // the bare number for a code without a text.
+    static std::string status_text(std::uint32_t code);
+
+    // header_text returns the CGI header block, ended by the empty line.
+    std::string header_text() const;
+
+    // send_response writes the header block (unless `noHeader`) and the whole
+    // body, flushes, and returns whether the stream reports no error.
+    bool send_response(bool noHeader);
+
+    const std::string& body() const { return m_body; }
+    std::uint32_t status() const { return m_status; }
+
+  protected:
+    static constexpr std::size_t kDebugTextLimit = 1048576;
+
+    std::map<std::string, std::string, std::less<>> m_env;
+    std::FILE* m_out;
+    std::string m_contentType;
+    std::string m_body;
+    std::uint32_t m_status = 200;
+    bool m_debugFlag = false;
+    std::string m_debugText;
+};

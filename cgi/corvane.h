@@ -1,0 +1,91 @@
+// Corvane: the request object. Its constructor prepares the whole request
+// (settings, debug report, ignore lists, the sorted entry list, script and
+// icon folders); put() then writes the listing or a message page.
+#pragma once
+
+#include "cgi/cgi_response.h"
+#include "cgi/dir_entry.h"
+#include "cgi/ini_file.h"
+#include "cgi/mbstring.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Corvane : public CgiResponse {
+  public:
+    // `ini` is the common settings file, `conf` the folder settings file;
+    // with `nhFlag` the response is written without CGI header.
+    Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::FILE* out);
+    ~Corvane() override = default;
+
+    // put chooses and writes the response: the plain or the table listing, or
+    // the message page of "html"/"ihtml" with the status of "result".
+    void put(std::string_view title);
+
+    // put_html writes a message page: the page head, `text` and "</html>".
+    void put_html(std::string_view text, std::string_view title, std::string_view msg,
+                  std::uint32_t code, bool imode);
+
+    // put_normal writes the plain listing: one preformatted line per entry.
+    void put_normal(std::string_view title, bool imode);
+
+    // put_table writes the table listing: one table row per entry.
+    void put_table(std::string_view title, bool imode);
+
+    // get_style returns display key `name` from the user agent's variant of
+    // the style, the style, or section "index"; "" when none has it.
+    std::string get_style(std::string_view name, std::string_view style = {}) const;
+
+    // Page frame pieces.
+    std::string str_title(bool link, bool imode) const;
+    std::string str_htmlhead(std::string_view title, bool imode) const;
+    std::string str_bodybegin(std::string_view title, bool imode) const;
+    std::string str_bodyend(bool imode) const;
+
+    // Entry fields.
+    std::string str_link(std::string_view target, std::string_view name,
+                         std::string_view anchor) const;
+    std::string get_icon(std::string_view key) const;
+    static std::string str_size(std::uint64_t size);
+
+    // Ignore lists: add_ignore/remove_ignore route ".ext" texts to the
+    // extension list and other texts to the name list.
+    void add_ignore(std::string_view text);
+    void remove_ignore(std::string_view text);
+    bool is_ignored(std::string_view fileName) const;
+
+    const IniFile& conf() const { return m_conf; }
+    const std::vector<DirEntry>& file_list() const { return m_fileList; }
+    const std::string& script_dir() const { return m_scriptDir; }
+    const std::string& icon_path() const { return m_iconPath; }
+    bool debug_flag() const { return m_debugFlag; }
+    const std::string& debug_text() const { return m_debugText; }
+
+  private:
+    using NameSet = std::set<std::string, NoCaseLess>;
+
+    void start_debug_report();
+    void debug_settings_section();
+    void build_ignore_lists(std::string_view ini, std::string_view conf);
+    void debug_ignore_lists();
+    void debug_file_list();
+
+    // The name cell of an entry: icon (unless `noicon`) and link.
+    std::string name_cell(const DirEntry& entry, std::string_view name, bool noicon) const;
+    // The row template with its date, size and name placeholders filled.
+    static std::string fill_row(std::string_view rowTemplate, std::string_view date,
+                                std::string_view size, std::string_view nameCell);
+    // The page tail shared by both listings: debug report and body end.
+    void append_listing_end(bool imode);
+
+    IniFile m_conf;
+    NameSet m_ignName;
+    NameSet m_ignExt;
+    std::vector<DirEntry> m_fileList;
+    std::string m_scriptDir;
+    std::string m_iconPath;
+    bool m_nhFlag;
+};

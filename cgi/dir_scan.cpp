@@ -1,0 +1,50 @@
+// The directory scan that fills the entry list.
+#include "cgi/dir_scan.h"
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace {
+
+// The pattern's last component: after its last separator, then after its
+// last ":", without trailing dots.
+std::string_view last_component(std::string_view pattern) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < pattern.size(); i += platform::char_length(pattern, i)) {
+        if (pattern[i] == platform::path_separator() || pattern[i] == ':')
+            start = i + 1;
+    }
+    std::string_view last = pattern.substr(start);
+    while (!last.empty() && last.back() == '.')
+        last.remove_suffix(1);
+    return last;
+}
+
+} // namespace
+
+bool scan_dir(std::vector<DirEntry>& list, bool includeFiles, bool includeDirs,
+              std::string_view pattern) {
+    if (pattern.empty() || (!includeFiles && !includeDirs))
+        return false;
+    if (last_component(pattern).empty())
+        return true;
+
+    std::vector<platform::FoundFile> found;
+    if (!platform::find_files(pattern, found))
+        return false;
+
+    list.reserve(list.size() + found.size());
+    for (const platform::FoundFile& f : found) {
+        if (f.isDir ? !includeDirs : !includeFiles)
+            continue;
+        if (f.name == "." || f.name == "..")
+            continue;
+        DirEntry& e = list.emplace_back();
+        e.path = platform::full_path(f.name);
+        e.isDir = f.isDir;
+        if (f.hasTime)
+            e.time = TimeValue::make(f.seconds, f.microseconds);
+        e.size = f.size;
+    }
+    return true;
+}

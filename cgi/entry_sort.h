@@ -1,0 +1,15 @@
+// The sort orders of the entry list, chosen by the display key "sort".
+#pragma once
+
+#include "cgi/dir_entry.h"
+
+#include <string_view>
+#include <vector>
+
+class IniFile;
+
+// sort_entries sorts `list` stably by `key` ("name", "ext", "type", "size",
+// "time", their reversed forms "r", "rname", "rext", "rsize", "rtime", byte
+// order for any other key); folders always come before files. The type order
+// reads section "type" of `conf`.
+void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf);

@@ -1,0 +1,63 @@
+// Text replacement and HTML escaping.
+#include "cgi/html.h"
+
+namespace {
+
+void append_escaped(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+} // namespace
+
+// One pass gives the same text as the three passes "&", "<", ">" in turn:
+// no pass can create a character that an earlier pass would have replaced.
+std::string& escape_html(std::string& text) {
+    if (text.find_first_of("&<>") == std::string::npos)
+        return text;
+    std::string out;
+    out.reserve(text.size() + 16);
+    append_escaped(out, text);
+    text.swap(out);
+    return text;
+}
+
+std::string escaped_html(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    append_escaped(out, text);
+    return out;
+}
+
+std::size_t replace_all(std::string& text, std::string_view from, std::string_view to) {
+    if (from.empty())
+        return 0;
+    std::size_t count = 0;
+    for (std::size_t pos = text.find(from); pos != std::string::npos;
+         pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+        ++count;
+    }
+    return count;
+}
+
+bool replace_first(std::string& row, std::string_view placeholder, std::string_view value) {
+    const std::size_t pos = row.find(placeholder);
+    if (pos == std::string::npos)
+        return false;
+    row.replace(pos, placeholder.size(), value);
+    return true;
+}

@@ -1,0 +1,21 @@
+// Text replacement and HTML escaping of page texts.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// escape_html replaces "&", "<" and ">" in `text` by their entities and
+// returns `text`. Quotes are left alone; the text goes into element content.
+std::string& escape_html(std::string& text);
+
+// escaped_html returns an escaped copy of `text`.
+std::string escaped_html(std::string_view text);
+
+// replace_all replaces every `from` in `text` by `to`, searching on behind
+// each inserted text; returns the number of replacements.
+std::size_t replace_all(std::string& text, std::string_view from, std::string_view to);
+
+// replace_first replaces the first `placeholder` in `row` by `value`; returns
+// whether it occurred.
+bool replace_first(std::string& row, std::string_view placeholder, std::string_view value);

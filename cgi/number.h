@@ -1,0 +1,16 @@
+// Number rules of settings values: base chosen by the text (decimal, "0x"
+// hexadecimal, leading "0" octal), reading stops at the first character that
+// does not fit, and a text without digits reads as 0.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// parse_unsigned reads `text` as strtoul with base 0 does with a 32-bit
+// result: leading white space, an optional sign (a minus negates modulo
+// 2^32), overflow gives 4294967295.
+std::uint32_t parse_unsigned(std::string_view text);
+
+// parse_signed reads `text` as strtol with base 0 does with a 32-bit result:
+// overflow gives 2147483647 or -2147483648.
+std::int32_t parse_signed(std::string_view text);

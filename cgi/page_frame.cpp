@@ -1,0 +1,79 @@
+// The page frame around a listing: title, head, heading and page end.
+#include "cgi/corvane.h"
+
+#include "cgi/html.h"
+
+namespace {
+
+constexpr std::string_view kDefaultTitle = "Index of %p";
+constexpr std::string_view kDefaultMeta =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">";
+
+} // namespace
+
+std::string Corvane::str_title(bool link, bool imode) const {
+    std::string t = get_style(imode ? "ititle" : "title");
+    if (t.empty())
+        t = kDefaultTitle;
+    const std::size_t at = t.find("%p");
+    if (at == std::string::npos)
+        return t;
+
+    std::string p;
+    if (link && m_scriptDir.size() >= 2 && m_scriptDir.front() == '/') {
+        // One link per folder of the path, each showing its name with a "/".
+        p = str_link("/", "", "");
+        std::size_t n = 1;
+        for (;;) {
+            std::size_t h = m_scriptDir.find('/', n);
+            if (h == std::string::npos)
+                h = m_scriptDir.size();
+            p += str_link(m_scriptDir.substr(0, h) + "/", m_scriptDir.substr(n, h - n) + "/", "");
+            if (h >= m_scriptDir.size() || h + 1 >= m_scriptDir.size())
+                break;
+            n = h + 1;
+        }
+    } else {
+        // The path comes from the request URL: escape it like any name.
+        p = escaped_html(m_scriptDir);
+    }
+    if (p.empty())
+        p.push_back('.');
+    std::string title = t.substr(0, at);
+    title += p;
+    title.append(t, at + 2);
+    return title;
+}
+
+std::string Corvane::str_htmlhead(std::string_view title, bool imode) const {
+    std::string meta = get_style(imode ? "imeta" : "meta");
+    if (meta.empty())
+        meta = kDefaultMeta;
+    std::string head = "<html>\n<head>\n";
+    head += meta;
+    head += "\n<title>";
+    head += title.empty() ? str_title(false, imode) : std::string(title);
+    head += "</title>\n</head>\n";
+    return head;
+}
+
+std::string Corvane::str_bodybegin(std::string_view title, bool imode) const {
+    std::string body = get_style(imode ? "ibody" : "body");
+    if (body.empty())
+        body = "<body>";
+    body += '\n';
+    body += get_style(imode ? "ihead" : "head");
+    body += "<h2>";
+    body += title.empty() ? str_title(true, imode) : std::string(title);
+    body += "</h2>";
+    body += get_style(imode ? "imessage" : "message");
+    body += "<hr>\n";
+    return body;
+}
+
+std::string Corvane::str_bodyend(bool imode) const {
+    std::string end = "\n";
+    end += get_style(imode ? "itail" : "tail");
+    end += "</body>\n</html>\n";
+    return end;
+}

@@ -1,0 +1,48 @@
+// File system services: directory search, full paths and path syntax.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// FoundFile is one record of a directory search.
+struct FoundFile {
+    std::string name;           // the entry's name inside its folder, as stored
+    bool isDir = false;         // the entry is a folder (links are followed)
+    std::uint64_t size = 0;     // size in bytes
+    bool hasTime = false;       // false when the last-write time is unknown
+    std::int64_t seconds = 0;   // last-write time, seconds since 1970 (UTC)
+    std::int32_t microseconds = 0;
+};
+
+// find_files searches the folder named by the part of `pattern` before its
+// last separator (the working directory when there is none) for the names
+// that match the last component, a wildcard with the Windows meaning ("*"
+// any run, "?" one character, letter case ignored, "*.*" every name).
+// Appends the records in the order the file system returns them, "." and ".."
+// included. An entry that vanishes while it is read is left out. Returns false
+// when the folder cannot be searched; `out` is then unchanged.
+bool find_files(std::string_view pattern, std::vector<FoundFile>& out);
+
+// full_path returns `name` joined to the working directory, without resolving
+// links; a name that is already absolute is returned unchanged.
+std::string full_path(std::string_view name);
+
+// path_separator is the character that separates path components.
+char path_separator();
+
+// path_root_length returns the length of the root of `path` (the part that a
+// last-component search must not look into), or -1 when the path is malformed.
+std::ptrdiff_t path_root_length(std::string_view path);
+
+// href_keeps_double_byte tells whether a link to a file may carry its
+// double-byte characters unencoded. Where names are plain bytes the browser's
+// re-encoding of such a link would miss the file, so every byte >= 0x80 is
+// percent-encoded instead.
+bool href_keeps_double_byte();
+
+} // namespace platform

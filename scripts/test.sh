@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Dirvane twice (release, and with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test of both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDIRVANE_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDIRVANE_WERROR=ON \
+    -DDIRVANE_SANITIZE=ON
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "All tests passed."

@@ -1,0 +1,138 @@
+// The natural comparison and every sort order of the entry list.
+#include "cgi/entry_sort.h"
+#include "cgi/ini_file.h"
+#include "cgi/natural_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int sign(int v) { return (v > 0) - (v < 0); }
+
+TEST(CompareNatural, NumbersInNames) {
+    const struct {
+        const char* a;
+        const char* b;
+        int expected;
+    } cases[] = {
+        {"file2", "file10", -1},
+        {"Photo (3)", "Photo (12)", -1},
+        {"Photo (12)", "Photo (3)", 1},
+        {"7", "10", -1},
+        {"007", "7", -1},           // equal numbers, then byte order
+        {"img2", "Img2", 1},        // equal numbers, "I" before "i" byte-wise
+        {"v2.1", "v10.1", 1},       // text after the digits: no numbers, locale order
+        {"a3b", "a10b", 1},
+        {"a", "B", -1},             // the locale ignores case ...
+        {"ABC", "abc", -1},         // ... and then the bytes decide
+        {"abc", "abc", 0},
+        {"file", "file2", -1},      // only one side has digits
+        {"x (3)", "x 3", 1},        // both must end with ")" for the "(n)" form
+        {"(3)", "(12)", 1},         // "(n)" needs a text before the "("
+        {"a99999999999999999999999", "a99999999999999999999998", 1}, // saturated, then bytes
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sign(compare_natural(c.a, c.b)), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ(sign(compare_natural(c.b, c.a)), -c.expected) << c.b << " vs " << c.a;
+    }
+}
+
+TEST(CompareNatural, FullWidthLettersCollateLikeTheirAsciiForms) {
+    // "ＡＢＣ1" in Shift_JIS against "abc2": prefixes equal in the locale.
+    EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62" "1", "abc2"), 0);
+}
+
+TEST(CompareFileNames, ByBaseOrByExtension) {
+    EXPECT_LT(compare_file_names("/d/v2.txt", "/d/v10.txt", false), 0);
+    EXPECT_LT(compare_file_names("/d/a.txt", "/d/a.zip", false), 0);
+    EXPECT_GT(compare_file_names("/d/b.ZIP", "/d/a.zip", false), 0);
+    EXPECT_LT(compare_file_names("/d/b.jpg", "/d/a.png", true), 0);
+    EXPECT_EQ(compare_file_names("/d/a.TXT", "/d/a.txt", true), 0);
+}
+
+DirEntry folder(const std::string& name, std::int64_t t = 1000) {
+    return DirEntry{"/srv/pub/" + name, true, TimeValue{t, 0}, 0};
+}
+DirEntry file(const std::string& name, std::uint64_t size = 0, std::int64_t t = 1000) {
+    return DirEntry{"/srv/pub/" + name, false, TimeValue{t, 0}, size};
+}
+
+std::vector<std::string> sorted_names(std::vector<DirEntry> list, const char* key,
+                                      const char* ini = "") {
+    IniFile conf("", KeyOrder::no_case);
+    conf.load_text(ini);
+    sort_entries(list, key, conf);
+    std::vector<std::string> names;
+    for (const DirEntry& e : list)
+        names.push_back(e.path.substr(9));
+    return names;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(SortEntries, ByName) {
+    const std::vector<DirEntry> mixed = {file("img12.png"), folder("a10"), file("img2.png"),
+                                         folder("a9"), file("Img2.jpg"), folder("B")};
+    const Names byName = {"a9", "a10", "B", "Img2.jpg", "img2.png", "img12.png"};
+    EXPECT_EQ(sorted_names(mixed, ""), byName);
+    EXPECT_EQ(sorted_names(mixed, "name"), byName);
+    const Names reversed = {"B", "a10", "a9", "img12.png", "img2.png", "Img2.jpg"};
+    EXPECT_EQ(sorted_names(mixed, "r"), reversed);
+    EXPECT_EQ(sorted_names(mixed, "rname"), reversed);
+}
+
+TEST(SortEntries, BySizeAndTime) {
+    const std::vector<DirEntry> list = {file("b.txt", 10, 5), folder("z", 1), file("a.txt", 10, 7),
+                                        folder("y", 2), file("c.txt", 99, 6)};
+    EXPECT_EQ(sorted_names(list, "size"), Names({"y", "z", "a.txt", "b.txt", "c.txt"}));
+    // Largest first, equal sizes and the folders stay ascending by name.
+    EXPECT_EQ(sorted_names(list, "rsize"), Names({"y", "z", "c.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(sorted_names(list, "time"), Names({"z", "y", "b.txt", "c.txt", "a.txt"}));
+    EXPECT_EQ(sorted_names(list, "rtime"), Names({"y", "z", "a.txt", "c.txt", "b.txt"}));
+
+    const std::vector<DirEntry> sameTime = {file("b.txt", 0, 5), file("a.txt", 0, 5),
+                                            folder("d2", 5), folder("d1", 5)};
+    EXPECT_EQ(sorted_names(sameTime, "rtime"), Names({"d1", "d2", "a.txt", "b.txt"}));
+}
+
+TEST(SortEntries, ByExtensionAndType) {
+    const std::vector<DirEntry> list = {file("b.png"), file("a.jpg"), file("c.txt"),
+                                        file("a.TXT"), folder("f")};
+    EXPECT_EQ(sorted_names(list, "ext"), Names({"f", "a.jpg", "b.png", "a.TXT", "c.txt"}));
+    EXPECT_EQ(sorted_names(list, "rext"), Names({"f", "a.TXT", "c.txt", "b.png", "a.jpg"}));
+    EXPECT_EQ(sorted_names(list, "type", "[type]\n.jpg=image\n.PNG=image\n"),
+              Names({"f", "a.jpg", "b.png", "a.TXT", "c.txt"}));
+    EXPECT_EQ(sorted_names(list, "type", "[type]\n.txt=Alpha\n.png=beta\n"),
+              Names({"f", "a.TXT", "c.txt", "b.png", "a.jpg"}));
+}
+
+TEST(SortEntries, UnknownKeysSortByBytes) {
+    const std::vector<DirEntry> list = {file("b"), file("B"), folder("x"), file("a10"),
+                                        file("a9")};
+    EXPECT_EQ(sorted_names(list, "Name"), Names({"x", "B", "a10", "a9", "b"}));
+    EXPECT_EQ(sorted_names(list, "rtype"), Names({"x", "b", "a9", "a10", "B"}));
+}
+
+TEST(SortEntries, EqualEntriesKeepTheirScanOrder) {
+    // Same type and base name: equal under "type", so the scan order stays.
+    const char* types = "[type]\n.jpg=image\n.png=image\n";
+    EXPECT_EQ(sorted_names({file("a.png"), file("a.jpg")}, "type", types),
+              Names({"a.png", "a.jpg"}));
+    EXPECT_EQ(sorted_names({file("a.jpg"), file("a.png")}, "type", types),
+              Names({"a.jpg", "a.png"}));
+}
+
+TEST(SortEntries, LargeFolderIsOrderedByNumber) {
+    std::vector<DirEntry> list;
+    for (int i = 5000; i > 0; --i)
+        list.push_back(file("file" + std::to_string(i) + ".txt"));
+    const Names names = sorted_names(list, "");
+    ASSERT_EQ(names.size(), 5000u);
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(names[i], "file" + std::to_string(i + 1) + ".txt");
+}
+
+} // namespace

@@ -1,0 +1,80 @@
+// Escaping, placeholder replacement and the path functions of entry names.
+#include "cgi/html.h"
+#include "cgi/path.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(EscapeHtml, ReplacesEachSpecialCharacterOnce) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"x<y>&z", "x&lt;y&gt;&amp;z"},
+        {"&amp;", "&amp;amp;"},
+        {"\"quotes' stay", "\"quotes' stay"},
+        {"", ""},
+        {"\x83\x5c<", "\x83\x5c&lt;"},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string text = in;
+        EXPECT_EQ(escape_html(text), out);
+        EXPECT_EQ(escaped_html(in), out);
+    }
+}
+
+TEST(Replace, AllContinuesBehindTheInsertedText) {
+    std::string text = "aaa";
+    EXPECT_EQ(replace_all(text, "a", "aa"), 3u);
+    EXPECT_EQ(text, "aaaaaa");
+    std::string none = "abc";
+    EXPECT_EQ(replace_all(none, "", "x"), 0u);
+    EXPECT_EQ(none, "abc");
+}
+
+TEST(Replace, FirstOnly) {
+    std::string row = "%n %n";
+    EXPECT_TRUE(replace_first(row, "%n", "X"));
+    EXPECT_EQ(row, "X %n");
+    EXPECT_FALSE(replace_first(row, "%d", "D"));
+}
+
+struct PathCase {
+    const char* path;
+    const char* fileName;
+    const char* extension;
+    const char* baseName;
+};
+
+TEST(PathFunctions, NameExtensionAndBase) {
+    const PathCase cases[] = {
+        {"/srv/pub/a.tar.gz", "a.tar.gz", ".gz", "a.tar"},
+        {"/srv/pub/.profile", ".profile", "", ".profile"},
+        {"/srv/pub/readme.", "readme.", "", "readme"},
+        {"/srv/pub/noext", "noext", "", "noext"},
+        {"/srv/pub.d/noext", "noext", "", "noext"},
+        {"name.txt", "name.txt", ".txt", "name"},
+        {"/", "", "", ""},
+        {"", "", "", ""},
+        {"/srv/dir/", "", "", ""},
+        {"/srv/\x83\x5c.txt", "\x83\x5c.txt", ".txt", "\x83\x5c"},
+        {"/srv/\x81\x2e", "\x81\x2e", "", "\x81"}, // 0x2E is no trail byte: a real dot
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(path_file_name(c.path), c.fileName) << c.path;
+        EXPECT_EQ(path_extension(c.path), c.extension) << c.path;
+        EXPECT_EQ(path_base_name(c.path), c.baseName) << c.path;
+    }
+}
+
+TEST(PathFunctions, ChangeExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/lib/cgi/Dirvane", "/usr/lib/cgi/Dirvane.ini"},
+        {"/usr/lib/cgi/Dirvane.exe", "/usr/lib/cgi/Dirvane.ini"},
+        {"/x.y/Dirvane", "/x.y/Dirvane.ini"},
+        {".Dirvane", ".Dirvane.ini"},
+        {"Dirvane", "Dirvane.ini"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(path_change_extension(in, ".ini"), out);
+}
+
+} // namespace

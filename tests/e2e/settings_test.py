@@ -1,0 +1,153 @@
+"""End-to-end: the two settings files, styles by user agent, ignore lists,
+icons and the debug report."""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from dirvane_run import Site, split_response  # noqa: E402
+
+STYLED_INI = """; common settings
+[index]
+style=simple
+title=Common %p
+
+[ua]
+1Mobile=i
+2Bot=b
+
+[simple]
+title=Simple %p
+
+[isimple]
+title=Simple mobile
+"""
+
+
+class StyleSelection(unittest.TestCase):
+    def setUp(self):
+        self.site = Site(STYLED_INI)
+        self.site.add_file("a.txt")
+
+    def tearDown(self):
+        self.site.close()
+
+    def title(self, agent=None, conf=None):
+        if conf is not None:
+            self.site.write_conf(conf)
+        env = {"SCRIPT_NAME": "/pub/config.index"}
+        if agent is not None:
+            env["HTTP_USER_AGENT"] = agent
+        _, out = self.site.run(env=env)
+        return out.split(b"<title>", 1)[1].split(b"</title>", 1)[0]
+
+    def test_user_agent_picks_the_variant_of_the_style(self):
+        cases = [
+            ("Mobile/1.0", b"Simple mobile"),
+            ("mobile/1.0", b"Simple /pub/"),   # fragments match case-sensitively
+            ("GoodBot", b"Simple /pub/"),      # the variant section "bsimple" does not exist
+            (None, b"Simple /pub/"),
+        ]
+        for agent, expected in cases:
+            with self.subTest(agent=agent):
+                self.assertEqual(self.title(agent), expected)
+
+    def test_folder_settings_override_one_key_and_keep_the_rest(self):
+        conf = "[index]\nstyle=\n[isimple]\ntitle=Folder mobile\n"
+        # An empty style in the folder file counts as missing: the style stays.
+        self.assertEqual(self.title("Mobile", conf), b"Folder mobile")
+        conf = "[index]\nstyle=other\n"
+        self.assertEqual(self.title("Mobile", conf), b"Common /pub/")
+
+
+class IgnoreLists(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        for name in ["a.txt", "B.TXT", "THUMBS.DB", "notes.BAK", "index.html", "archive.",
+                     "keep.md", "Dirvane.ini", "Dirvane.exe", "config.index"]:
+            self.site.add_file(name)
+        self.site.add_dir("old.bak")
+
+    def tearDown(self):
+        self.site.close()
+
+    def names(self, conf):
+        self.site.write_conf(conf)
+        _, out = self.site.run()
+        return sorted(n.decode() for n in
+                      __import__("re").findall(rb'<a href="[^"]*">([^<]*)</a>', out))
+
+    def test_defaults_and_section_ignore(self):
+        self.assertEqual(self.names(""), ["B.TXT", "a.txt", "archive.", "keep.md"])
+        conf = "[ignore]\n.txt=1\nindex.html=0\nThumbs.db=abc\n.=1\n=1\n"
+        self.assertEqual(self.names(conf), ["THUMBS.DB", "archive.", "index.html", "keep.md"])
+
+
+class Icons(unittest.TestCase):
+    def test_icon_lookup_and_path(self):
+        site = Site("[icon]\npath=/icons\n.txt=text.gif\ndir=folder gif.png\n")
+        try:
+            site.add_file("a.TXT")
+            site.add_file("b.zip")
+            site.add_dir("d")
+            _, out = site.run()
+            self.assertIn(b'<img src="/icons/folder%20gif.png"><a href="d/">d</a>', out)
+            self.assertIn(b'<img src="/icons/text.gif"><a href="a.TXT">a.TXT</a>', out)
+            self.assertIn(b'\n<a href="b.zip">b.zip</a>', out)
+            site.write_conf("[icon]\nheight=0x10\ndefault=any.gif\n[index]\nnoicon=0\n")
+            _, out = site.run()
+            self.assertIn(b'<img height=16 src="/icons/any.gif"><a href="b.zip">', out)
+            site.write_conf("[index]\nnoicon=1\n")
+            _, out = site.run()
+            self.assertNotIn(b"<img", out)
+        finally:
+            site.close()
+
+
+class DebugReport(unittest.TestCase):
+    def setUp(self):
+        self.site = Site("[index]\ndebug=1\nlabel=<b>\n")
+        self.site.add_file("<i>.txt", 3)
+        self.env = {
+            "SERVER_NAME": "example",
+            "HTTP_USER_AGENT": "<script>agent</script>",
+            "REMOTE_ADDR": "127.0.0.1",
+            "SCRIPT_NAME": "/pub/config.index",
+        }
+
+    def tearDown(self):
+        self.site.close()
+
+    def report(self):
+        _, out = self.site.run(env=self.env)
+        _, body = split_response(out)
+        return body.split(b"<hr><pre>", 1)[1].split(b"</pre>\n", 1)[0]
+
+    def test_report_sections_with_every_value_escaped(self):
+        lines = self.report().split(b"\n")
+        self.assertRegex(lines[0], rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d$")
+        self.assertEqual(lines[1:11], [
+            b"", b"", b"[env]",
+            b"  SERVER_NAME = example",
+            b"  HTTP_USER_AGENT = &lt;script&gt;agent&lt;/script&gt;",
+            b"  REMOTE_ADDR = 127.0.0.1",
+            b"  SCRIPT_NAME = /pub/config.index",
+            b"", b"[ini+config(index)]", b"  debug=1",
+        ])
+        self.assertEqual(lines[11], b"  label=&lt;b&gt;")
+        self.assertIn(b"[files]", lines)
+        files = lines[lines.index(b"[files]") + 1]
+        self.assertRegex(files, rb"^  &lt;i&gt;\.txt : 3 B  : 2004/11/05 09:07:00\.000000$")
+        self.assertIn(b"  Thumbs.db", lines)
+        self.assertIn(b"  .bak", lines)
+
+    def test_debug_switch_only_from_the_common_file(self):
+        self.site.write_ini("[index]\n")
+        self.site.write_conf("[index]\ndebug=1\n")
+        _, out = self.site.run(env=self.env)
+        self.assertNotIn(b"<hr><pre>", out)
+
+
+if __name__ == "__main__":
+    unittest.main()
