@@ -86,8 +86,12 @@ int compare_natural(const NaturalKey& a, const NaturalKey& b) {
     if (numeric) {
         const bool noPrefixes = a.m_prefixLen == 0 && b.m_prefixLen == 0;
         const bool bothPrefixes = a.m_prefixLen != 0 && b.m_prefixLen != 0;
+        // Identical prefixes (the common case: "file2", "file10") are equal
+        // in any locale; only different ones need collating.
         numeric = noPrefixes ||
-                  (bothPrefixes && compare_bytes(a.prefix_sort_key(), b.prefix_sort_key()) == 0);
+                  (bothPrefixes && (a.m_text.substr(0, a.m_prefixLen) ==
+                                        b.m_text.substr(0, b.m_prefixLen) ||
+                                    compare_bytes(a.prefix_sort_key(), b.prefix_sort_key()) == 0));
     }
     if (numeric) {
         if (a.m_endsWithParen && b.m_endsWithParen)

@@ -30,8 +30,8 @@ TEST(CompareNatural, NumbersInNames) {
         {"ABC", "abc", -1},         // ... and then the bytes decide
         {"abc", "abc", 0},
         {"file", "file2", -1},      // only one side has digits
-        {"x (3)", "x 3", 1},        // both must end with ")" for the "(n)" form
-        {"(3)", "(12)", 1},         // "(n)" needs a text before the "("
+        {"x (3)", "x 3", -1},       // only one ends with ")": locale order, "(" first
+        {"(3)", "(12)", -1},        // "(" alone is the text before the number
         {"a99999999999999999999999", "a99999999999999999999998", 1}, // saturated, then bytes
     };
     for (const auto& c : cases) {
