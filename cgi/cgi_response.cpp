@@ -110,12 +110,8 @@ std::string CgiResponse::header_text() const {
 }
 
 bool CgiResponse::send_response(bool noHeader) {
-    if (!noHeader) {
-        const std::string header = header_text();
-        std::fwrite(header.data(), 1, header.size(), m_out);
-    }
-    if (!m_body.empty())
-        std::fwrite(m_body.data(), 1, m_body.size(), m_out);
+    const std::string header = noHeader ? std::string() : header_text();
+    const bool written = platform::write_response(m_out, header, m_body);
     std::fflush(m_out);
-    return std::ferror(m_out) == 0;
+    return written && std::ferror(m_out) == 0;
 }

@@ -75,9 +75,6 @@ class Corvane : public CgiResponse {
 
     // The name cell of an entry: icon (unless `noicon`) and link.
     std::string name_cell(const DirEntry& entry, std::string_view name, bool noicon) const;
-    // The row template with its date, size and name placeholders filled.
-    static std::string fill_row(std::string_view rowTemplate, std::string_view date,
-                                std::string_view size, std::string_view nameCell);
     // The page tail shared by both listings: debug report and body end.
     void append_listing_end(bool imode);
 

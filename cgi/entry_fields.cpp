@@ -87,14 +87,3 @@ std::string Corvane::name_cell(const DirEntry& entry, std::string_view name, boo
     cell += str_link(target, name, "");
     return cell;
 }
-
-// The name cell goes in last, so that a name such as "%d.txt" never takes
-// part in the substitution.
-std::string Corvane::fill_row(std::string_view rowTemplate, std::string_view date,
-                              std::string_view size, std::string_view nameCell) {
-    std::string row(rowTemplate);
-    replace_first(row, "%d", date);
-    replace_first(row, "%s", size);
-    replace_first(row, "%n", nameCell);
-    return row;
-}

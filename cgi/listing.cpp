@@ -3,6 +3,7 @@
 
 #include "cgi/number.h"
 #include "cgi/path.h"
+#include "cgi/row_template.h"
 
 namespace {
 
@@ -16,14 +17,18 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
 }
 
 // The first 16 bytes of the time text: date, hours and minutes.
-std::string date_cell(const DirEntry& entry) { return entry.time.to_text().substr(0, 16); }
+std::string date_cell(const DirEntry& entry) {
+    std::string text = entry.time.to_text();
+    text.resize(16);
+    return text;
+}
 
 } // namespace
 
 void Corvane::put_normal(std::string_view title, bool imode) {
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string head = style_or(*this, imode ? "inhead" : "nhead", "<pre>");
-    const std::string rowTemplate = style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d");
+    const RowTemplate row(style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d"));
     const std::string tail = style_or(*this, imode ? "intail" : "ntail", "</pre>");
 
     // Read signed and compared unsigned: negative widths count as large.
@@ -31,7 +36,7 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     if (fnlen < 16 || fnlen > 4096)
         fnlen = kDefaultNameWidth;
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (rowTemplate.size() + fnlen + 96) + 1024);
+    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + fnlen + 96) + 1024);
     m_body += str_htmlhead(title, imode);
     m_body += '\n';
     m_body += str_bodybegin(title, imode);
@@ -53,7 +58,7 @@ void Corvane::put_normal(std::string_view title, bool imode) {
             if (size.size() < kSizeWidth)
                 size.insert(0, kSizeWidth - size.size(), ' ');
         }
-        m_body += fill_row(rowTemplate, date_cell(entry), size, nameCell);
+        row.append(m_body, date_cell(entry), size, nameCell);
         m_body += '\n';
     }
 
@@ -68,14 +73,14 @@ void Corvane::put_table(std::string_view title, bool imode) {
     const std::string table =
         style_or(*this, imode ? "itable" : "table", "<table border=0 cellspacing=2 cellpadding=2>");
     const std::string thead = get_style(imode ? "ithead" : "thead");
-    const std::string rowTemplate =
+    const RowTemplate row(
         imode ? style_or(*this, "itrow", "<tr><td>%n</td><td>%s</td><td>%d</td></tr>")
               : style_or(*this, "trow",
                          "<tr><td>%n</td><td align=right width=\"10%\">%s</td>"
-                         "<td align=right width=\"15%\">%d</td></tr>");
+                         "<td align=right width=\"15%\">%d</td></tr>"));
     const std::string ttail = get_style(imode ? "ittail" : "ttail");
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (rowTemplate.size() + 160) + 1024);
+    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + 160) + 1024);
     m_body += str_htmlhead(title, imode);
     m_body += '\n';
     m_body += str_bodybegin(title, imode);
@@ -90,7 +95,7 @@ void Corvane::put_table(std::string_view title, bool imode) {
         if (is_ignored(name))
             continue;
         const std::string size = entry.isDir ? " &lt;DIR&gt; " : str_size(entry.size);
-        m_body += fill_row(rowTemplate, date_cell(entry), size, name_cell(entry, name, noicon));
+        row.append(m_body, date_cell(entry), size, name_cell(entry, name, noicon));
         m_body += '\n';
     }
 

@@ -15,6 +15,19 @@ int compare_codes(std::string_view a, std::string_view b, bool fold) {
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
+        // A byte below 0x80 is a whole character in every code page the
+        // system reads: compare it without asking the text layer.
+        const auto byteA = static_cast<unsigned char>(a[i]);
+        const auto byteB = static_cast<unsigned char>(b[j]);
+        if (byteA < 0x80 && byteB < 0x80) {
+            const unsigned foldedA = fold && byteA >= 'A' && byteA <= 'Z' ? byteA + 32u : byteA;
+            const unsigned foldedB = fold && byteB >= 'A' && byteB <= 'Z' ? byteB + 32u : byteB;
+            if (foldedA != foldedB)
+                return foldedA < foldedB ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
         std::size_t lengthA = 1;
         std::size_t lengthB = 1;
         unsigned codeA = platform::char_code(a, i, &lengthA);

@@ -4,27 +4,12 @@
 #include "platform/fs.h"
 #include "platform/text.h"
 
-namespace {
-
-// Position of the last `c` at or after `from`, walking whole characters from
-// the start; npos when there is none.
-std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
-    std::size_t found = std::string_view::npos;
-    for (std::size_t i = 0; i < text.size(); i += platform::char_length(text, i)) {
-        if (i >= from && text[i] == c)
-            found = i;
-    }
-    return found;
-}
-
-} // namespace
-
 std::string_view path_file_name(std::string_view path) {
     const std::ptrdiff_t root = platform::path_root_length(path);
     if (root < 0)
         return {};
     const auto from = static_cast<std::size_t>(root);
-    const std::size_t sep = find_last_char(path, platform::path_separator(), from);
+    const std::size_t sep = platform::find_last_char(path, platform::path_separator(), from);
     if (sep != std::string_view::npos)
         return path.substr(sep + 1);
     return from < path.size() ? path.substr(from) : std::string_view{};
@@ -32,7 +17,7 @@ std::string_view path_file_name(std::string_view path) {
 
 std::string_view path_extension(std::string_view path) {
     const std::string_view name = path_file_name(path);
-    const std::size_t dot = find_last_char(name, '.', 0);
+    const std::size_t dot = platform::find_last_char(name, '.', 0);
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size())
         return {};
     return name.substr(dot);
@@ -40,7 +25,7 @@ std::string_view path_extension(std::string_view path) {
 
 std::string_view path_base_name(std::string_view path) {
     const std::string_view name = path_file_name(path);
-    const std::size_t dot = find_last_char(name, '.', 0);
+    const std::size_t dot = platform::find_last_char(name, '.', 0);
     if (dot == std::string_view::npos || dot == 0)
         return name;
     return name.substr(0, dot);

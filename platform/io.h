@@ -4,11 +4,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
 // set_binary_mode makes the stream pass "\n" and "\r\n" through unchanged.
 void set_binary_mode(std::FILE* stream);
+
+// write_response writes `head` and then `body` to the file under `stream`,
+// after what the stream has buffered, in one system call when the system
+// takes it whole. Returns false when a write fails.
+bool write_response(std::FILE* stream, std::string_view head, std::string_view body);
 
 // format_local_time converts `seconds` since 1970 (UTC) to local time in the
 // process's time zone and formats it with strftime `format` into `out`.

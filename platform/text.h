@@ -22,6 +22,11 @@ std::size_t char_length(std::string_view text, std::size_t pos);
 // Stores the character's byte length in *length when length is not null.
 unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length = nullptr);
 
+// find_last_char returns the position of the last character `c` (a
+// single-byte character) at or after `from`, or npos. The second byte of a
+// double-byte character is never taken for `c`.
+std::size_t find_last_char(std::string_view text, char c, std::size_t from = 0);
+
 // fold_case maps a character code (as char_code returns it) to its lower-case
 // form: ASCII capitals, and the double-byte full-width Latin, Greek and
 // Cyrillic capitals to their small letters. Every other code is returned as is.

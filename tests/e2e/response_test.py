@@ -60,7 +60,7 @@ class ExampleFolder(unittest.TestCase):
         frame_end = b"<hr>\n\n"
         start = body.index(frame_end) + len(frame_end)
         end = body.index(b"\n</body>")
-        self.assertEqual(body[start:end + 1], TABLE_ROWS)
+        self.assertEqual(body[start:end], TABLE_ROWS)
         self.assertTrue(body.endswith(b"</body>\n</html>\n\n"))
 
     def test_output_file_gets_page_without_header(self):

@@ -54,10 +54,11 @@ class StyleSelection(unittest.TestCase):
                 self.assertEqual(self.title(agent), expected)
 
     def test_folder_settings_override_one_key_and_keep_the_rest(self):
-        conf = "[index]\nstyle=\n[isimple]\ntitle=Folder mobile\n"
-        # An empty style in the folder file counts as missing: the style stays.
+        conf = "[isimple]\ntitle=Folder mobile\n"
         self.assertEqual(self.title("Mobile", conf), b"Folder mobile")
-        conf = "[index]\nstyle=other\n"
+        self.assertEqual(self.title("Other", conf), b"Simple /pub/")
+        # An empty value replaces the common one and reads as missing: no style.
+        conf = "[index]\nstyle=\n"
         self.assertEqual(self.title("Mobile", conf), b"Common /pub/")
 
 

@@ -1,0 +1,32 @@
+// RowTemplate: a listing's row template with its placeholders "%d" (date
+// cell), "%s" (size cell) and "%n" (name cell), located once per page.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class RowTemplate {
+  public:
+    explicit RowTemplate(std::string_view text);
+
+    // append writes the row to `out`: the template with the first "%d", "%s"
+    // and "%n" replaced, in that order, each searched in the row as the
+    // earlier replacements left it. A missing placeholder is skipped; a
+    // second occurrence stays as written.
+    void append(std::string& out, std::string_view date, std::string_view size,
+                std::string_view nameCell) const;
+
+    std::size_t size() const { return m_text.size(); }
+
+  private:
+    struct Slot {
+        std::size_t pos; // position in the template
+        int cell;        // 0 date, 1 size, 2 name
+    };
+
+    std::string m_text;
+    std::array<Slot, 3> m_slots{};
+    std::size_t m_slotCount = 0;
+};

@@ -1,0 +1,111 @@
+// POSIX only: streams never translate line ends; times through localtime_r, strftime,
+// clock_gettime.
+#include "platform/io.h"
+
+#include <cstring>
+#include <ctime>
+#include <limits>
+#include <cerrno>
+#include <time.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace platform {
+
+void set_binary_mode(std::FILE* stream) {
+    // POSIX streams pass every byte through unchanged already.
+    (void)stream;
+}
+
+bool write_response(std::FILE* stream, std::string_view head, std::string_view body) {
+    if (std::fflush(stream) != 0)
+        return false;
+    const int fd = fileno(stream);
+    iovec parts[2] = {{const_cast<char*>(head.data()), head.size()},
+                      {const_cast<char*>(body.data()), body.size()}};
+    iovec* next = parts;
+    int count = 2;
+    while (count > 0) {
+        if (next->iov_len == 0) {
+            ++next;
+            --count;
+            continue;
+        }
+        const ssize_t n = writev(fd, next, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        // A pipe may take part of it: go on behind what was written.
+        auto written = static_cast<std::size_t>(n);
+        while (count > 0 && written >= next->iov_len) {
+            written -= next->iov_len;
+            ++next;
+            --count;
+        }
+        if (count > 0) {
+            next->iov_base = static_cast<char*>(next->iov_base) + written;
+            next->iov_len -= written;
+        }
+    }
+    return true;
+}
+
+bool format_local_time(std::int64_t seconds, const char* format, std::size_t max_bytes,
+                       std::string& out) {
+    out.clear();
+    if (format == nullptr) {
+        return false;
+    }
+    if constexpr (sizeof(std::time_t) < sizeof(std::int64_t)) {
+        if (seconds < std::numeric_limits<std::time_t>::min() ||
+            seconds > std::numeric_limits<std::time_t>::max()) {
+            return false;
+        }
+    }
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr) {
+        return false;
+    }
+    // strftime needs room for the terminating 0 behind at most max_bytes of
+    // text; it returns 0 when the text does not fit (or is empty). The buffer
+    // starts small and grows up to that limit, but never beyond what the
+    // format can produce (a generous 256 bytes per format byte), so that a
+    // large max_bytes costs nothing.
+    const std::size_t formatLength = std::strlen(format);
+    std::size_t limit =
+        max_bytes < std::numeric_limits<std::size_t>::max() ? max_bytes + 1 : max_bytes;
+    if (formatLength < (std::numeric_limits<std::size_t>::max() - 64) / 256 &&
+        limit > 64 + 256 * formatLength) {
+        limit = 64 + 256 * formatLength;
+    }
+    std::size_t size = limit < 64 ? limit : 64;
+    for (;;) {
+        out.resize(size);
+        const std::size_t n = std::strftime(out.data(), size, format, &local);
+        if (n != 0) {
+            out.resize(n);
+            return true;
+        }
+        if (size == limit) {
+            out.clear();
+            return false;
+        }
+        size = size > limit / 2 ? limit : size * 2;
+    }
+}
+
+void current_time(std::int64_t& seconds, std::int32_t& microseconds) {
+    timespec now{};
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) {
+        seconds = 0;
+        microseconds = 0;
+        return;
+    }
+    seconds = static_cast<std::int64_t>(now.tv_sec);
+    microseconds = static_cast<std::int32_t>(now.tv_nsec / 1000);
+}
+
+} // namespace platform

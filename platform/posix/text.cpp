@@ -1,0 +1,399 @@
+// POSIX only: code page 932 text through ICU (the "windows-932" converter and collators).
+#include "platform/text.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+bool is_lead_byte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+bool is_trail_byte(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
+// Texts longer than this (far beyond any name) are compared byte-wise
+// instead, which keeps ICU's int32_t lengths and the buffers in bounds.
+constexpr std::size_t kMaxIcuLength = std::size_t{1} << 20;
+
+// compare_bytes is the fallback order when ICU cannot help: unsigned bytes,
+// a text that ends first is smaller. Its sort key is the text itself.
+int compare_bytes(std::string_view a, std::string_view b) {
+    const int r = a.compare(b);
+    return (r > 0) - (r < 0);
+}
+
+// Utf16Text is a UTF-16 buffer that a thread reuses from call to call, so
+// that a conversion allocates only when a longer text than ever comes along.
+struct Utf16Text {
+    std::vector<UChar> buffer;
+    std::int32_t length = 0;
+
+    UChar* room(std::size_t n) {
+        if (buffer.size() < n) {
+            buffer.resize(n);
+        }
+        return buffer.data();
+    }
+    std::int32_t capacity() const { return static_cast<std::int32_t>(buffer.size()); }
+};
+
+// Scratch holds every buffer of one thread: the two converted texts, their
+// case-folded forms and a sort key.
+struct Scratch {
+    Utf16Text a, b, foldedA, foldedB;
+    std::vector<std::uint8_t> key = std::vector<std::uint8_t>(256);
+};
+
+Scratch& scratch() {
+    thread_local Scratch s;
+    return s;
+}
+
+// ThreadConverter is the "windows-932" converter of one thread. A converter
+// keeps conversion state, so threads cannot share one; a process that uses
+// the text layer from one thread opens exactly one.
+class ThreadConverter {
+  public:
+    ThreadConverter() {
+        UErrorCode status = U_ZERO_ERROR;
+        m_converter = ucnv_open("windows-932", &status);
+        if (U_FAILURE(status)) {
+            m_converter = nullptr;
+        }
+    }
+    ~ThreadConverter() {
+        if (m_converter != nullptr) {
+            ucnv_close(m_converter);
+        }
+    }
+    ThreadConverter(const ThreadConverter&) = delete;
+    ThreadConverter& operator=(const ThreadConverter&) = delete;
+
+    UConverter* get() const { return m_converter; }
+
+  private:
+    UConverter* m_converter = nullptr;
+};
+
+UConverter* converter() {
+    thread_local ThreadConverter c;
+    return c.get();
+}
+
+// AsciiTable is what the converter makes of each byte 0x00-0x7F, so that
+// such bytes are widened without it. (ICU's "windows-932" is not the
+// identity there: it swaps the controls 0x1A, 0x1C and 0x7F.) Usable only
+// when every byte gives one code point below 0x80, which keeps ASCII case
+// folding exact. Built once per process.
+struct AsciiTable {
+    bool usable = false;
+    UChar units[128] = {};
+};
+
+const AsciiTable& ascii_table() {
+    static const AsciiTable table = [] {
+        AsciiTable t;
+        UConverter* cnv = converter();
+        if (cnv == nullptr) {
+            return t;
+        }
+        for (int i = 0; i < 128; ++i) {
+            const char byte = static_cast<char>(i);
+            UChar unit[2];
+            UErrorCode status = U_ZERO_ERROR;
+            const std::int32_t n = ucnv_toUChars(cnv, unit, 2, &byte, 1, &status);
+            if (U_FAILURE(status) || n != 1 || unit[0] >= 0x80) {
+                return t;
+            }
+            t.units[i] = unit[0];
+        }
+        t.usable = true;
+        return t;
+    }();
+    return table;
+}
+
+// ascii_prefix_length returns how many leading bytes of `text` are below 0x80.
+// No lead byte lies among them, so the rest converts on its own.
+std::size_t ascii_prefix_length(std::string_view text) {
+    std::size_t n = 0;
+    while (n < text.size() && static_cast<unsigned char>(text[n]) < 0x80) {
+        ++n;
+    }
+    return n;
+}
+
+// to_utf16 converts code page 932 `text` into `out`. Invalid bytes become
+// the converter's substitution character. Returns false when ICU fails.
+bool to_utf16(std::string_view text, Utf16Text& out) {
+    if (text.size() > kMaxIcuLength) {
+        return false;
+    }
+    const AsciiTable& ascii = ascii_table();
+    const std::size_t prefix = ascii.usable ? ascii_prefix_length(text) : 0;
+    UChar* units = out.room(text.size() + 1);
+    for (std::size_t i = 0; i < prefix; ++i) {
+        units[i] = ascii.units[static_cast<unsigned char>(text[i])];
+    }
+    if (prefix == text.size()) {
+        out.length = static_cast<std::int32_t>(prefix);
+        return true;
+    }
+    UConverter* cnv = converter();
+    if (cnv == nullptr) {
+        return false;
+    }
+    const char* rest = text.data() + prefix;
+    const auto restLength = static_cast<std::int32_t>(text.size() - prefix);
+    const auto start = static_cast<std::int32_t>(prefix);
+    UErrorCode status = U_ZERO_ERROR;
+    std::int32_t n =
+        ucnv_toUChars(cnv, units + start, out.capacity() - start, rest, restLength, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR && n >= 0) {
+        units = out.room(static_cast<std::size_t>(start) + static_cast<std::size_t>(n) + 1);
+        status = U_ZERO_ERROR;
+        n = ucnv_toUChars(cnv, units + start, out.capacity() - start, rest, restLength, &status);
+    }
+    if (U_FAILURE(status) || n < 0 || n > out.capacity() - start) {
+        return false;
+    }
+    out.length = start + n;
+    return true;
+}
+
+// to_folded_utf16 converts `text` into `out` with letter case folded (ICU's
+// default case folding). `work` holds the unfolded conversion.
+bool to_folded_utf16(std::string_view text, Utf16Text& work, Utf16Text& out) {
+    const AsciiTable& ascii = ascii_table();
+    if (ascii.usable && text.size() <= kMaxIcuLength && ascii_prefix_length(text) == text.size()) {
+        // Below 0x80 the default case folding is exactly A-Z to a-z.
+        UChar* units = out.room(text.size() + 1);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const UChar c = ascii.units[static_cast<unsigned char>(text[i])];
+            units[i] = (c >= u'A' && c <= u'Z') ? static_cast<UChar>(c + 0x20) : c;
+        }
+        out.length = static_cast<std::int32_t>(text.size());
+        return true;
+    }
+    if (!to_utf16(text, work)) {
+        return false;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UChar* units = out.room(static_cast<std::size_t>(work.length) + 1);
+    std::int32_t n = u_strFoldCase(units, out.capacity(), work.buffer.data(), work.length,
+                                   U_FOLD_CASE_DEFAULT, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR && n >= 0) {
+        units = out.room(static_cast<std::size_t>(n) + 1);
+        status = U_ZERO_ERROR;
+        n = u_strFoldCase(units, out.capacity(), work.buffer.data(), work.length,
+                          U_FOLD_CASE_DEFAULT, &status);
+    }
+    if (U_FAILURE(status) || n < 0 || n > out.capacity()) {
+        return false;
+    }
+    out.length = n;
+    return true;
+}
+
+// collation_locale_name returns the ICU locale of the user's collation: the
+// first non-empty one of LC_ALL, LC_COLLATE and LANG without its ".codeset"
+// and "@modifier" parts; "ja" when none is set or it names no locale ("C",
+// "POSIX").
+std::string collation_locale_name() {
+    for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || *value == '\0') {
+            continue;
+        }
+        std::string name(value);
+        const std::size_t codeset = name.find_first_of(".@");
+        if (codeset != std::string::npos) {
+            name.resize(codeset);
+        }
+        if (name.empty() || name == "C" || name == "POSIX") {
+            break;
+        }
+        return name;
+    }
+    return "ja";
+}
+
+// open_collator opens a collator of the user's locale at `strength`, or of
+// Japanese when that locale cannot be opened; null when ICU fails.
+UCollator* open_collator(UColAttributeValue strength) {
+    const std::string name = collation_locale_name();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(name.c_str(), &status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        collator = ucol_open("ja", &status);
+        if (U_FAILURE(status)) {
+            return nullptr;
+        }
+    }
+    ucol_setAttribute(collator, UCOL_STRENGTH, strength, &status);
+    if (U_FAILURE(status)) {
+        ucol_close(collator);
+        return nullptr;
+    }
+    return collator;
+}
+
+// The collators are opened on first use and never closed: a time-out may end
+// the process from another thread while the main thread still compares, and
+// exit handlers must not pull a collator away under it.
+
+// locale_collator ignores case, accents and voicing marks, kana type and
+// width: the primary strength.
+const UCollator* locale_collator() {
+    static const UCollator* const collator = open_collator(UCOL_PRIMARY);
+    return collator;
+}
+
+// no_case_collator sees every difference; it compares case-folded text, so
+// that exactly letter case is ignored. (The Japanese tailoring puts width
+// and kana type beyond the tertiary level, hence the identical strength.)
+const UCollator* no_case_collator() {
+    static const UCollator* const collator = open_collator(UCOL_IDENTICAL);
+    return collator;
+}
+
+// sort_key returns the collator's key of `text` without its final 0 byte
+// (ICU keys hold no other 0 byte, so memcmp order is kept); the text itself
+// when ICU fails.
+std::string sort_key(const UCollator* collator, const Utf16Text& text, std::string_view original) {
+    std::vector<std::uint8_t>& key = scratch().key;
+    const UChar* units = text.buffer.data();
+    auto capacity = static_cast<std::int32_t>(key.size());
+    std::int32_t n = ucol_getSortKey(collator, units, text.length, key.data(), capacity);
+    if (n > capacity) {
+        key.resize(static_cast<std::size_t>(n));
+        capacity = n;
+        n = ucol_getSortKey(collator, units, text.length, key.data(), capacity);
+    }
+    if (n <= 0 || n > capacity) {
+        return std::string(original);
+    }
+    return std::string(reinterpret_cast<const char*>(key.data()), static_cast<std::size_t>(n - 1));
+}
+
+int collate(const UCollator* collator, const Utf16Text& a, const Utf16Text& b) {
+    const UCollationResult r =
+        ucol_strcoll(collator, a.buffer.data(), a.length, b.buffer.data(), b.length);
+    return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+} // namespace
+
+std::size_t char_length(std::string_view text, std::size_t pos) {
+    if (pos + 1 < text.size() && is_lead_byte(static_cast<unsigned char>(text[pos])) &&
+        is_trail_byte(static_cast<unsigned char>(text[pos + 1]))) {
+        return 2;
+    }
+    // Also past the end: 1, so that a caller's loop always moves on.
+    return 1;
+}
+
+unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length) {
+    const std::size_t n = char_length(text, pos);
+    if (length != nullptr) {
+        *length = n;
+    }
+    if (pos >= text.size()) {
+        return 0;
+    }
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (n == 1) {
+        return lead;
+    }
+    return lead * 256u + static_cast<unsigned char>(text[pos + 1]);
+}
+
+unsigned fold_case(unsigned code) {
+    if (code >= 'A' && code <= 'Z') {
+        return code + 0x20;
+    }
+    if (code >= 0x8260 && code <= 0x8279) { // full-width Latin
+        return code + 0x21;
+    }
+    if (code >= 0x839F && code <= 0x83B6) { // Greek
+        return code + 0x20;
+    }
+    if (code >= 0x8440 && code <= 0x8460) { // Cyrillic; the small run skips trail 0x7F
+        const unsigned index = code - 0x8440;
+        return index < 15 ? 0x8470 + index : 0x8471 + index;
+    }
+    return code;
+}
+
+std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
+    // A byte that is never a trail byte is a whole character wherever it
+    // stands, so the search need not walk the characters from the start.
+    if (!is_trail_byte(static_cast<unsigned char>(c))) {
+        const std::size_t pos = text.rfind(c);
+        return pos != std::string_view::npos && pos >= from ? pos : std::string_view::npos;
+    }
+    std::size_t found = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); i += char_length(text, i)) {
+        if (i >= from && text[i] == c) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+int compare_locale(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return 0;
+    }
+    const UCollator* collator = locale_collator();
+    Scratch& s = scratch();
+    if (collator == nullptr || !to_utf16(a, s.a) || !to_utf16(b, s.b)) {
+        return compare_bytes(a, b);
+    }
+    return collate(collator, s.a, s.b);
+}
+
+int compare_no_case(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return 0;
+    }
+    const UCollator* collator = no_case_collator();
+    Scratch& s = scratch();
+    if (collator == nullptr || !to_folded_utf16(a, s.a, s.foldedA) ||
+        !to_folded_utf16(b, s.b, s.foldedB)) {
+        return compare_bytes(a, b);
+    }
+    return collate(collator, s.foldedA, s.foldedB);
+}
+
+std::string locale_sort_key(std::string_view text) {
+    const UCollator* collator = locale_collator();
+    Scratch& s = scratch();
+    if (collator == nullptr || !to_utf16(text, s.a)) {
+        return std::string(text);
+    }
+    return sort_key(collator, s.a, text);
+}
+
+std::string no_case_sort_key(std::string_view text) {
+    const UCollator* collator = no_case_collator();
+    Scratch& s = scratch();
+    if (collator == nullptr || !to_folded_utf16(text, s.a, s.foldedA)) {
+        return std::string(text);
+    }
+    return sort_key(collator, s.foldedA, text);
+}
+
+} // namespace platform

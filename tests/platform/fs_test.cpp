@@ -1,0 +1,307 @@
+// Tests of the file system services: directory search, full paths, path syntax.
+#include "platform/fs.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// TempFolder is a fresh folder that is removed with everything in it.
+class TempFolder {
+  public:
+    explicit TempFolder(const fs::path& parent = fs::temp_directory_path()) {
+        std::string tmpl = (parent / "dirvane_fs_XXXXXX").string();
+        if (mkdtemp(tmpl.data()) != nullptr) {
+            m_path = tmpl;
+        }
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+
+  private:
+    fs::path m_path;
+};
+
+void write_file(const fs::path& p, std::size_t size) {
+    std::ofstream(p, std::ios::binary) << std::string(size, 'x');
+}
+
+void set_mtime(const fs::path& p, long seconds, long nanoseconds) {
+    timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << p;
+}
+
+const platform::FoundFile* find(const std::vector<platform::FoundFile>& list,
+                                const std::string& name) {
+    for (const auto& f : list) {
+        if (f.name == name) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> names_of(const std::vector<platform::FoundFile>& list) {
+    std::vector<std::string> names;
+    for (const auto& f : list) {
+        names.push_back(f.name);
+    }
+    return names;
+}
+
+TEST(FindFiles, RecordsFilesFoldersAndLinks) {
+    TempFolder dir;
+    ASSERT_FALSE(dir.path().empty());
+    write_file(dir.path() / "a.txt", 5);
+    write_file(dir.path() / "empty", 0);
+    fs::create_directory(dir.path() / "sub");
+    write_file(dir.path() / "sub" / "inner.txt", 1);
+    fs::create_directory_symlink("sub", dir.path() / "to_sub");
+    fs::create_symlink("a.txt", dir.path() / "to_a");
+    fs::create_symlink("nowhere", dir.path() / "dangling");
+    fs::create_symlink("loop2", dir.path() / "loop1");
+    fs::create_symlink("loop1", dir.path() / "loop2");
+    set_mtime(dir.path() / "a.txt", 1100000000, 123456789);
+    set_mtime(dir.path() / "sub", -86400, 999999999);
+    set_mtime(dir.path() / "dangling", 1000000000, 5000);
+
+    std::vector<platform::FoundFile> out;
+    ASSERT_TRUE(platform::find_files(dir.str() + "/*.*", out));
+
+    std::vector<std::string> names = names_of(out);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a.txt", "dangling", "empty", "loop1",
+                                               "loop2", "sub", "to_a", "to_sub"}));
+
+    struct Expected {
+        const char* name;
+        bool isDir;
+        std::uint64_t size;
+    };
+    const Expected table[] = {
+        {".", true, 0},
+        {"a.txt", false, 5},
+        {"empty", false, 0},
+        {"sub", true, 0},
+        {"to_sub", true, 0},
+        {"to_a", false, 5},
+        {"dangling", false, 7}, // the link itself: its
+                                // target text "nowhere"
+        {"loop1", false, 5},    // a loop cannot be followed either: "loop2"
+    };
+    for (const auto& e : table) {
+        const platform::FoundFile* f = find(out, e.name);
+        ASSERT_NE(f, nullptr) << e.name;
+        EXPECT_EQ(f->isDir, e.isDir) << e.name;
+        EXPECT_EQ(f->size, e.size) << e.name;
+        EXPECT_TRUE(f->hasTime) << e.name;
+    }
+
+    struct Time {
+        const char* name;
+        std::int64_t seconds;
+        std::int32_t microseconds;
+    };
+    const Time times[] = {
+        {"a.txt", 1100000000, 123456}, {"to_a", 1100000000, 123456}, // the target's time
+        {"sub", -86400, 999999},       {"to_sub", -86400, 999999},   {"dangling", 1000000000, 5},
+    };
+    for (const auto& t : times) {
+        const platform::FoundFile* f = find(out, t.name);
+        ASSERT_NE(f, nullptr) << t.name;
+        EXPECT_EQ(f->seconds, t.seconds) << t.name;
+        EXPECT_EQ(f->microseconds, t.microseconds) << t.name;
+    }
+}
+
+TEST(FindFiles, KeepsTheOrderOfTheFileSystemAndAppends) {
+    TempFolder dir;
+    for (int i = 0; i < 50; ++i) {
+        // (Appending avoids a false -Wrestrict of g++ 12 on "f" + string.)
+        std::string name = "f";
+        name += std::to_string(i * 7919 % 50);
+        write_file(dir.path() / name, 1);
+    }
+    std::vector<std::string> expected = {"earlier"};
+    DIR* d = opendir(dir.str().c_str());
+    ASSERT_NE(d, nullptr);
+    while (const dirent* e = readdir(d)) {
+        expected.push_back(e->d_name);
+    }
+    closedir(d);
+
+    std::vector<platform::FoundFile> out(1);
+    out[0].name = "earlier";
+    ASSERT_TRUE(platform::find_files(dir.str() + "/*", out));
+    EXPECT_EQ(names_of(out), expected);
+}
+
+TEST(FindFiles, WildcardHasTheWindowsMeaning) {
+    struct Row {
+        const char* pattern;
+        const char* name;
+        bool match;
+    };
+    const Row table[] = {
+        {"*.*", "noext", true},
+        {"*.*", "a.b.c", true},
+        {"*.*", ".hidden", true},
+        {"*", "noext", true},
+        {"*.txt", "a.txt", true},
+        {"*.txt", "B.TXT", true},
+        {"*.txt", "a.txt.bak", false},
+        {"*.txt", "atxt", false},
+        {"*.TXT", "a.txt", true},
+        {"a?c", "abc", true},
+        {"a?c", "AXC", true},
+        {"a?c", "ac", false},
+        {"a?c", "abbc", false},
+        {"A*", "abc", true},
+        {"*b*", "abc", true},
+        {"*b*", "ac", false},
+        {"a*b*c", "axxbyyc", true},
+        {"a*b*c", "axxbyy", false},
+        {"readme.*", "readme", true}, // a final ".*" also matches nothing
+        {"readme.*", "README.md", true},
+        {"readme.*", "readme2", false},
+        {"abc", "abc", true},
+        {"abc", "abcd", false},
+        // "?" takes a double-byte character whole; its trail byte is no letter.
+        {"?", "\x83\x41", true},
+        {"??", "\x83\x41", false},
+        {"x?", "x\x95\x5c", true},
+        {"\x83\x61", "\x83\x41", false},
+        {"*\x95\x5c", "a\x95\x5c", true},
+        {"*\\", "a\x95\x5c", false},
+    };
+    TempFolder dir;
+    for (const auto& row : table) {
+        std::ofstream(dir.path() / row.name);
+    }
+    for (const auto& row : table) {
+        std::vector<platform::FoundFile> out;
+        ASSERT_TRUE(platform::find_files(dir.str() + "/" + row.pattern, out)) << row.pattern;
+        EXPECT_EQ(find(out, row.name) != nullptr, row.match)
+            << "pattern " << row.pattern << " name " << row.name;
+    }
+}
+
+TEST(FindFiles, DotEntriesFollowTheWildcard) {
+    TempFolder dir;
+    std::vector<platform::FoundFile> out;
+    ASSERT_TRUE(platform::find_files(dir.str() + "/*.txt", out));
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(platform::find_files(dir.str() + "/", out)); // an empty wildcard matches nothing
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(platform::find_files(dir.str() + "/*", out));
+    EXPECT_EQ(out.size(), 2u);
+}
+
+TEST(FindFiles, FolderPartIsRelativeToTheWorkingDirectory) {
+    TempFolder dir(fs::current_path());
+    write_file(dir.path() / "here.txt", 3);
+    std::vector<platform::FoundFile> out;
+    ASSERT_TRUE(platform::find_files(dir.path().filename().string() + "/*.txt", out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].name, "here.txt");
+    EXPECT_EQ(out[0].size, 3u);
+
+    // Without a folder part the working directory itself is searched.
+    out.clear();
+    ASSERT_TRUE(platform::find_files("*.*", out));
+    EXPECT_NE(find(out, dir.path().filename().string()), nullptr);
+    EXPECT_NE(find(out, ".."), nullptr);
+}
+
+TEST(FindFiles, RootFolder) {
+    std::vector<platform::FoundFile> out;
+    ASSERT_TRUE(platform::find_files("/*", out));
+    const platform::FoundFile* dot = find(out, ".");
+    ASSERT_NE(dot, nullptr);
+    EXPECT_TRUE(dot->isDir);
+}
+
+TEST(FindFiles, UnsearchableFolderLeavesTheListUnchanged) {
+    TempFolder dir;
+    write_file(dir.path() / "file", 1);
+    const std::string patterns[] = {
+        dir.str() + "/missing/*.*",
+        dir.str() + "/file/*.*", // not a folder
+        std::string("no_such_folder_dirvane/*.*"),
+        std::string("a\0b/*.*", 7),
+    };
+    for (const auto& pattern : patterns) {
+        std::vector<platform::FoundFile> out(1);
+        out[0].name = "kept";
+        out[0].size = 42;
+        EXPECT_FALSE(platform::find_files(pattern, out)) << pattern;
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0].name, "kept");
+        EXPECT_EQ(out[0].size, 42u);
+    }
+}
+
+TEST(FullPath, JoinsTheWorkingDirectory) {
+    const std::string cwd = fs::current_path().string();
+    const std::string longName(300, 'n');
+    const std::string longAbsolute = "/" + std::string(150, 'a') + "/" + std::string(150, 'b');
+    struct Row {
+        std::string name;
+        std::string expected;
+    };
+    const Row table[] = {
+        {"file.txt", cwd + "/file.txt"},
+        {"sub/x", cwd + "/sub/x"},
+        {"../link", cwd + "/../link"}, // nothing is resolved
+        {longName, cwd + "/" + longName},
+        {"/etc/passwd", "/etc/passwd"},
+        {"/", "/"},
+        {longAbsolute, longAbsolute},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(platform::full_path(row.name), row.expected);
+    }
+}
+
+// A working directory longer than any fixed buffer is read whole. The
+// process runs on its own, since the working directory is read once.
+TEST(FullPathDeathTest, LongWorkingDirectory) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            bool ok = false;
+            {
+                TempFolder dir;
+                fs::path deep = dir.path();
+                for (int i = 0; i < 6; ++i) {
+                    deep /= std::string(100, static_cast<char>('a' + i));
+                }
+                fs::create_directories(deep);
+                if (chdir(deep.c_str()) == 0) {
+                    ok = platform::full_path("name") == deep.string() + "/name";
+                }
+                ok = chdir("/") == 0 && ok;
+            }
+            std::_Exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+} // namespace
