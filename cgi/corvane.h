@@ -73,8 +73,12 @@ class Corvane : public CgiResponse {
     void debug_ignore_lists();
     void debug_file_list();
 
-    // The name cell of an entry: icon (unless `noicon`) and link.
-    std::string name_cell(const DirEntry& entry, std::string_view name, bool noicon) const;
+    // append_link appends the anchor element that str_link returns.
+    void append_link(std::string& out, std::string_view target, std::string_view name,
+                     std::string_view anchor) const;
+    // append_name_cell appends an entry's icon (unless `noicon`) and link.
+    void append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,
+                          bool noicon) const;
     // The page tail shared by both listings: debug report and body end.
     void append_listing_end(bool imode);
 

@@ -24,20 +24,26 @@ bool reads_as_scheme(std::string_view href) {
 
 } // namespace
 
+void Corvane::append_link(std::string& out, std::string_view target, std::string_view name,
+                          std::string_view anchor) const {
+    out += "<a href=\"";
+    const std::size_t hrefStart = out.size();
+    vv_url_encode_append(out, target, kUrlPathKeep, platform::href_keeps_double_byte());
+    if (reads_as_scheme(std::string_view(out).substr(hrefStart)))
+        out.insert(hrefStart, "./");
+    if (!anchor.empty()) {
+        out += '#';
+        vv_url_encode_append(out, anchor, kUrlPathKeep, platform::href_keeps_double_byte());
+    }
+    out += "\">";
+    append_escaped_html(out, name.empty() ? target : name);
+    out += "</a>";
+}
+
 std::string Corvane::str_link(std::string_view target, std::string_view name,
                               std::string_view anchor) const {
-    std::string href = url_path(target);
-    std::string link = "<a href=\"";
-    if (reads_as_scheme(href))
-        link += "./";
-    link += href;
-    if (!anchor.empty()) {
-        link += '#';
-        link += url_path(anchor);
-    }
-    link += "\">";
-    link += escaped_html(name.empty() ? target : name);
-    link += "</a>";
+    std::string link;
+    append_link(link, target, name, anchor);
     return link;
 }
 
@@ -77,13 +83,15 @@ std::string Corvane::str_size(std::uint64_t size) {
     return std::to_string(number) + unit;
 }
 
-std::string Corvane::name_cell(const DirEntry& entry, std::string_view name, bool noicon) const {
-    std::string cell;
+void Corvane::append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,
+                               bool noicon) const {
     if (!noicon)
-        cell = get_icon(entry.isDir ? std::string_view("dir") : path_extension(name));
-    std::string target(name);
-    if (entry.isDir)
+        out += get_icon(entry.isDir ? std::string_view("dir") : path_extension(name));
+    if (entry.isDir) {
+        std::string target(name);
         target += '/';
-    cell += str_link(target, name, "");
-    return cell;
+        append_link(out, target, name, "");
+    } else {
+        append_link(out, name, name, "");
+    }
 }

@@ -9,12 +9,8 @@
 #include "cgi/ini_file.h"
 #include "cgi/natural_compare.h"
 #include "cgi/path.h"
-#include "platform/text.h"
 
 #include <algorithm>
-#include <memory>
-#include <numeric>
-#include <optional>
 
 namespace {
 
@@ -63,51 +59,45 @@ int compare_times(const TimeValue& a, const TimeValue& b) {
     return 0;
 }
 
-// What the comparisons need of one entry. The views point into the entry's
-// path, which does not move while the sort works on indices.
+// What the comparisons need of one entry: a folder is compared by its full
+// path, a file by its base name, extension and type. The views point into the
+// entry's path, which does not move while the sort works on indices; the
+// sort keys live in the sort's cache.
 struct SortItem {
-    const DirEntry* entry;
-    NaturalKey pathKey;
-    NaturalKey baseKey;
-    std::string_view ext;
-    mutable std::optional<std::string> extKey; // no-case sort key of ext
-    std::string typeKey;                       // no-case sort key of the type name
-    bool hasType = false;
+    DirEntry* entry;
+    bool isDir;
+    NaturalKey nameKey; // full path of a folder, base name of a file
+    const std::string* extKey = nullptr;  // no-case key of the extension
+    const std::string* typeKey = nullptr; // no-case key of the type name, if typed
 
-    explicit SortItem(const DirEntry& e)
-        : entry(&e), pathKey(e.path), baseKey(path_base_name(e.path)), ext(path_extension(e.path)) {}
-
-    const std::string& ext_key() const {
-        if (!extKey)
-            extKey = platform::no_case_sort_key(ext);
-        return *extKey;
-    }
+    SortItem(DirEntry& e, SortKeyCache& cache)
+        : entry(&e), isDir(e.isDir), nameKey(e.isDir ? std::string_view(e.path) : path_base_name(e.path), &cache) {}
 };
 
 int compare_ext(const SortItem& a, const SortItem& b) {
-    return compare_keys(a.ext_key(), b.ext_key());
+    return a.extKey == b.extKey ? 0 : compare_keys(*a.extKey, *b.extKey);
 }
 
 // compare_file_names by base name, on the precomputed keys.
 int compare_by_base(const SortItem& a, const SortItem& b) {
-    const int c = compare_natural(a.baseKey, b.baseKey);
+    const int c = compare_natural(a.nameKey, b.nameKey);
     return c != 0 ? c : compare_ext(a, b);
 }
 
 // compare_file_names by extension, on the precomputed keys.
 int compare_by_ext(const SortItem& a, const SortItem& b) {
     const int c = compare_ext(a, b);
-    return c != 0 ? c : compare_natural(a.baseKey, b.baseKey);
+    return c != 0 ? c : compare_natural(a.nameKey, b.nameKey);
 }
 
 // Typed files first, grouped by type name; untyped files after them.
 int compare_by_type(const SortItem& a, const SortItem& b) {
-    if (!a.hasType)
-        return b.hasType ? 1 : compare_natural(a.baseKey, b.baseKey);
-    if (!b.hasType)
+    if (a.typeKey == nullptr)
+        return b.typeKey != nullptr ? 1 : compare_natural(a.nameKey, b.nameKey);
+    if (b.typeKey == nullptr)
         return -1;
-    const int c = compare_keys(a.typeKey, b.typeKey);
-    return c != 0 ? c : compare_natural(a.baseKey, b.baseKey);
+    const int c = a.typeKey == b.typeKey ? 0 : compare_keys(*a.typeKey, *b.typeKey);
+    return c != 0 ? c : compare_natural(a.nameKey, b.nameKey);
 }
 
 int compare_folders(const SortItem& a, const SortItem& b, const Order& order) {
@@ -119,11 +109,11 @@ int compare_folders(const SortItem& a, const SortItem& b, const Order& order) {
         if (c != 0)
             return c;
         // Equal times stay ascending by name in both directions.
-        return order.foldersDescending ? -compare_natural(a.pathKey, b.pathKey)
-                                       : compare_natural(a.pathKey, b.pathKey);
+        return order.foldersDescending ? -compare_natural(a.nameKey, b.nameKey)
+                                       : compare_natural(a.nameKey, b.nameKey);
     }
     default:
-        return compare_natural(a.pathKey, b.pathKey);
+        return compare_natural(a.nameKey, b.nameKey);
     }
 }
 
@@ -136,7 +126,7 @@ int compare_files(const SortItem& a, const SortItem& b, const Order& order) {
             // Extension descending, equal extensions by base name ascending:
             // the caller reverses the whole result, so reverse the tie-break.
             const int c = compare_ext(a, b);
-            return c != 0 ? c : -compare_natural(a.baseKey, b.baseKey);
+            return c != 0 ? c : -compare_natural(a.nameKey, b.nameKey);
         }
         return compare_by_ext(a, b);
     case Column::type:
@@ -167,26 +157,29 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         return;
     const Order order = order_for_key(key);
 
+    SortKeyCache cache;
     std::vector<SortItem> items;
     items.reserve(list.size());
-    for (const DirEntry& e : list) {
-        SortItem& item = items.emplace_back(e);
-        if (order.column == Column::type && !e.isDir) {
-            const std::string type = conf.get_string("type", item.ext);
-            item.hasType = !type.empty();
-            if (item.hasType)
-                item.typeKey = platform::no_case_sort_key(type);
+    const bool needsExtension = order.column != Column::bytes;
+    for (DirEntry& e : list) {
+        SortItem& item = items.emplace_back(e, cache);
+        if (e.isDir || !needsExtension)
+            continue;
+        const std::string_view ext = path_extension(e.path);
+        item.extKey = &cache.no_case_key(ext);
+        if (order.column == Column::type) {
+            const std::string type = conf.get_string("type", ext);
+            if (!type.empty())
+                item.typeKey = &cache.no_case_key(type);
         }
     }
 
-    std::vector<std::size_t> index(list.size());
-    std::iota(index.begin(), index.end(), std::size_t{0});
-    std::stable_sort(index.begin(), index.end(), [&](std::size_t ia, std::size_t ib) {
-        const SortItem& a = items[ia];
-        const SortItem& b = items[ib];
-        if (a.entry->isDir != b.entry->isDir)
-            return a.entry->isDir;
-        if (a.entry->isDir) {
+    // The items themselves are sorted, not indices to them: a merge sort reads
+    // and writes its runs in order, which keeps a large folder in the cache.
+    std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) {
+        if (a.isDir != b.isDir)
+            return a.isDir;
+        if (a.isDir) {
             const int c = compare_folders(a, b, order);
             return order.foldersDescending ? c > 0 : c < 0;
         }
@@ -196,7 +189,7 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
 
     std::vector<DirEntry> sorted;
     sorted.reserve(list.size());
-    for (const std::size_t i : index)
-        sorted.push_back(std::move(list[i]));
+    for (const SortItem& item : items)
+        sorted.push_back(std::move(*item.entry));
     list.swap(sorted);
 }

@@ -1,9 +1,7 @@
 // Text replacement and HTML escaping.
 #include "cgi/html.h"
 
-namespace {
-
-void append_escaped(std::string& out, std::string_view text) {
+void append_escaped_html(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
         case '&':
@@ -21,8 +19,6 @@ void append_escaped(std::string& out, std::string_view text) {
     }
 }
 
-} // namespace
-
 // One pass gives the same text as the three passes "&", "<", ">" in turn:
 // no pass can create a character that an earlier pass would have replaced.
 std::string& escape_html(std::string& text) {
@@ -30,7 +26,7 @@ std::string& escape_html(std::string& text) {
         return text;
     std::string out;
     out.reserve(text.size() + 16);
-    append_escaped(out, text);
+    append_escaped_html(out, text);
     text.swap(out);
     return text;
 }
@@ -38,7 +34,7 @@ std::string& escape_html(std::string& text) {
 std::string escaped_html(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    append_escaped(out, text);
+    append_escaped_html(out, text);
     return out;
 }
 

@@ -9,6 +9,9 @@
 // returns `text`. Quotes are left alone; the text goes into element content.
 std::string& escape_html(std::string& text);
 
+// append_escaped_html appends the escaped form of `text` to `out`.
+void append_escaped_html(std::string& out, std::string_view text);
+
 // escaped_html returns an escaped copy of `text`.
 std::string escaped_html(std::string_view text);
 

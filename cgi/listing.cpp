@@ -16,11 +16,12 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
     return value.empty() ? std::string(fallback) : value;
 }
 
-// The first 16 bytes of the time text: date, hours and minutes.
-std::string date_cell(const DirEntry& entry) {
-    std::string text = entry.time.to_text();
-    text.resize(16);
-    return text;
+// date_cell sets `cell` to the first 16 bytes of the time text: date, hours
+// and minutes.
+void date_cell(const DirEntry& entry, std::string& cell) {
+    cell.clear();
+    entry.time.append_text(cell);
+    cell.resize(16);
 }
 
 } // namespace
@@ -44,12 +45,15 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     m_body += head;
     m_body += '\n';
 
+    // The cells are rebuilt in the same buffers for every entry.
+    std::string nameCell, size, date;
     for (const DirEntry& entry : m_fileList) {
         const std::string_view name = path_file_name(entry.path);
         if (is_ignored(name))
             continue;
-        std::string nameCell = name_cell(entry, name, noicon);
-        std::string size = entry.isDir ? "&lt;DIR&gt;" : str_size(entry.size);
+        nameCell.clear();
+        append_name_cell(nameCell, entry, name, noicon);
+        size = entry.isDir ? "&lt;DIR&gt;" : str_size(entry.size);
         if (!imode) {
             // Columns line up by bytes, as a double-byte character is two
             // columns wide; long names are never cut.
@@ -58,7 +62,8 @@ void Corvane::put_normal(std::string_view title, bool imode) {
             if (size.size() < kSizeWidth)
                 size.insert(0, kSizeWidth - size.size(), ' ');
         }
-        row.append(m_body, date_cell(entry), size, nameCell);
+        date_cell(entry, date);
+        row.append(m_body, date, size, nameCell);
         m_body += '\n';
     }
 
@@ -90,12 +95,15 @@ void Corvane::put_table(std::string_view title, bool imode) {
     m_body += thead;
     m_body += '\n';
 
+    std::string nameCell, date;
     for (const DirEntry& entry : m_fileList) {
         const std::string_view name = path_file_name(entry.path);
         if (is_ignored(name))
             continue;
-        const std::string size = entry.isDir ? " &lt;DIR&gt; " : str_size(entry.size);
-        row.append(m_body, date_cell(entry), size, name_cell(entry, name, noicon));
+        nameCell.clear();
+        append_name_cell(nameCell, entry, name, noicon);
+        date_cell(entry, date);
+        row.append(m_body, date, entry.isDir ? " &lt;DIR&gt; " : str_size(entry.size), nameCell);
         m_body += '\n';
     }
 

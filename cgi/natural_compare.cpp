@@ -52,33 +52,59 @@ std::int64_t read_number(std::string_view digits) {
 
 } // namespace
 
-NaturalKey::NaturalKey(std::string_view text) : m_text(text) {
-    m_prefixLen = first_digit(text);
-    m_hasDigit = m_prefixLen < text.size();
+const std::string& SortKeyCache::locale_key(std::string_view text) {
+    auto it = m_locale.find(std::string(text));
+    if (it == m_locale.end())
+        it = m_locale.emplace(std::string(text), platform::locale_sort_key(text)).first;
+    return it->second;
+}
+
+const std::string& SortKeyCache::no_case_key(std::string_view text) {
+    auto it = m_noCase.find(std::string(text));
+    if (it == m_noCase.end())
+        it = m_noCase.emplace(std::string(text), platform::no_case_sort_key(text)).first;
+    return it->second;
+}
+
+NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text) {
+    const std::size_t prefixLen = first_digit(text);
+    m_prefixLen = static_cast<std::uint32_t>(prefixLen);
+    m_hasDigit = prefixLen < text.size();
     if (!m_hasDigit)
         return;
-    const std::string_view rest = text.substr(m_prefixLen);
+    const std::string_view rest = text.substr(prefixLen);
     m_number = read_number(rest);
     m_digitsToEnd = all_digits(rest);
     m_endsWithParen = text.back() == ')';
-    m_parenNumber = m_endsWithParen && m_prefixLen > 0 && text[m_prefixLen - 1] == '(' &&
+    m_parenNumber = m_endsWithParen && prefixLen > 0 && text[prefixLen - 1] == '(' &&
                     all_digits(rest.substr(0, rest.size() - 1));
+    if (cache != nullptr && prefixLen > 0)
+        m_prefixKey = &cache->locale_key(text.substr(0, prefixLen));
 }
 
-const std::string& NaturalKey::prefix_sort_key() const {
-    if (!m_havePrefixKey) {
-        m_prefixKey = platform::locale_sort_key(m_text.substr(0, m_prefixLen));
-        m_havePrefixKey = true;
-    }
-    return m_prefixKey;
+// Whether the texts before the numbers are equal in the locale order. Equal
+// texts are equal in any locale, and with a cache they share one key.
+bool NaturalKey::same_prefix(const NaturalKey& other) const {
+    if (m_prefixKey != nullptr && m_prefixKey == other.m_prefixKey)
+        return true;
+    const std::string_view mine = m_text.substr(0, m_prefixLen);
+    const std::string_view theirs = other.m_text.substr(0, other.m_prefixLen);
+    if (mine == theirs)
+        return true;
+    const auto key = [](const NaturalKey& k, std::string_view prefix) -> const std::string& {
+        if (k.m_prefixKey != nullptr)
+            return *k.m_prefixKey;
+        if (!k.m_ownPrefixKey)
+            k.m_ownPrefixKey = std::make_unique<std::string>(platform::locale_sort_key(prefix));
+        return *k.m_ownPrefixKey;
+    };
+    return key(*this, mine) == key(other, theirs);
 }
 
 const std::string& NaturalKey::full_sort_key() const {
-    if (!m_haveFullKey) {
-        m_fullKey = platform::locale_sort_key(m_text);
-        m_haveFullKey = true;
-    }
-    return m_fullKey;
+    if (!m_fullKey)
+        m_fullKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+    return *m_fullKey;
 }
 
 int compare_natural(const NaturalKey& a, const NaturalKey& b) {
@@ -86,12 +112,7 @@ int compare_natural(const NaturalKey& a, const NaturalKey& b) {
     if (numeric) {
         const bool noPrefixes = a.m_prefixLen == 0 && b.m_prefixLen == 0;
         const bool bothPrefixes = a.m_prefixLen != 0 && b.m_prefixLen != 0;
-        // Identical prefixes (the common case: "file2", "file10") are equal
-        // in any locale; only different ones need collating.
-        numeric = noPrefixes ||
-                  (bothPrefixes && (a.m_text.substr(0, a.m_prefixLen) ==
-                                        b.m_text.substr(0, b.m_prefixLen) ||
-                                    compare_bytes(a.prefix_sort_key(), b.prefix_sort_key()) == 0));
+        numeric = noPrefixes || (bothPrefixes && a.same_prefix(b));
     }
     if (numeric) {
         if (a.m_endsWithParen && b.m_endsWithParen)

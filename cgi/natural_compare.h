@@ -4,36 +4,49 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+
+// SortKeyCache hands out one locale sort key per distinct text, so that the
+// many names of a folder that share a text before their number ("IMG_",
+// "file") are collated once, and equal texts compare by address.
+class SortKeyCache {
+  public:
+    const std::string& locale_key(std::string_view text);
+    const std::string& no_case_key(std::string_view text);
+
+  private:
+    std::unordered_map<std::string, std::string> m_locale;
+    std::unordered_map<std::string, std::string> m_noCase;
+};
 
 // NaturalKey holds what the natural comparison needs of one text, worked out
 // once, so that a sort does not scan and collate a name on every comparison.
-// The locale sort keys are built on first use. It refers to `text`, which must
-// outlive it.
+// It refers to `text`, which must outlive it, and to `cache` when given.
 class NaturalKey {
   public:
-    explicit NaturalKey(std::string_view text);
+    explicit NaturalKey(std::string_view text, SortKeyCache* cache = nullptr);
 
     std::string_view text() const { return m_text; }
 
   private:
     friend int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
-    const std::string& prefix_sort_key() const;
+    bool same_prefix(const NaturalKey& other) const;
     const std::string& full_sort_key() const;
 
     std::string_view m_text;
-    std::size_t m_prefixLen = 0;  // bytes before the first digit
+    std::uint32_t m_prefixLen = 0; // bytes before the first digit
     bool m_hasDigit = false;
-    bool m_digitsToEnd = false;   // digits from the first digit to the end
-    bool m_endsWithParen = false; // the text ends with ")"
-    bool m_parenNumber = false;   // "(" digits ")" at the end
-    std::int64_t m_number = 0;    // the digit run, saturated
-    mutable std::string m_prefixKey;
-    mutable std::string m_fullKey;
-    mutable bool m_havePrefixKey = false;
-    mutable bool m_haveFullKey = false;
+    bool m_digitsToEnd = false;    // digits from the first digit to the end
+    bool m_endsWithParen = false;  // the text ends with ")"
+    bool m_parenNumber = false;    // "(" digits ")" at the end
+    std::int64_t m_number = 0;     // the digit run, saturated
+    const std::string* m_prefixKey = nullptr; // from the cache, when there is one
+    mutable std::unique_ptr<std::string> m_ownPrefixKey;
+    mutable std::unique_ptr<std::string> m_fullKey;
 };
 
 // compare_natural returns a negative, zero or positive value as `a` orders

@@ -19,6 +19,9 @@ struct TimeValue {
     // bytes), or "**/**/** **:**:**.******" for a missing time and for a time
     // the local-time conversion cannot represent.
     std::string to_text() const;
+
+    // append_text appends the time text to `out`.
+    void append_text(std::string& out) const;
 };
 
 // kMissingTimeText is the time text of a missing time.

@@ -3,7 +3,6 @@
 
 #include "platform/text.h"
 
-#include <array>
 
 namespace {
 
@@ -19,15 +18,25 @@ bool in_encoded_set(unsigned char c) {
 
 // The table of 256 texts, built once: "%XX" for the encoded set, the byte itself
 // otherwise.
-const std::array<std::string, 256>& encoding_table() {
-    static const std::array<std::string, 256> table = [] {
+struct EncodingTable {
+    char text[256][4];
+    unsigned char length[256];
+};
+
+const EncodingTable& encoding_table() {
+    static const EncodingTable table = [] {
         static constexpr char kHex[] = "0123456789ABCDEF";
-        std::array<std::string, 256> t;
+        EncodingTable t{};
         for (unsigned c = 0; c < 256; ++c) {
-            if (in_encoded_set(static_cast<unsigned char>(c)))
-                t[c] = {'%', kHex[c >> 4], kHex[c & 15]};
-            else
-                t[c] = std::string(1, static_cast<char>(c));
+            if (in_encoded_set(static_cast<unsigned char>(c))) {
+                t.text[c][0] = '%';
+                t.text[c][1] = kHex[c >> 4];
+                t.text[c][2] = kHex[c & 15];
+                t.length[c] = 3;
+            } else {
+                t.text[c][0] = static_cast<char>(c);
+                t.length[c] = 1;
+            }
         }
         return t;
     }();
@@ -36,22 +45,35 @@ const std::array<std::string, 256>& encoding_table() {
 
 } // namespace
 
-std::string vv_url_encode(std::string_view text, std::string_view keep, bool doubleByte) {
-    const auto& table = encoding_table();
-    std::string out;
-    out.reserve(text.size() + text.size() / 2);
+void vv_url_encode_append(std::string& out, std::string_view text, std::string_view keep,
+                          bool doubleByte) {
+    const EncodingTable& table = encoding_table();
+    bool kept[256] = {};
+    for (const char c : keep)
+        kept[static_cast<unsigned char>(c)] = true;
+    // Bytes that pass unchanged are copied in runs.
+    std::size_t run = 0;
     for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (kept[c] || table.length[c] == 1) {
+            ++i;
+            continue;
+        }
         if (doubleByte && platform::char_length(text, i) == 2) {
-            out.append(text.substr(i, 2));
             i += 2;
             continue;
         }
-        const char c = text[i++];
-        if (keep.find(c) != std::string_view::npos)
-            out += c;
-        else
-            out += table[static_cast<unsigned char>(c)];
+        out.append(text.data() + run, i - run);
+        out.append(table.text[c], table.length[c]);
+        run = ++i;
     }
+    out.append(text.data() + run, text.size() - run);
+}
+
+std::string vv_url_encode(std::string_view text, std::string_view keep, bool doubleByte) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    vv_url_encode_append(out, text, keep, doubleByte);
     return out;
 }
 

@@ -14,6 +14,10 @@ inline constexpr std::string_view kUrlPathKeep = ":@=+$,/";
 // With `doubleByte` a double-byte character passes unencoded as a whole.
 std::string vv_url_encode(std::string_view text, std::string_view keep, bool doubleByte);
 
+// vv_url_encode_append appends the encoding of `text` to `out`.
+void vv_url_encode_append(std::string& out, std::string_view text, std::string_view keep,
+                          bool doubleByte);
+
 // vvUrl composes a URL from its components, encoding each one.
 class vvUrl {
   public:
