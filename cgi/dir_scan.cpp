@@ -29,22 +29,16 @@ bool scan_dir(std::vector<DirEntry>& list, bool includeFiles, bool includeDirs,
     if (last_component(pattern).empty())
         return true;
 
-    std::vector<platform::FoundFile> found;
-    if (!platform::find_files(pattern, found))
-        return false;
-
-    list.reserve(list.size() + found.size());
-    for (const platform::FoundFile& f : found) {
+    return platform::find_files(pattern, [&](const platform::FoundFile& f) {
         if (f.isDir ? !includeDirs : !includeFiles)
-            continue;
+            return;
         if (f.name == "." || f.name == "..")
-            continue;
+            return;
         DirEntry& e = list.emplace_back();
         e.path = platform::full_path(f.name);
         e.isDir = f.isDir;
         if (f.hasTime)
             e.time = TimeValue::make(f.seconds, f.microseconds);
         e.size = f.size;
-    }
-    return true;
+    });
 }

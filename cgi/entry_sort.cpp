@@ -187,9 +187,25 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         return order.filesDescending ? c > 0 : c < 0;
     });
 
-    std::vector<DirEntry> sorted;
-    sorted.reserve(list.size());
-    for (const SortItem& item : items)
-        sorted.push_back(std::move(*item.entry));
-    list.swap(sorted);
+    // Put the entries in that order in place, cycle by cycle: the list is the
+    // largest structure of a request and is not copied.
+    std::vector<std::size_t> source(list.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        source[i] = static_cast<std::size_t>(items[i].entry - list.data());
+    items.clear();
+    items.shrink_to_fit();
+    for (std::size_t start = 0; start < source.size(); ++start) {
+        if (source[start] == start)
+            continue;
+        DirEntry carried = std::move(list[start]);
+        std::size_t to = start;
+        while (source[to] != start) {
+            const std::size_t from = source[to];
+            list[to] = std::move(list[from]);
+            source[to] = to;
+            to = from;
+        }
+        list[to] = std::move(carried);
+        source[to] = to;
+    }
 }

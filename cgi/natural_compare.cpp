@@ -85,8 +85,9 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
 // Whether the texts before the numbers are equal in the locale order. Equal
 // texts are equal in any locale, and with a cache they share one key.
 bool NaturalKey::same_prefix(const NaturalKey& other) const {
-    if (m_prefixKey != nullptr && m_prefixKey == other.m_prefixKey)
-        return true;
+    // With a cache the keys are at hand, and the texts need not be read.
+    if (m_prefixKey != nullptr && other.m_prefixKey != nullptr)
+        return m_prefixKey == other.m_prefixKey || *m_prefixKey == *other.m_prefixKey;
     const std::string_view mine = m_text.substr(0, m_prefixLen);
     const std::string_view theirs = other.m_text.substr(0, other.m_prefixLen);
     if (mine == theirs)

@@ -21,30 +21,55 @@ std::string TimeValue::to_text() const {
     return text;
 }
 
+namespace {
+
+// Appends `value` with at least `width` digits, zero-filled.
+void append_number(std::string& out, std::int64_t value, int width) {
+    char digits[24];
+    int n = 0;
+    const bool negative = value < 0;
+    std::uint64_t rest = negative ? 0 - static_cast<std::uint64_t>(value)
+                                  : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative)
+        out += '-';
+    for (int i = n; i < width; ++i)
+        out += '0';
+    while (n > 0)
+        out += digits[--n];
+}
+
+} // namespace
+
+// The text is the strftime form "%Y/%m/%d %H:%M:%S." followed by six digits
+// of microseconds; a date part longer than 23 bytes (a year beyond seven
+// digits) counts as a time that cannot be shown.
 void TimeValue::append_text(std::string& out) const {
-    if (is_missing()) {
+    platform::LocalTime local;
+    if (is_missing() || !platform::to_local_time(seconds, local)) {
         out += kMissingTimeText;
         return;
     }
-    // Entries of a folder often share their time to the second: convert each
-    // second once.
-    thread_local std::int64_t cachedSeconds = 0;
-    thread_local std::string cachedText;
-    if (cachedText.empty() || cachedSeconds != seconds) {
-        cachedText.clear();
-        // The date part has at most 23 bytes, the microseconds 6 digits.
-        if (!platform::format_local_time(seconds, "%Y/%m/%d %H:%M:%S.", 23, cachedText)) {
-            out += kMissingTimeText;
-            return;
-        }
-        cachedSeconds = seconds;
+    const std::size_t start = out.size();
+    append_number(out, local.year, 4);
+    out += '/';
+    append_number(out, local.month, 2);
+    out += '/';
+    append_number(out, local.day, 2);
+    out += ' ';
+    append_number(out, local.hour, 2);
+    out += ':';
+    append_number(out, local.minute, 2);
+    out += ':';
+    append_number(out, local.second, 2);
+    out += '.';
+    if (out.size() - start > 23) {
+        out.resize(start);
+        out += kMissingTimeText;
+        return;
     }
-    out += cachedText;
-    char usec[6];
-    std::int32_t rest = make(0, microseconds).microseconds;
-    for (int i = 5; i >= 0; --i) {
-        usec[i] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    }
-    out.append(usec, 6);
+    append_number(out, make(0, microseconds).microseconds, 6);
 }

@@ -3,15 +3,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 
 // FoundFile is one record of a directory search.
 struct FoundFile {
-    std::string name;           // the entry's name inside its folder, as stored
+    std::string_view name;      // the entry's name inside its folder, as stored;
+                                // valid only while the record is being visited
     bool isDir = false;         // the entry is a folder (links are followed)
     std::uint64_t size = 0;     // size in bytes
     bool hasTime = false;       // false when the last-write time is unknown
@@ -23,10 +24,11 @@ struct FoundFile {
 // last separator (the working directory when there is none) for the names
 // that match the last component, a wildcard with the Windows meaning ("*"
 // any run, "?" one character, letter case ignored, "*.*" every name).
-// Appends the records in the order the file system returns them, "." and ".."
-// included. An entry that vanishes while it is read is left out. Returns false
-// when the folder cannot be searched; `out` is then unchanged.
-bool find_files(std::string_view pattern, std::vector<FoundFile>& out);
+// Hands each record to `visit` in the order the file system returns them,
+// "." and ".." included; nothing is kept, so a folder of any size costs no
+// memory here. An entry that vanishes while it is read is left out. Returns
+// false, having visited nothing, when the folder cannot be searched.
+bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit);
 
 // full_path returns `name` joined to the working directory, without resolving
 // links; a name that is already absolute is returned unchanged.

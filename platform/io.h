@@ -23,6 +23,20 @@ bool write_response(std::FILE* stream, std::string_view head, std::string_view b
 bool format_local_time(std::int64_t seconds, const char* format, std::size_t max_bytes,
                        std::string& out);
 
+// LocalTime is a point in time as the local calendar shows it.
+struct LocalTime {
+    std::int64_t year = 0; // e.g. 2004
+    int month = 0;         // 1-12
+    int day = 0;           // 1-31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// to_local_time converts `seconds` since 1970 (UTC) to the local calendar of
+// the process's time zone. Returns false when the time cannot be converted.
+bool to_local_time(std::int64_t seconds, LocalTime& out);
+
 // current_time returns the system clock as seconds since 1970 (UTC) and
 // microseconds.
 void current_time(std::int64_t& seconds, std::int32_t& microseconds);

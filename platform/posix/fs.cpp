@@ -115,7 +115,7 @@ const std::string& working_directory() {
 
 } // namespace
 
-bool find_files(std::string_view pattern, std::vector<FoundFile>& out) {
+bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit) {
     const std::size_t slash = pattern.rfind('/');
     std::string folder;
     std::string_view wildcard = pattern;
@@ -138,8 +138,7 @@ bool find_files(std::string_view pattern, std::vector<FoundFile>& out) {
         return false;
     }
     const bool everyName = matches_every_name(wildcard);
-    // The number of entries is not known before they are read; the vector
-    // grows geometrically.
+    FoundFile found;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         const std::size_t length = std::strlen(name);
@@ -154,14 +153,14 @@ bool find_files(std::string_view pattern, std::vector<FoundFile>& out) {
                 continue;
             }
         }
-        FoundFile& found = out.emplace_back();
-        found.name.assign(name, length);
+        found.name = std::string_view(name, length);
         found.isDir = S_ISDIR(st.st_mode);
         // A folder has no size of its own, as in the Windows search records.
         found.size = found.isDir || st.st_size < 0 ? 0 : static_cast<std::uint64_t>(st.st_size);
         found.hasTime = true;
         found.seconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
         found.microseconds = static_cast<std::int32_t>(st.st_mtim.tv_nsec / 1000);
+        visit(found);
     }
     return true;
 }

@@ -97,6 +97,27 @@ bool format_local_time(std::int64_t seconds, const char* format, std::size_t max
     }
 }
 
+bool to_local_time(std::int64_t seconds, LocalTime& out) {
+    if constexpr (sizeof(std::time_t) < sizeof(std::int64_t)) {
+        if (seconds < std::numeric_limits<std::time_t>::min() ||
+            seconds > std::numeric_limits<std::time_t>::max()) {
+            return false;
+        }
+    }
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr) {
+        return false;
+    }
+    out.year = static_cast<std::int64_t>(local.tm_year) + 1900;
+    out.month = local.tm_mon + 1;
+    out.day = local.tm_mday;
+    out.hour = local.tm_hour;
+    out.minute = local.tm_min;
+    out.second = local.tm_sec;
+    return true;
+}
+
 void current_time(std::int64_t& seconds, std::int32_t& microseconds) {
     timespec now{};
     if (clock_gettime(CLOCK_REALTIME, &now) != 0) {

@@ -92,35 +92,28 @@ UConverter* converter() {
 }
 
 // AsciiTable is what the converter makes of each byte 0x00-0x7F, so that
-// such bytes are widened without it. (ICU's "windows-932" is not the
-// identity there: it swaps the controls 0x1A, 0x1C and 0x7F.) Usable only
-// when every byte gives one code point below 0x80, which keeps ASCII case
-// folding exact. Built once per process.
+// such bytes are widened without opening it: ICU's "windows-932" is the
+// identity there but for the controls 0x1A, 0x1C and 0x7F, which it swaps.
+// (The tests compare this against the converter.) Every unit lies below
+// 0x80, which keeps ASCII case folding exact.
 struct AsciiTable {
-    bool usable = false;
+    bool usable = true;
     UChar units[128] = {};
 };
 
+constexpr AsciiTable make_ascii_table() {
+    AsciiTable t;
+    for (int i = 0; i < 128; ++i) {
+        t.units[i] = static_cast<UChar>(i);
+    }
+    t.units[0x1A] = 0x1C;
+    t.units[0x1C] = 0x7F;
+    t.units[0x7F] = 0x1A;
+    return t;
+}
+
 const AsciiTable& ascii_table() {
-    static const AsciiTable table = [] {
-        AsciiTable t;
-        UConverter* cnv = converter();
-        if (cnv == nullptr) {
-            return t;
-        }
-        for (int i = 0; i < 128; ++i) {
-            const char byte = static_cast<char>(i);
-            UChar unit[2];
-            UErrorCode status = U_ZERO_ERROR;
-            const std::int32_t n = ucnv_toUChars(cnv, unit, 2, &byte, 1, &status);
-            if (U_FAILURE(status) || n != 1 || unit[0] >= 0x80) {
-                return t;
-            }
-            t.units[i] = unit[0];
-        }
-        t.usable = true;
-        return t;
-    }();
+    static constexpr AsciiTable table = make_ascii_table();
     return table;
 }
 

@@ -48,8 +48,25 @@ void set_mtime(const fs::path& p, long seconds, long nanoseconds) {
     ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << p;
 }
 
-const platform::FoundFile* find(const std::vector<platform::FoundFile>& list,
-                                const std::string& name) {
+// Found is a record of a search, kept beyond the visit.
+struct Found {
+    std::string name;
+    bool isDir = false;
+    std::uint64_t size = 0;
+    bool hasTime = false;
+    std::int64_t seconds = 0;
+    std::int32_t microseconds = 0;
+};
+
+// find_files collects the records of a search.
+bool find_files(const std::string& pattern, std::vector<Found>& out) {
+    return platform::find_files(pattern, [&](const platform::FoundFile& f) {
+        out.push_back(Found{std::string(f.name), f.isDir, f.size, f.hasTime, f.seconds,
+                            f.microseconds});
+    });
+}
+
+const Found* find(const std::vector<Found>& list, const std::string& name) {
     for (const auto& f : list) {
         if (f.name == name) {
             return &f;
@@ -58,7 +75,7 @@ const platform::FoundFile* find(const std::vector<platform::FoundFile>& list,
     return nullptr;
 }
 
-std::vector<std::string> names_of(const std::vector<platform::FoundFile>& list) {
+std::vector<std::string> names_of(const std::vector<Found>& list) {
     std::vector<std::string> names;
     for (const auto& f : list) {
         names.push_back(f.name);
@@ -82,8 +99,8 @@ TEST(FindFiles, RecordsFilesFoldersAndLinks) {
     set_mtime(dir.path() / "sub", -86400, 999999999);
     set_mtime(dir.path() / "dangling", 1000000000, 5000);
 
-    std::vector<platform::FoundFile> out;
-    ASSERT_TRUE(platform::find_files(dir.str() + "/*.*", out));
+    std::vector<Found> out;
+    ASSERT_TRUE(find_files(dir.str() + "/*.*", out));
 
     std::vector<std::string> names = names_of(out);
     std::sort(names.begin(), names.end());
@@ -107,7 +124,7 @@ TEST(FindFiles, RecordsFilesFoldersAndLinks) {
         {"loop1", false, 5},    // a loop cannot be followed either: "loop2"
     };
     for (const auto& e : table) {
-        const platform::FoundFile* f = find(out, e.name);
+        const Found* f = find(out, e.name);
         ASSERT_NE(f, nullptr) << e.name;
         EXPECT_EQ(f->isDir, e.isDir) << e.name;
         EXPECT_EQ(f->size, e.size) << e.name;
@@ -124,7 +141,7 @@ TEST(FindFiles, RecordsFilesFoldersAndLinks) {
         {"sub", -86400, 999999},       {"to_sub", -86400, 999999},   {"dangling", 1000000000, 5},
     };
     for (const auto& t : times) {
-        const platform::FoundFile* f = find(out, t.name);
+        const Found* f = find(out, t.name);
         ASSERT_NE(f, nullptr) << t.name;
         EXPECT_EQ(f->seconds, t.seconds) << t.name;
         EXPECT_EQ(f->microseconds, t.microseconds) << t.name;
@@ -147,9 +164,9 @@ TEST(FindFiles, KeepsTheOrderOfTheFileSystemAndAppends) {
     }
     closedir(d);
 
-    std::vector<platform::FoundFile> out(1);
+    std::vector<Found> out(1);
     out[0].name = "earlier";
-    ASSERT_TRUE(platform::find_files(dir.str() + "/*", out));
+    ASSERT_TRUE(find_files(dir.str() + "/*", out));
     EXPECT_EQ(names_of(out), expected);
 }
 
@@ -196,8 +213,8 @@ TEST(FindFiles, WildcardHasTheWindowsMeaning) {
         std::ofstream(dir.path() / row.name);
     }
     for (const auto& row : table) {
-        std::vector<platform::FoundFile> out;
-        ASSERT_TRUE(platform::find_files(dir.str() + "/" + row.pattern, out)) << row.pattern;
+        std::vector<Found> out;
+        ASSERT_TRUE(find_files(dir.str() + "/" + row.pattern, out)) << row.pattern;
         EXPECT_EQ(find(out, row.name) != nullptr, row.match)
             << "pattern " << row.pattern << " name " << row.name;
     }
@@ -205,35 +222,35 @@ TEST(FindFiles, WildcardHasTheWindowsMeaning) {
 
 TEST(FindFiles, DotEntriesFollowTheWildcard) {
     TempFolder dir;
-    std::vector<platform::FoundFile> out;
-    ASSERT_TRUE(platform::find_files(dir.str() + "/*.txt", out));
+    std::vector<Found> out;
+    ASSERT_TRUE(find_files(dir.str() + "/*.txt", out));
     EXPECT_TRUE(out.empty());
-    ASSERT_TRUE(platform::find_files(dir.str() + "/", out)); // an empty wildcard matches nothing
+    ASSERT_TRUE(find_files(dir.str() + "/", out)); // an empty wildcard matches nothing
     EXPECT_TRUE(out.empty());
-    ASSERT_TRUE(platform::find_files(dir.str() + "/*", out));
+    ASSERT_TRUE(find_files(dir.str() + "/*", out));
     EXPECT_EQ(out.size(), 2u);
 }
 
 TEST(FindFiles, FolderPartIsRelativeToTheWorkingDirectory) {
     TempFolder dir(fs::current_path());
     write_file(dir.path() / "here.txt", 3);
-    std::vector<platform::FoundFile> out;
-    ASSERT_TRUE(platform::find_files(dir.path().filename().string() + "/*.txt", out));
+    std::vector<Found> out;
+    ASSERT_TRUE(find_files(dir.path().filename().string() + "/*.txt", out));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].name, "here.txt");
     EXPECT_EQ(out[0].size, 3u);
 
     // Without a folder part the working directory itself is searched.
     out.clear();
-    ASSERT_TRUE(platform::find_files("*.*", out));
+    ASSERT_TRUE(find_files("*.*", out));
     EXPECT_NE(find(out, dir.path().filename().string()), nullptr);
     EXPECT_NE(find(out, ".."), nullptr);
 }
 
 TEST(FindFiles, RootFolder) {
-    std::vector<platform::FoundFile> out;
-    ASSERT_TRUE(platform::find_files("/*", out));
-    const platform::FoundFile* dot = find(out, ".");
+    std::vector<Found> out;
+    ASSERT_TRUE(find_files("/*", out));
+    const Found* dot = find(out, ".");
     ASSERT_NE(dot, nullptr);
     EXPECT_TRUE(dot->isDir);
 }
@@ -248,10 +265,10 @@ TEST(FindFiles, UnsearchableFolderLeavesTheListUnchanged) {
         std::string("a\0b/*.*", 7),
     };
     for (const auto& pattern : patterns) {
-        std::vector<platform::FoundFile> out(1);
+        std::vector<Found> out(1);
         out[0].name = "kept";
         out[0].size = 42;
-        EXPECT_FALSE(platform::find_files(pattern, out)) << pattern;
+        EXPECT_FALSE(find_files(pattern, out)) << pattern;
         ASSERT_EQ(out.size(), 1u);
         EXPECT_EQ(out[0].name, "kept");
         EXPECT_EQ(out[0].size, 42u);
