@@ -66,7 +66,11 @@ const std::string& SortKeyCache::no_case_key(std::string_view text) {
     return it->second;
 }
 
-NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text) {
+const std::string& SortKeyCache::unique_locale_key(std::string_view text) {
+    return m_unique.emplace_back(platform::locale_sort_key(text));
+}
+
+NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text), m_cache(cache) {
     const std::size_t prefixLen = first_digit(text);
     m_prefixLen = static_cast<std::uint32_t>(prefixLen);
     m_hasDigit = prefixLen < text.size();
@@ -103,8 +107,14 @@ bool NaturalKey::same_prefix(const NaturalKey& other) const {
 }
 
 const std::string& NaturalKey::full_sort_key() const {
-    if (!m_fullKey)
-        m_fullKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+    if (m_fullKey == nullptr) {
+        if (m_cache != nullptr) {
+            m_fullKey = &m_cache->unique_locale_key(m_text);
+        } else {
+            m_ownFullKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+            m_fullKey = m_ownFullKey.get();
+        }
+    }
     return *m_fullKey;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,8 +17,12 @@ class SortKeyCache {
   public:
     const std::string& locale_key(std::string_view text);
     const std::string& no_case_key(std::string_view text);
+    // unique_locale_key keys a text that is not expected to recur (a whole
+    // name), without looking it up.
+    const std::string& unique_locale_key(std::string_view text);
 
   private:
+    std::deque<std::string> m_unique;
     std::unordered_map<std::string, std::string> m_locale;
     std::unordered_map<std::string, std::string> m_noCase;
 };
@@ -44,9 +49,12 @@ class NaturalKey {
     bool m_endsWithParen = false;  // the text ends with ")"
     bool m_parenNumber = false;    // "(" digits ")" at the end
     std::int64_t m_number = 0;     // the digit run, saturated
+    SortKeyCache* m_cache;
     const std::string* m_prefixKey = nullptr; // from the cache, when there is one
+    mutable const std::string* m_fullKey = nullptr;
+    // The keys of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownPrefixKey;
-    mutable std::unique_ptr<std::string> m_fullKey;
+    mutable std::unique_ptr<std::string> m_ownFullKey;
 };
 
 // compare_natural returns a negative, zero or positive value as `a` orders

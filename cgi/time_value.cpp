@@ -23,8 +23,9 @@ std::string TimeValue::to_text() const {
 
 namespace {
 
-// Appends `value` with at least `width` digits, zero-filled.
-void append_number(std::string& out, std::int64_t value, int width) {
+// Writes `value` with at least `width` digits, zero-filled, at `out`; returns
+// the end of what it wrote (at most 21 bytes).
+char* put_number(char* out, std::int64_t value, int width) {
     char digits[24];
     int n = 0;
     const bool negative = value < 0;
@@ -35,11 +36,12 @@ void append_number(std::string& out, std::int64_t value, int width) {
         rest /= 10;
     } while (rest != 0);
     if (negative)
-        out += '-';
+        *out++ = '-';
     for (int i = n; i < width; ++i)
-        out += '0';
+        *out++ = '0';
     while (n > 0)
-        out += digits[--n];
+        *out++ = digits[--n];
+    return out;
 }
 
 } // namespace
@@ -53,23 +55,23 @@ void TimeValue::append_text(std::string& out) const {
         out += kMissingTimeText;
         return;
     }
-    const std::size_t start = out.size();
-    append_number(out, local.year, 4);
-    out += '/';
-    append_number(out, local.month, 2);
-    out += '/';
-    append_number(out, local.day, 2);
-    out += ' ';
-    append_number(out, local.hour, 2);
-    out += ':';
-    append_number(out, local.minute, 2);
-    out += ':';
-    append_number(out, local.second, 2);
-    out += '.';
-    if (out.size() - start > 23) {
-        out.resize(start);
+    char text[64];
+    char* end = put_number(text, local.year, 4);
+    *end++ = '/';
+    end = put_number(end, local.month, 2);
+    *end++ = '/';
+    end = put_number(end, local.day, 2);
+    *end++ = ' ';
+    end = put_number(end, local.hour, 2);
+    *end++ = ':';
+    end = put_number(end, local.minute, 2);
+    *end++ = ':';
+    end = put_number(end, local.second, 2);
+    *end++ = '.';
+    if (end - text > 23) {
         out += kMissingTimeText;
         return;
     }
-    append_number(out, make(0, microseconds).microseconds, 6);
+    end = put_number(end, make(0, microseconds).microseconds, 6);
+    out.append(text, static_cast<std::size_t>(end - text));
 }

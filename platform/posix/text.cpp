@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -334,8 +335,13 @@ std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
     // A byte that is never a trail byte is a whole character wherever it
     // stands, so the search need not walk the characters from the start.
     if (!is_trail_byte(static_cast<unsigned char>(c))) {
-        const std::size_t pos = text.rfind(c);
-        return pos != std::string_view::npos && pos >= from ? pos : std::string_view::npos;
+        if (from >= text.size()) {
+            return std::string_view::npos;
+        }
+        const void* found = memrchr(text.data() + from, c, text.size() - from);
+        return found == nullptr
+                   ? std::string_view::npos
+                   : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
     }
     std::size_t found = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); i += char_length(text, i)) {
