@@ -1,0 +1,25 @@
+// vvProgramLog: the process-wide program log that receives the trace. It is
+// made current before the program entry runs and put back at exit; it writes
+// a file only when the marker file "vv.path" lies in the working directory
+// (and "vv.nolog" does not).
+#pragma once
+
+#include "runtime/log.h"
+
+class vvProgramLog {
+  public:
+    vvProgramLog();
+    ~vvProgramLog();
+
+    vvProgramLog(const vvProgramLog&) = delete;
+    vvProgramLog& operator=(const vvProgramLog&) = delete;
+
+    // finish writes what is queued and closes the file, waiting up to `ms`
+    // milliseconds: for a process that is about to end at once.
+    void finish(unsigned ms);
+
+  private:
+    vvLog m_nullLog;
+    vvLog m_log;
+    vvLog* m_previous;
+};
