@@ -7,6 +7,9 @@
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "platform/io.h"
+#include "platform/text.h"
+#include "runtime/log.h"
+#include "runtime/trace.h"
 
 namespace {
 
@@ -24,31 +27,47 @@ constexpr const char* kDefaultIgnoreNames[] = {
 
 constexpr const char* kDefaultIgnoreExtensions[] = {".index", ".bak", ".log", ".obj", ".bin"};
 
-// A switch of the style: a number with base prefixes, non-zero is on.
-bool style_flag(const std::string& value) { return parse_signed(value) != 0; }
-
 } // namespace
 
 Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::FILE* out)
     : CgiResponse(out, "text/html"), m_conf(ini, KeyOrder::no_case), m_nhFlag(nhFlag) {
+    vvTraceScope trace("Corvane::Corvane");
+    if (vv_tracing()) {
+        vv_dump_text(trace.label("Arg: ini"), ini);
+        vv_dump_text(trace.label("Arg: conf"), conf);
+        vv_dump_flag(trace.label("Arg: nhFlag"), nhFlag);
+    }
     // Only the common settings file can switch the report on: the folder
     // settings file is not loaded yet.
     m_debugFlag = m_conf.get_number("index", "debug", 0) != 0;
+    if (vv_tracing())
+        vv_dump_flag(trace.label("m_debugFlag"), m_debugFlag);
     if (m_debugFlag)
         start_debug_report();
 
     m_conf.load(conf);
+    if (vv_tracing())
+        vv_dump_form(trace.label("m_conf"), m_conf.dump());
     if (m_debugFlag)
         debug_settings_section();
 
     build_ignore_lists(ini, conf);
+    if (vv_tracing()) {
+        vv_dump_form(trace.label("m_ignName"), dump_names(m_ignName));
+        vv_dump_form(trace.label("m_ignExt"), dump_names(m_ignExt));
+    }
     if (m_debugFlag)
         debug_ignore_lists();
 
     scan_dir(m_fileList, true, true, "*.*");
+    if (vv_tracing())
+        trace.print("%s = %u", "m_fileList.size()", static_cast<unsigned>(m_fileList.size()));
     if (m_debugFlag)
         debug_file_list();
-    sort_entries(m_fileList, get_style("sort"), m_conf);
+    const std::string sortKey = get_style("sort");
+    if (vv_tracing())
+        vv_dump_text(trace.label("sort: key"), sortKey);
+    sort_entries(m_fileList, sortKey, m_conf);
 
     const std::string& scriptName = env("SCRIPT_NAME");
     const std::size_t slash = scriptName.rfind('/');
@@ -155,31 +174,103 @@ bool Corvane::is_ignored(std::string_view fileName) const {
 }
 
 void Corvane::put(std::string_view title) {
-    const bool nolist = style_flag(get_style("nolist"));
-    const bool usetable = style_flag(get_style("usetable"));
-    const bool imode = style_flag(get_style("imode"));
+    vvTraceScope trace("Corvane::put");
+    if (vv_tracing())
+        vv_dump_text(trace.label("Arg: title"), title);
+    const std::int32_t nolist = parse_signed(get_style("nolist"));
+    const std::int32_t usetable = parse_signed(get_style("usetable"));
+    const std::int32_t imode = parse_signed(get_style("imode"));
     // Compared as unsigned: a negative code counts as large.
     auto code = static_cast<std::uint32_t>(parse_signed(get_style("result")));
+    if (vv_tracing()) {
+        vv_dump_signed(trace.label("nolist"), nolist);
+        vv_dump_signed(trace.label("table"), usetable);
+        vv_dump_signed(trace.label("imode"), imode);
+        vv_dump_unsigned(trace.label("code"), code);
+    }
 
-    if (!nolist && code == 0) {
-        if (usetable)
-            put_table(title, imode);
+    if (nolist == 0 && code == 0) {
+        if (usetable != 0)
+            put_table(title, imode != 0);
         else
-            put_normal(title, imode);
+            put_normal(title, imode != 0);
         return;
     }
     if (code == 0 || code > 999)
         code = 200;
-    put_html(get_style(imode ? "ihtml" : "html"), title, "", code, imode);
+    put_html(get_style(imode != 0 ? "ihtml" : "html"), title, "", code, imode != 0);
 }
 
 void Corvane::put_html(std::string_view text, std::string_view title, std::string_view msg,
                        std::uint32_t code, bool imode) {
-    (void)msg; // the text for the access log record
+    vvTraceScope trace("Corvane::put_html");
+    if (vv_tracing()) {
+        vv_dump_text(trace.label("Arg: title"), title);
+        vv_dump_unsigned(trace.label("Arg: code"), code);
+        vv_dump_flag(trace.label("Arg: imode"), imode);
+    }
     m_status = code;
     m_body += str_htmlhead(title, imode);
     m_body += '\n';
     m_body += text;
     m_body += "\n</html>\n";
+    write_log(msg, code);
     send_response(m_nhFlag);
+}
+
+namespace {
+
+// kLogValueLimit bounds each request value in an access log record, so that
+// every record fits the log's line limit.
+constexpr std::size_t kLogValueLimit = 1024;
+
+// log_value makes a request value safe for its record: control bytes become
+// "_", so that one request is always one line, and a value longer than the
+// limit is cut at a character boundary and marked with "...".
+std::string log_value(std::string_view value) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < value.size()) {
+        const std::size_t n = platform::char_length(value, i);
+        if (i + n > kLogValueLimit) {
+            out += "...";
+            break;
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(value[i + k]);
+            out += c < 0x20 || c == 0x7F ? '_' : static_cast<char>(c);
+        }
+        i += n;
+    }
+    return out;
+}
+
+const vvLogTags kNoTags{};
+
+} // namespace
+
+void Corvane::write_log(std::string_view msg, std::uint32_t code) {
+    vvTraceScope trace("Corvane::write_log");
+    if (vv_tracing()) {
+        vv_dump_text(trace.label("Arg: msg"), msg);
+        vv_dump_unsigned(trace.label("Arg: code"), code);
+    }
+    const std::string logName = m_conf.get_string("index", "log");
+    if (vv_tracing())
+        vv_dump_text(trace.label("logName"), logName);
+    if (logName.empty())
+        return;
+
+    const std::string dir = log_value(m_scriptDir);
+    const std::string style = m_conf.get_string("index", "style");
+    const std::string from = log_value(env("REMOTE_ADDR"));
+    const std::string host = log_value(env("REMOTE_HOST"));
+    const std::string referer = log_value(env("HTTP_REFERER"));
+    const std::string agent = log_value(env("HTTP_USER_AGENT"));
+    const std::string message(msg);
+
+    vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n");
+    log.info("DIR=%s, STYLE=%s, FROM=%s(%s), REFERER=%s, AGENT=%s, CODE=%03lu%s", dir.c_str(),
+             style.c_str(), from.c_str(), host.c_str(), referer.c_str(), agent.c_str(),
+             static_cast<unsigned long>(code), message.c_str());
 }

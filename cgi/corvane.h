@@ -14,6 +14,9 @@
 #include <string_view>
 #include <vector>
 
+class RowTemplate;
+class vvTraceScope;
+
 class Corvane : public CgiResponse {
   public:
     // `ini` is the common settings file, `conf` the folder settings file;
@@ -34,6 +37,10 @@ class Corvane : public CgiResponse {
 
     // put_table writes the table listing: one table row per entry.
     void put_table(std::string_view title, bool imode);
+
+    // write_log appends the request's record to the access log named by
+    // "log" (none when it is empty).
+    void write_log(std::string_view msg, std::uint32_t code);
 
     // get_style returns display key `name` from the user agent's variant of
     // the style, the style, or section "index"; "" when none has it.
@@ -79,6 +86,11 @@ class Corvane : public CgiResponse {
     // append_name_cell appends an entry's icon (unless `noicon`) and link.
     void append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,
                           bool noicon) const;
+    // append_rows appends one row per entry that is not ignored; folders show
+    // `dirMarker` as their size, and a `nameWidth` other than 0 fills the
+    // name and size cells into columns.
+    void append_rows(const vvTraceScope& trace, const RowTemplate& row, bool noicon,
+                     std::string_view dirMarker, std::uint32_t nameWidth);
     // The page tail shared by both listings: debug report and body end.
     void append_listing_end(bool imode);
 

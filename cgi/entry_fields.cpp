@@ -5,8 +5,8 @@
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "platform/fs.h"
+#include "runtime/trace.h"
 #include "runtime/url.h"
-
 
 namespace {
 
@@ -26,6 +26,12 @@ bool reads_as_scheme(std::string_view href) {
 
 void Corvane::append_link(std::string& out, std::string_view target, std::string_view name,
                           std::string_view anchor) const {
+    vvTraceScope trace("Corvane::str_link");
+    if (vv_tracing()) {
+        vv_dump_text(trace.label("Arg: target"), target);
+        vv_dump_text(trace.label("Arg: name"), name);
+    }
+    const std::size_t start = out.size();
     out += "<a href=\"";
     const std::size_t hrefStart = out.size();
     vv_url_encode_append(out, target, kUrlPathKeep, platform::href_keeps_double_byte());
@@ -38,6 +44,8 @@ void Corvane::append_link(std::string& out, std::string_view target, std::string
     out += "\">";
     append_escaped_html(out, name.empty() ? target : name);
     out += "</a>";
+    if (vv_tracing())
+        vv_dump_text(trace.label("result"), std::string_view(out).substr(start));
 }
 
 std::string Corvane::str_link(std::string_view target, std::string_view name,
@@ -48,11 +56,17 @@ std::string Corvane::str_link(std::string_view target, std::string_view name,
 }
 
 std::string Corvane::get_icon(std::string_view key) const {
+    vvTraceScope trace("Corvane::get_icon");
+    if (vv_tracing())
+        vv_dump_text(trace.label("Arg: ext"), key);
     std::string value = m_conf.get_string("icon", key);
     if (value.empty())
         value = m_conf.get_string("icon", "default");
-    if (value.empty())
+    if (value.empty()) {
+        if (vv_tracing())
+            vv_dump_text(trace.label("icon"), value);
         return {};
+    }
     const std::uint32_t height = parse_unsigned(m_conf.get_string("icon", "height"));
     std::string icon = "<img ";
     if (height != 0)
@@ -60,6 +74,8 @@ std::string Corvane::get_icon(std::string_view key) const {
     icon += "src=\"";
     icon += url_path(m_iconPath + value);
     icon += "\">";
+    if (vv_tracing())
+        vv_dump_text(trace.label("icon"), icon);
     return icon;
 }
 

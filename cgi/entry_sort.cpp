@@ -47,9 +47,13 @@ Order order_for_key(std::string_view key) {
     return {Column::bytes};
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
-int compare_keys(const std::string& a, const std::string& b) { return sign(a.compare(b)); }
+int compare_keys(const std::string& a, const std::string& b) {
+    return sign(a.compare(b));
+}
 
 int compare_times(const TimeValue& a, const TimeValue& b) {
     if (a.seconds != b.seconds)
@@ -66,12 +70,13 @@ int compare_times(const TimeValue& a, const TimeValue& b) {
 struct SortItem {
     DirEntry* entry;
     bool isDir;
-    NaturalKey nameKey; // full path of a folder, base name of a file
+    NaturalKey nameKey;                   // full path of a folder, base name of a file
     const std::string* extKey = nullptr;  // no-case key of the extension
     const std::string* typeKey = nullptr; // no-case key of the type name, if typed
 
     SortItem(DirEntry& e, SortKeyCache& cache)
-        : entry(&e), isDir(e.isDir), nameKey(e.isDir ? std::string_view(e.path) : path_base_name(e.path), &cache) {}
+        : entry(&e), isDir(e.isDir),
+          nameKey(e.isDir ? std::string_view(e.path) : path_base_name(e.path), &cache) {}
 };
 
 int compare_ext(const SortItem& a, const SortItem& b) {

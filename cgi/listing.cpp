@@ -4,6 +4,7 @@
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "cgi/row_template.h"
+#include "runtime/trace.h"
 
 namespace {
 
@@ -24,13 +25,25 @@ void date_cell(const DirEntry& entry, std::string& cell) {
     cell.resize(16);
 }
 
+void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool imode) {
+    vv_dump_text(trace.label("Arg: title"), title);
+    vv_dump_flag(trace.label("Arg: imode"), imode);
+}
+
 } // namespace
 
 void Corvane::put_normal(std::string_view title, bool imode) {
+    vvTraceScope trace("Corvane::put_normal");
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string head = style_or(*this, imode ? "inhead" : "nhead", "<pre>");
     const RowTemplate row(style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d"));
     const std::string tail = style_or(*this, imode ? "intail" : "ntail", "</pre>");
+    if (vv_tracing()) {
+        trace_listing_args(trace, title, imode);
+        vv_dump_text(trace.label("nhead"), head);
+        vv_dump_text(trace.label("nrow"), row.text());
+        vv_dump_text(trace.label("ntail"), tail);
+    }
 
     // Read signed and compared unsigned: negative widths count as large.
     auto fnlen = static_cast<std::uint32_t>(parse_signed(m_conf.get_string("index", "fnlen")));
@@ -44,36 +57,18 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     m_body += '\n';
     m_body += head;
     m_body += '\n';
-
-    // The cells are rebuilt in the same buffers for every entry.
-    std::string nameCell, size, date;
-    for (const DirEntry& entry : m_fileList) {
-        const std::string_view name = path_file_name(entry.path);
-        if (is_ignored(name))
-            continue;
-        nameCell.clear();
-        append_name_cell(nameCell, entry, name, noicon);
-        size = entry.isDir ? "&lt;DIR&gt;" : str_size(entry.size);
-        if (!imode) {
-            // Columns line up by bytes, as a double-byte character is two
-            // columns wide; long names are never cut.
-            if (name.size() < fnlen)
-                nameCell.append(fnlen - name.size(), ' ');
-            if (size.size() < kSizeWidth)
-                size.insert(0, kSizeWidth - size.size(), ' ');
-        }
-        date_cell(entry, date);
-        row.append(m_body, date, size, nameCell);
-        m_body += '\n';
-    }
-
+    // The compact page fills no columns.
+    append_rows(trace, row, noicon, "&lt;DIR&gt;", imode ? 0 : fnlen);
     m_body += tail;
     m_body += '\n';
     append_listing_end(imode);
+
+    write_log("", 200);
     send_response(m_nhFlag);
 }
 
 void Corvane::put_table(std::string_view title, bool imode) {
+    vvTraceScope trace("Corvane::put_table");
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string table =
         style_or(*this, imode ? "itable" : "table", "<table border=0 cellspacing=2 cellpadding=2>");
@@ -84,6 +79,13 @@ void Corvane::put_table(std::string_view title, bool imode) {
                          "<tr><td>%n</td><td align=right width=\"10%\">%s</td>"
                          "<td align=right width=\"15%\">%d</td></tr>"));
     const std::string ttail = get_style(imode ? "ittail" : "ttail");
+    if (vv_tracing()) {
+        trace_listing_args(trace, title, imode);
+        vv_dump_text(trace.label("table"), table);
+        vv_dump_text(trace.label("thead"), thead);
+        vv_dump_text(trace.label("trow"), row.text());
+        vv_dump_text(trace.label("ttail"), ttail);
+    }
 
     m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + 160) + 1024);
     m_body += str_htmlhead(title, imode);
@@ -94,23 +96,51 @@ void Corvane::put_table(std::string_view title, bool imode) {
     m_body += '\n';
     m_body += thead;
     m_body += '\n';
-
-    std::string nameCell, date;
-    for (const DirEntry& entry : m_fileList) {
-        const std::string_view name = path_file_name(entry.path);
-        if (is_ignored(name))
-            continue;
-        nameCell.clear();
-        append_name_cell(nameCell, entry, name, noicon);
-        date_cell(entry, date);
-        row.append(m_body, date, entry.isDir ? " &lt;DIR&gt; " : str_size(entry.size), nameCell);
-        m_body += '\n';
-    }
-
+    append_rows(trace, row, noicon, " &lt;DIR&gt; ", 0);
     m_body += ttail;
     m_body += "\n</table>\n</center>\n";
     append_listing_end(imode);
+
+    write_log("", 200);
     send_response(m_nhFlag);
+}
+
+void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, bool noicon,
+                          std::string_view dirMarker, std::uint32_t nameWidth) {
+    // The cells are rebuilt in the same buffers for every entry.
+    std::string nameCell, size, date;
+    for (const DirEntry& entry : m_fileList) {
+        const std::string_view name = path_file_name(entry.path);
+        if (is_ignored(name)) {
+            trace.print("%s ignored.", std::string(name).c_str());
+            continue;
+        }
+        nameCell.clear();
+        append_name_cell(nameCell, entry, name, noicon);
+        if (entry.isDir)
+            size = dirMarker;
+        else
+            size = str_size(entry.size);
+        if (nameWidth != 0) {
+            // Columns line up by bytes, as a double-byte character is two
+            // columns wide; long names are never cut.
+            if (name.size() < nameWidth)
+                nameCell.append(nameWidth - name.size(), ' ');
+            if (size.size() < kSizeWidth)
+                size.insert(0, kSizeWidth - size.size(), ' ');
+        }
+        date_cell(entry, date);
+        const std::size_t rowStart = m_body.size();
+        row.append(m_body, date, size, nameCell);
+        if (vv_tracing()) {
+            vv_dump_text(trace.label("name"), name);
+            vv_dump_text(trace.label("link"), nameCell);
+            vv_dump_text(trace.label("size"), size);
+            vv_dump_text(trace.label("timestamp"), date);
+            vv_dump_text(trace.label("row"), std::string_view(m_body).substr(rowStart));
+        }
+        m_body += '\n';
+    }
 }
 
 void Corvane::append_listing_end(bool imode) {

@@ -2,48 +2,110 @@
 //
 //   Dirvane <folder settings file> [<output file>]
 //
-// Exit codes: 0 a response was written, 1 no folder settings file was given.
+// Exit codes: 0 a response was written, 1 no folder settings file was given,
+// 2 the request ran longer than its time-out.
 #include "cgi/corvane.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
+#include "platform/process.h"
+#include "runtime/program_log.h"
+#include "runtime/thread.h"
+#include "runtime/trace.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace {
 
+// The program log is current before main runs and put back after it ends.
+vvProgramLog programLog;
+
 // exeTo is the request time-out in milliseconds: "timeout" of section "index"
-// of the common settings file, in seconds.
+// of the common settings file, in seconds. Written before the watchdog
+// starts, only read afterwards.
 std::uint32_t exeTo = 30000;
+
+std::atomic<std::uint32_t> callCount{0};
+
+// request_timeout converts "timeout" (seconds) to milliseconds; a value
+// whose milliseconds do not fit stands for the longest time-out there is.
+std::uint32_t request_timeout(std::uint32_t seconds) {
+    constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
+    return seconds > kMax / 1000 ? kMax : seconds * 1000;
+}
+
+// itCallback is the watchdog's tick: once `exeTo` has passed it ends the
+// process with exit code 2, whatever the main thread is doing. It writes the
+// trace line and the program log first, then ends at once: no exit handler
+// and no static destructor runs while the main thread still works, and no
+// further output or access log record can follow.
+void itCallback(std::uint32_t elapsed, vvIntervalTimer* timer) {
+    char name[32];
+    std::snprintf(name, sizeof name, "itCallback#%lu",
+                  static_cast<unsigned long>(callCount.fetch_add(1) + 1));
+    vvTraceScope trace(name);
+    if (vv_tracing())
+        vv_dump_unsigned(trace.label("Arg: timer"), elapsed);
+    if (elapsed < exeTo)
+        return;
+    timer->request_stop();
+    trace.print("Session timeout.");
+    programLog.finish(200);
+    platform::exit_process_now(2);
+}
+
+const char* or_null(int argc, char** argv, int i) {
+    return argc > i ? argv[i] : nullptr;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    vvTraceScope trace("main");
+    if (vv_tracing())
+        vv_dump_signed(trace.label("Arg: argc"), argc);
+
     const char* exe = argc > 0 ? argv[0] : "";
-    const char* conf = argc > 1 ? argv[1] : nullptr;
-    const char* outf = argc > 2 ? argv[2] : nullptr;
+    const char* conf = or_null(argc, argv, 1);
+    const char* outf = or_null(argc, argv, 2);
+    if (vv_tracing()) {
+        vv_dump_pointer(trace.label("exe"), or_null(argc, argv, 0));
+        vv_dump_pointer(trace.label("conf"), conf);
+        vv_dump_pointer(trace.label("outf"), outf);
+    }
     if (conf == nullptr || *conf == '\0')
         return 1;
 
     const std::string ini = path_change_extension(exe, ".ini");
+    if (vv_tracing())
+        vv_dump_text(trace.label("ini"), ini);
     {
         const IniFile settings(ini, KeyOrder::exact);
-        // 32-bit arithmetic, as the time-out is kept: huge values wrap.
-        exeTo = settings.get_number("index", "timeout", 30) * 1000u;
+        exeTo = request_timeout(settings.get_number("index", "timeout", 30));
     }
 
-    if (outf != nullptr) {
-        if (std::FILE* file = std::fopen(outf, "wb")) {
-            {
-                Corvane request(ini, conf, true, file);
-                request.put("");
-            }
-            std::fclose(file);
-            return 0;
-        }
+    vvIntervalTimer watchdog(1000, itCallback, true, nullptr, false, false);
+    if (vv_tracing())
+        vv_dump_unsigned(trace.label("exeTo"), exeTo);
+
+    if (exeTo == 0) {
+        // A time-out of 0 leaves no time to answer: nothing is written, and
+        // the watchdog ends the request at its first tick.
+        watchdog.wait(std::numeric_limits<unsigned>::max());
+        return 2;
     }
-    Corvane request(ini, conf, outf != nullptr, stdout);
-    request.put("");
+
+    std::FILE* file = outf != nullptr ? std::fopen(outf, "wb") : nullptr;
+    {
+        // Without an openable output file the page goes to standard output,
+        // still without header when an output file was named.
+        Corvane request(ini, conf, outf != nullptr, file != nullptr ? file : stdout);
+        request.put("");
+    }
+    if (file != nullptr)
+        std::fclose(file);
     return 0;
 }

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int compare_bytes(const std::string& a, const std::string& b) {
     const int c = a.compare(b);

@@ -45,10 +45,10 @@ class NaturalKey {
     std::string_view m_text;
     std::uint32_t m_prefixLen = 0; // bytes before the first digit
     bool m_hasDigit = false;
-    bool m_digitsToEnd = false;    // digits from the first digit to the end
-    bool m_endsWithParen = false;  // the text ends with ")"
-    bool m_parenNumber = false;    // "(" digits ")" at the end
-    std::int64_t m_number = 0;     // the digit run, saturated
+    bool m_digitsToEnd = false;   // digits from the first digit to the end
+    bool m_endsWithParen = false; // the text ends with ")"
+    bool m_parenNumber = false;   // "(" digits ")" at the end
+    std::int64_t m_number = 0;    // the digit run, saturated
     SortKeyCache* m_cache;
     const std::string* m_prefixKey = nullptr; // from the cache, when there is one
     mutable const std::string* m_fullKey = nullptr;

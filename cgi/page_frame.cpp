@@ -2,6 +2,7 @@
 #include "cgi/corvane.h"
 
 #include "cgi/html.h"
+#include "runtime/trace.h"
 
 namespace {
 
@@ -12,6 +13,11 @@ constexpr std::string_view kDefaultMeta =
 } // namespace
 
 std::string Corvane::str_title(bool link, bool imode) const {
+    vvTraceScope trace("Corvane::str_title");
+    if (vv_tracing()) {
+        vv_dump_flag(trace.label("Arg: link"), link);
+        vv_dump_flag(trace.label("Arg: imode"), imode);
+    }
     std::string t = get_style(imode ? "ititle" : "title");
     if (t.empty())
         t = kDefaultTitle;
@@ -46,9 +52,16 @@ std::string Corvane::str_title(bool link, bool imode) const {
 }
 
 std::string Corvane::str_htmlhead(std::string_view title, bool imode) const {
+    vvTraceScope trace("Corvane::str_htmlhead");
+    if (vv_tracing()) {
+        vv_dump_text(trace.label("Arg: title"), title);
+        vv_dump_flag(trace.label("Arg: imode"), imode);
+    }
     std::string meta = get_style(imode ? "imeta" : "meta");
     if (meta.empty())
         meta = kDefaultMeta;
+    if (vv_tracing())
+        vv_dump_text(trace.label("meta"), meta);
     std::string head = "<html>\n<head>\n";
     head += meta;
     head += "\n<title>";
@@ -58,6 +71,9 @@ std::string Corvane::str_htmlhead(std::string_view title, bool imode) const {
 }
 
 std::string Corvane::str_bodybegin(std::string_view title, bool imode) const {
+    vvTraceScope trace("Corvane::str_bodybegin");
+    if (vv_tracing())
+        vv_dump_flag(trace.label("Arg: imode"), imode);
     std::string body = get_style(imode ? "ibody" : "body");
     if (body.empty())
         body = "<body>";
@@ -72,6 +88,9 @@ std::string Corvane::str_bodybegin(std::string_view title, bool imode) const {
 }
 
 std::string Corvane::str_bodyend(bool imode) const {
+    vvTraceScope trace("Corvane::str_bodyend");
+    if (vv_tracing())
+        vv_dump_flag(trace.label("Arg: imode"), imode);
     std::string end = "\n";
     end += get_style(imode ? "itail" : "tail");
     end += "</body>\n</html>\n";

@@ -19,6 +19,7 @@ class RowTemplate {
                 std::string_view nameCell) const;
 
     std::size_t size() const { return m_text.size(); }
+    const std::string& text() const { return m_text; }
 
   private:
     struct Slot {

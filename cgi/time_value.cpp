@@ -3,7 +3,6 @@
 
 #include "platform/io.h"
 
-
 TimeValue TimeValue::make(std::int64_t sec, std::int64_t usec) {
     sec += usec / 1000000;
     usec %= 1000000;
@@ -29,8 +28,8 @@ char* put_number(char* out, std::int64_t value, int width) {
     char digits[24];
     int n = 0;
     const bool negative = value < 0;
-    std::uint64_t rest = negative ? 0 - static_cast<std::uint64_t>(value)
-                                  : static_cast<std::uint64_t>(value);
+    std::uint64_t rest =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
         digits[n++] = static_cast<char>('0' + rest % 10);
         rest /= 10;

@@ -1,6 +1,7 @@
 // Process services: the environment block.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,5 +10,15 @@ namespace platform {
 // environment_entries returns the process environment as "NAME=value" texts,
 // in the order the system keeps them.
 std::vector<std::string> environment_entries();
+
+// current_process_id returns the id of this process.
+std::uint32_t current_process_id();
+
+// current_thread_id returns the system's id of the calling thread.
+std::uint32_t current_thread_id();
+
+// exit_process_now ends the process at once with `code`: no exit handlers,
+// no static destructors, no flushing of streams.
+[[noreturn]] void exit_process_now(int code);
 
 } // namespace platform

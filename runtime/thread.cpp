@@ -1,6 +1,6 @@
 // vvThread, vvStopwatch and vvIntervalTimer on standard threads and the
-// monotonic clock. A thread is created at once and held at a gate until
-// start(); every wait of the thread (the gate, sleep_for) is on one condition
+// monotonic clock. A thread is created by start() and passes a gate there;
+// every wait of the thread (the gate, sleep_for) is on one condition
 // variable, so that start, stop and wake reach it at once.
 #include "runtime/thread.h"
 
@@ -13,14 +13,8 @@
 
 vvThread::vvThread(std::string_view name, bool selfDelete)
     : m_name(name), m_selfDelete(selfDelete) {
-    // The thread is made here, after all members exist; it waits at the gate
-    // in entry() and touches nothing else until start() or the destructor.
-    try {
-        m_thread = std::thread(&vvThread::entry, this);
-        m_created = true;
-    } catch (const std::system_error&) {
-        // No thread: start() reports false and the object stays inert.
-    }
+    // The system thread is made by the first start(): an object that is never
+    // started (a log that stays off) costs no thread at all.
 }
 
 vvThread::~vvThread() {
@@ -57,7 +51,7 @@ void vvThread::release_thread(unsigned ms) {
 void vvThread::entry() {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_spawnId = platform::current_thread_id();
+        m_threadId = platform::current_thread_id();
         m_signal.notify_all();
         m_signal.wait(lock, [this] { return m_resumed || m_released; });
         if (!m_resumed)
@@ -97,16 +91,34 @@ bool vvThread::is_stop_requested() const {
 
 bool vvThread::start() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_created || m_resumed || m_released)
+    if (m_resumed || m_released)
         return false;
-    // The id is known once the new thread has reached its gate.
-    m_signal.wait(lock, [this] { return m_spawnId != 0; });
-    m_threadId = m_spawnId;
+    if (!m_created) {
+        // The new thread waits at the gate in entry() until the lock is
+        // given up below.
+        try {
+            m_thread = std::thread(&vvThread::entry, this);
+            m_created = true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+    // The new thread records its id itself: start() does not wait for it
+    // to be scheduled.
     m_started = true;
     m_resumed = true;
     // Under the lock: a self-deleting thread may be gone once it is released.
     m_signal.notify_all();
     return true;
+}
+
+std::uint32_t vvThread::thread_id() const {
+    // The id is recorded by the new thread itself; wait for it only when
+    // someone asks.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_created && m_threadId == 0 && !m_released && !m_ended)
+        m_signal.wait(lock, [this] { return m_threadId != 0 || m_ended; });
+    return m_threadId;
 }
 
 bool vvThread::is_running() const {

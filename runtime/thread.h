@@ -17,7 +17,8 @@
 // (request_stop, wait): the base destructor runs when the derived part is gone.
 class vvThread {
   public:
-    // Creates the thread suspended: its body runs once start() is called.
+    // Creates the thread suspended: its body runs once start() is called
+    // (the system thread itself is made then).
     // With `selfDelete` the object deletes itself when its thread ends; once
     // such a thread has been started the owner must not touch the object.
     vvThread(std::string_view name, bool selfDelete);
@@ -53,7 +54,7 @@ class vvThread {
     int exception_code() const { return m_exceptionCode; }
     // thread_id is the system's id of the thread (0 before it started and
     // after wait() has seen it end).
-    std::uint32_t thread_id() const { return m_threadId; }
+    std::uint32_t thread_id() const;
     // on_thread tells whether the caller is this object's thread.
     bool on_thread() const;
 
@@ -85,8 +86,7 @@ class vvThread {
     std::atomic<int> m_exceptionCode{0};
     // Guards the fields below; m_signal announces each of their changes.
     mutable std::mutex m_mutex;
-    std::condition_variable m_signal;
-    std::uint32_t m_spawnId = 0; // id the new thread reports before it waits
+    mutable std::condition_variable m_signal;
     bool m_resumed = false;      // start() let the body run
     bool m_released = false;     // destroyed before start: leave without the body
     bool m_woken = false;        // wake() called, not yet seen by sleep_for

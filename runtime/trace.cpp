@@ -89,7 +89,7 @@ const std::string& vvTraceScope::head() const {
     return m_head;
 }
 
-bool vvTraceScope::print(const char* format, ...) {
+bool vvTraceScope::print(const char* format, ...) const {
     if (!vv_tracing())
         return false;
     va_list args;

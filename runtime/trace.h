@@ -21,7 +21,7 @@ class vvTraceScope {
     vvTraceScope& operator=(const vvTraceScope&) = delete;
 
     // print writes one line behind the scope's line head.
-    bool print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool print(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     // label returns the line head followed by `text`, for the value dumps.
     std::string label(std::string_view text) const;
     // head: the indent, the name and ": " ("" for an empty name).

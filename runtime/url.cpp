@@ -3,7 +3,6 @@
 
 #include "platform/text.h"
 
-
 namespace {
 
 constexpr std::string_view kReserved = ";/?:@&=+$,[]";

@@ -1,6 +1,7 @@
 // POSIX only: the environment block is the `environ` array.
 #include "platform/process.h"
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform {
@@ -11,5 +12,14 @@ std::vector<std::string> environment_entries() {
         entries.emplace_back(*e);
     return entries;
 }
+
+std::uint32_t current_process_id() { return static_cast<std::uint32_t>(getpid()); }
+
+std::uint32_t current_thread_id() {
+    thread_local const auto id = static_cast<std::uint32_t>(syscall(SYS_gettid));
+    return id;
+}
+
+void exit_process_now(int code) { _exit(code); }
 
 } // namespace platform

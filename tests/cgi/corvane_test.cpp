@@ -18,8 +18,9 @@ class RequestTest : public ::testing::Test {
     void SetUp() override {
         m_oldCwd = fs::current_path();
         m_dir = fs::temp_directory_path() /
-                ("dirvane-corvane-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                ("dirvane-corvane-" +
+                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         fs::current_path(m_dir);
@@ -157,8 +158,8 @@ std::string plain_rows(const Corvane& r) {
 TEST_F(RequestTest, RowTemplatesAndNameWidth) {
     write("x.txt", "12345");
     // 2004/11/05 09:07 in the tests' time zone (JST).
-    fs::last_write_time(m_dir / "x.txt", std::chrono::file_clock::from_sys(
-                                             std::chrono::sys_seconds{std::chrono::seconds{1099613220}}));
+    fs::last_write_time(m_dir / "x.txt", std::chrono::file_clock::from_sys(std::chrono::sys_seconds{
+                                             std::chrono::seconds{1099613220}}));
     const std::string link = "<a href=\"x.txt\">x.txt</a>";
     const std::string date = "2004/11/05 09:07";
     const auto spaces = [](std::size_t n) { return std::string(n, ' '); };

@@ -10,7 +10,9 @@
 
 namespace {
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(CompareNatural, NumbersInNames) {
     const struct {
@@ -22,16 +24,16 @@ TEST(CompareNatural, NumbersInNames) {
         {"Photo (3)", "Photo (12)", -1},
         {"Photo (12)", "Photo (3)", 1},
         {"7", "10", -1},
-        {"007", "7", -1},           // equal numbers, then byte order
-        {"img2", "Img2", 1},        // equal numbers, "I" before "i" byte-wise
-        {"v2.1", "v10.1", 1},       // text after the digits: no numbers, locale order
+        {"007", "7", -1},     // equal numbers, then byte order
+        {"img2", "Img2", 1},  // equal numbers, "I" before "i" byte-wise
+        {"v2.1", "v10.1", 1}, // text after the digits: no numbers, locale order
         {"a3b", "a10b", 1},
-        {"a", "B", -1},             // the locale ignores case ...
-        {"ABC", "abc", -1},         // ... and then the bytes decide
+        {"a", "B", -1},     // the locale ignores case ...
+        {"ABC", "abc", -1}, // ... and then the bytes decide
         {"abc", "abc", 0},
-        {"file", "file2", -1},      // only one side has digits
-        {"x (3)", "x 3", -1},       // only one ends with ")": locale order, "(" first
-        {"(3)", "(12)", -1},        // "(" alone is the text before the number
+        {"file", "file2", -1}, // only one side has digits
+        {"x (3)", "x 3", -1},  // only one ends with ")": locale order, "(" first
+        {"(3)", "(12)", -1},   // "(" alone is the text before the number
         {"a99999999999999999999999", "a99999999999999999999998", 1}, // saturated, then bytes
     };
     for (const auto& c : cases) {
@@ -42,7 +44,10 @@ TEST(CompareNatural, NumbersInNames) {
 
 TEST(CompareNatural, FullWidthLettersCollateLikeTheirAsciiForms) {
     // "ＡＢＣ1" in Shift_JIS against "abc2": prefixes equal in the locale.
-    EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62" "1", "abc2"), 0);
+    EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62"
+                              "1",
+                              "abc2"),
+              0);
 }
 
 TEST(CompareFileNames, ByBaseOrByExtension) {
@@ -74,8 +79,8 @@ std::vector<std::string> sorted_names(std::vector<DirEntry> list, const char* ke
 using Names = std::vector<std::string>;
 
 TEST(SortEntries, ByName) {
-    const std::vector<DirEntry> mixed = {file("img12.png"), folder("a10"), file("img2.png"),
-                                         folder("a9"), file("Img2.jpg"), folder("B")};
+    const std::vector<DirEntry> mixed = {file("img12.png"), folder("a10"),    file("img2.png"),
+                                         folder("a9"),      file("Img2.jpg"), folder("B")};
     const Names byName = {"a9", "a10", "B", "Img2.jpg", "img2.png", "img12.png"};
     EXPECT_EQ(sorted_names(mixed, ""), byName);
     EXPECT_EQ(sorted_names(mixed, "name"), byName);
@@ -99,8 +104,8 @@ TEST(SortEntries, BySizeAndTime) {
 }
 
 TEST(SortEntries, ByExtensionAndType) {
-    const std::vector<DirEntry> list = {file("b.png"), file("a.jpg"), file("c.txt"),
-                                        file("a.TXT"), folder("f")};
+    const std::vector<DirEntry> list = {file("b.png"), file("a.jpg"), file("c.txt"), file("a.TXT"),
+                                        folder("f")};
     EXPECT_EQ(sorted_names(list, "ext"), Names({"f", "a.jpg", "b.png", "a.TXT", "c.txt"}));
     EXPECT_EQ(sorted_names(list, "rext"), Names({"f", "a.TXT", "c.txt", "b.png", "a.jpg"}));
     EXPECT_EQ(sorted_names(list, "type", "[type]\n.jpg=image\n.PNG=image\n"),
@@ -110,8 +115,7 @@ TEST(SortEntries, ByExtensionAndType) {
 }
 
 TEST(SortEntries, UnknownKeysSortByBytes) {
-    const std::vector<DirEntry> list = {file("b"), file("B"), folder("x"), file("a10"),
-                                        file("a9")};
+    const std::vector<DirEntry> list = {file("b"), file("B"), folder("x"), file("a10"), file("a9")};
     EXPECT_EQ(sorted_names(list, "Name"), Names({"x", "B", "a10", "a9", "b"}));
     EXPECT_EQ(sorted_names(list, "rtype"), Names({"x", "b", "a9", "a10", "B"}));
 }

@@ -8,10 +8,8 @@ namespace {
 
 TEST(EscapeHtml, ReplacesEachSpecialCharacterOnce) {
     const std::pair<const char*, const char*> cases[] = {
-        {"x<y>&z", "x&lt;y&gt;&amp;z"},
-        {"&amp;", "&amp;amp;"},
-        {"\"quotes' stay", "\"quotes' stay"},
-        {"", ""},
+        {"x<y>&z", "x&lt;y&gt;&amp;z"},       {"&amp;", "&amp;amp;"},
+        {"\"quotes' stay", "\"quotes' stay"}, {"", ""},
         {"\x83\x5c<", "\x83\x5c&lt;"},
     };
     for (const auto& [in, out] : cases) {

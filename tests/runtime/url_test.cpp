@@ -20,11 +20,11 @@ TEST(UrlEncode, PathForm) {
         {":@=+$,/", false, ":@=+$,/"},
         {"<>\"{}|\\^`", false, "%3C%3E%22%7B%7D%7C%5C%5E%60"},
         {"\x01\x1f\x7f", false, "%01%1F%7F"},
-        {"\x83\x5c.txt", true, "\x83\x5c.txt"},   // a double-byte character passes whole
-        {"\x83\x5c.txt", false, "%83%5C.txt"},    // without the flag every byte is encoded
-        {"\xb1.txt", true, "%B1.txt"},            // single-byte katakana are always encoded
-        {"end\x83", true, "end%83"},              // a lead byte at the end is encoded
-        {"\x83\x20", true, "%83%20"},             // a lead byte without a valid trail byte
+        {"\x83\x5c.txt", true, "\x83\x5c.txt"}, // a double-byte character passes whole
+        {"\x83\x5c.txt", false, "%83%5C.txt"},  // without the flag every byte is encoded
+        {"\xb1.txt", true, "%B1.txt"},          // single-byte katakana are always encoded
+        {"end\x83", true, "end%83"},            // a lead byte at the end is encoded
+        {"\x83\x20", true, "%83%20"},           // a lead byte without a valid trail byte
     };
     for (const auto& c : cases) {
         EXPECT_EQ(vv_url_encode(c.text, kUrlPathKeep, c.doubleByte), c.expected) << c.text;
@@ -35,8 +35,9 @@ TEST(UrlEncode, EveryByteOutsideTheKeepSetIsTwoUpperCaseHexDigits) {
     for (int b = 0; b < 256; ++b) {
         const std::string in(1, static_cast<char>(b));
         const std::string out = vv_url_encode(in, "", false);
-        const bool unreserved = std::isalnum(b) || std::string_view("-_.!~*'()").find(
-                                                        static_cast<char>(b)) != std::string::npos;
+        const bool unreserved =
+            std::isalnum(b) ||
+            std::string_view("-_.!~*'()").find(static_cast<char>(b)) != std::string::npos;
         if (unreserved && b < 0x80) {
             EXPECT_EQ(out, in) << b;
         } else {

@@ -1,0 +1,187 @@
+// POSIX only: files through open/write with O_APPEND, stat, mkdir, rename, unlink and getcwd.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// c_path makes a terminated copy of `path`; false for an empty path or one
+// with an embedded NUL, which no system call could name.
+bool c_path(std::string_view path, std::string& out) {
+    if (path.empty() || path.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    out.assign(path);
+    return true;
+}
+
+std::string current_directory() {
+    std::string buffer(256, '\0');
+    for (;;) {
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) {
+            buffer.resize(std::strlen(buffer.c_str()));
+            return buffer;
+        }
+        if (errno != ERANGE) {
+            return std::string();
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace
+
+FileHandle open_append_file(std::string_view path, bool truncate) {
+    std::string name;
+    if (!c_path(path, name)) {
+        return no_file;
+    }
+    int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    if (truncate) {
+        flags |= O_TRUNC;
+    }
+    for (;;) {
+        const int fd = open(name.c_str(), flags, S_IRUSR | S_IWUSR);
+        if (fd >= 0 || errno != EINTR) {
+            return fd >= 0 ? fd : no_file;
+        }
+    }
+}
+
+bool write_whole(FileHandle file, std::string_view bytes) {
+    if (file < 0) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
+    }
+    for (;;) {
+        const ssize_t written = write(file, bytes.data(), bytes.size());
+        if (written >= 0) {
+            return static_cast<std::size_t>(written) == bytes.size();
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+std::int64_t file_length(FileHandle file) {
+    struct stat info {};
+    if (file < 0 || fstat(file, &info) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+void close_file(FileHandle file) {
+    if (file >= 0) {
+        close(file);
+    }
+}
+
+PathKind path_kind(std::string_view path) {
+    std::string name;
+    struct stat info {};
+    if (!c_path(path, name) || stat(name.c_str(), &info) != 0) {
+        return PathKind::missing;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::directory : PathKind::file;
+}
+
+bool create_directories(std::string_view path) {
+    std::string name;
+    if (!c_path(path, name)) {
+        return false;
+    }
+    while (name.size() > 1 && name.back() == '/') {
+        name.pop_back();
+    }
+    if (path_kind(name) == PathKind::directory) {
+        return true;
+    }
+    // Create each prefix that ends before a separator, then the whole path;
+    // a prefix that exists already is no failure.
+    for (std::size_t slash = name.find('/', 1);; slash = name.find('/', slash + 1)) {
+        const std::string prefix = name.substr(0, slash);
+        if (mkdir(prefix.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) != 0 && errno != EEXIST) {
+            break;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    return path_kind(name) == PathKind::directory;
+}
+
+bool move_file(std::string_view from, std::string_view to) {
+    std::string source;
+    std::string target;
+    if (!c_path(from, source) || !c_path(to, target)) {
+        return false;
+    }
+    struct stat info {};
+    if (lstat(target.c_str(), &info) == 0) {
+        return false;
+    }
+    return rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool delete_file(std::string_view path) {
+    std::string name;
+    return c_path(path, name) && unlink(name.c_str()) == 0;
+}
+
+std::string absolute_path(std::string_view name) {
+    std::string joined;
+    if (name.empty() || name.front() != '/') {
+        joined = current_directory();
+        if (joined.empty()) {
+            return std::string();
+        }
+        joined += '/';
+    }
+    joined += name;
+
+    // Rebuild the path from its components: "." and empty ones vanish, ".."
+    // takes back the component before it (never past the root).
+    std::vector<std::string_view> parts;
+    const std::string_view text(joined);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view part = text.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string path;
+    path.reserve(joined.size());
+    for (const std::string_view part : parts) {
+        path += '/';
+        path += part;
+    }
+    // A trailing separator stays: the caller may have named a directory.
+    if (path.empty() || (joined.back() == '/' && path.back() != '/')) {
+        path += '/';
+    }
+    return path;
+}
+
+} // namespace platform

@@ -1,0 +1,135 @@
+// vvLog: log files written by a writer thread. Any thread formats a line and
+// hands it over; the writer thread owns the file, opens it (under a name
+// expanded from a path template), rotates it by size and closes it.
+#pragma once
+
+#include "runtime/thread.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// Levels, most severe first. A message is written when its level is at most
+// the log's threshold.
+enum vvLevel {
+    lvEMERG = 0,
+    lvALERT = 1,
+    lvCRIT = 2,
+    lvERR = 3,
+    lvWARNING = 4,
+    lvNOTICE = 5,
+    lvINFO = 6,
+    lvDEBUG = 7,
+};
+
+// vv_level_from_text reads a level name ("INFO", "lvINFO", ...; letter case
+// ignored) or a number; -1 when it is neither.
+int vv_level_from_text(std::string_view text);
+
+using vvLogTags = std::array<std::string, 8>;
+
+class vvLog : public vvThread {
+  public:
+    // `sizeLimit` is in units of 1000 bytes (0: no limit; 1-9 count as 10).
+    // `processId` shows the process id in each line instead of the thread id.
+    // `offByDefault` keeps the log off unless the marker file "vv.path" exists.
+    vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
+          bool noBanners, bool processId, bool offByDefault, std::string_view terminator);
+    // Stops the writer thread (200 ms), so that queued lines are written, and
+    // closes the file.
+    ~vvLog() override;
+
+    // write formats one line at `level` and hands it to the writer thread (or
+    // writes it directly on the writer thread). Returns false when it is not
+    // written: level above 7, empty or over 8000 bytes, no file, disabled.
+    bool write(int level, bool noRotate, std::string_view head, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+    bool vwrite(int level, bool noRotate, std::string_view head, const char* format, va_list args);
+    // info writes one line at level 6 with an empty head text.
+    bool info(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // stop ends the writer thread once it has written what is queued; waits up
+    // to `ms` milliseconds and returns whether it has ended.
+    bool stop(unsigned ms);
+    // close_file asks the writer thread to close the file (the log then
+    // counts as not open).
+    void close_file();
+
+    bool is_open() const;
+    bool is_disabled() const { return m_disabled; }
+    int threshold() const { return m_threshold; }
+    std::string current_path() const;
+
+    void run() override;
+
+  private:
+    // Message is one request to the writer thread, kept in posting order.
+    struct Message {
+        enum Kind { start, reopen, close, line, quit };
+        Kind kind = start;
+        std::string text; // the whole line, terminator included (kind line)
+    };
+
+    // post queues a message and wakes the writer thread; false once the
+    // writer thread has ended.
+    bool post(Message::Kind kind, std::string line = std::string());
+    // open_file expands the template and opens the file under the new name
+    // (writer thread only).
+    bool open_file();
+    // close_current closes the open file, with the close banner unless
+    // no-banners.
+    void close_current();
+    // write_bytes writes one line to the file, opening a new file first when
+    // the line would bring it to the size limit (unless `noRotate`).
+    bool write_bytes(std::string_view bytes, bool noRotate);
+    std::string format_line(int level, std::string_view head, std::string_view message) const;
+
+    const std::string m_template;
+    const vvLogTags m_tags;
+    const std::string m_terminator;
+    const bool m_noBanners;
+    const bool m_processId;
+    const bool m_offByDefault;
+    std::string m_stamp;      // construction time, YYYYMMDDhhmmssmmm
+    std::string m_noLogPath;  // absolute path of "vv.nolog"
+    std::string m_markerPath; // absolute path of "vv.path"
+
+    // Changed by the opens on the writer thread; vv.path may override them.
+    std::atomic<int> m_threshold;
+    std::atomic<unsigned> m_sizeLimit;
+    std::atomic<unsigned> m_openCounter{0};
+    std::string m_numberedDirectory;
+
+    std::atomic<bool> m_disabled{false};
+    std::atomic<int> m_file{-1};
+    std::atomic<int> m_openGuard{0};
+    // Held while bytes are written and rotation is decided; rotation reopens
+    // the file and writes header lines while holding it.
+    std::recursive_mutex m_writeLock;
+    // Held while a new file's path is published.
+    mutable std::mutex m_pathLock;
+    std::string m_currentPath;
+
+    std::mutex m_queueLock;
+    std::condition_variable m_queueSignal;
+    std::deque<Message> m_queue;
+    bool m_firstOpenDone = false; // the writer thread has tried its first open
+    bool m_writerEnded = false;   // posts are refused
+
+    friend class vvLogPathTest;
+};
+
+// The process-wide current log that the trace writes to.
+vvLog* vv_current_log();
+// vv_exchange_current_log makes `log` current and returns the previous one.
+vvLog* vv_exchange_current_log(vvLog* log);
+// vv_trace_on: the current log has an open file.
+bool vv_trace_on();
+// vv_trace_vprint writes a level-6 line with `head` to the current log; when
+// that fails, the log's file is closed so that the trace counts as off.
+bool vv_trace_vprint(std::string_view head, const char* format, va_list args);

@@ -1,0 +1,74 @@
+// Log paths: the expansion of a log's path template into an absolute file
+// name (marker file vv.path, placeholders, special folders, numbered
+// directories, missing directories created) and the numbered backups that
+// move an existing log file aside.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// vvLogTime is a local time broken into the fields the log writes.
+struct vvLogTime {
+    int year = 0; // e.g. 2026
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+// vv_local_time_now returns the local time now (all fields 0 when the clock
+// cannot be read).
+vvLogTime vv_local_time_now();
+
+// vv_log_stamp returns the 17 digits YYYYMMDDhhmmssmmm of `time` (year modulo
+// 10000).
+std::string vv_log_stamp(const vvLogTime& time);
+
+// vvLogPathInput is what an expansion reads.
+struct vvLogPathInput {
+    std::string_view pathTemplate; // "\" separates directories
+    vvLogTime openTime;            // local time at the open
+    std::string_view stamp;        // the log's 17-digit construction stamp
+    unsigned openCounter = 0;      // 0-9999, before the open advances it
+    std::uint32_t processId = 0;
+    std::string_view markerPath; // absolute path of "vv.path" ("" for none)
+};
+
+// vvLogPathState is what an expansion may change: the numbered-directory
+// cache, and the threshold and size limit that vv.path may override.
+struct vvLogPathState {
+    std::string numberedDirectory;
+    int threshold = 0;
+    unsigned sizeLimit = 0; // in 1000 bytes; 0: no limit (then never changed)
+};
+
+// vv_expand_log_path turns the template into the absolute path of the log
+// file, creating its directory with all missing parents. Returns "" when the
+// expansion fails (empty template, no room for a placeholder, path too long,
+// directory not creatable).
+std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state);
+
+// vv_special_folder_number returns the folder number of a special-folder name
+// ("APPDATA", "personal", ...; letter case ignored) or of a text of digits
+// (base chosen by the text: "010" is 8, "0x1a" is not digits); -1 when unknown.
+int vv_special_folder_number(std::string_view name);
+
+// vv_special_folder_path returns the path of the special folder named `name`,
+// "" when unknown.
+std::string vv_special_folder_path(std::string_view name);
+
+// vv_numbered_directory returns the numbered directory of the current
+// directory: on the first call (empty `cache`) the first of 0000-9999 that
+// does not exist is created and its absolute path cached; the cached path is
+// returned while that directory exists, "" otherwise.
+std::string vv_numbered_directory(std::string& cache);
+
+// vv_rotate_log_file moves the file `path` aside to the first free name
+// path.0000 ... path.9999 and deletes the backup after that one (so the
+// backups form a ring with a gap after the newest). With all 10000 names
+// taken, .0000 and .0001 are deleted and the file becomes .0000. Returns the
+// backup's name, "" when the move failed.
+std::string vv_rotate_log_file(std::string_view path);

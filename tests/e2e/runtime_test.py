@@ -1,0 +1,189 @@
+"""End-to-end: the access log, the request time-out and the program log."""
+
+import os
+import re
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from dirvane_run import Site, TZ, split_response  # noqa: E402
+
+RECORD = re.compile(rb"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[([0-9a-f]{8})\] (.*)\r\n$", re.S)
+
+
+def spawn(site, env=None, args=None, cwd=None):
+    """Starts Dirvane without waiting; returns the Popen."""
+    cwd = cwd or site.folder
+    if args is None:
+        args = [os.path.join(cwd, "config.index")]
+    full_env = {"TZ": TZ, "PATH": "/usr/bin:/bin"}
+    full_env.update(env or {})
+    return subprocess.Popen([site.exe] + args, cwd=cwd, env=full_env,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+class AccessLog(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        self.log = os.path.join(self.site.root, "logs", "access.log")
+        self.site.write_ini("[index]\nlog=%s\nstyle=std\n" % self.log)
+        self.site.add_file("a.txt")
+        self.env = {"SCRIPT_NAME": "/pub/config.index", "REMOTE_ADDR": "192.0.2.7",
+                    "HTTP_USER_AGENT": "TestAgent/1.0"}
+
+    def tearDown(self):
+        self.site.close()
+
+    def records(self):
+        with open(self.log, "rb") as f:
+            return f.read().splitlines(keepends=True)
+
+    def run_one(self, env):
+        p = spawn(self.site, env)
+        out, _ = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, 0)
+        return p.pid, out
+
+    def test_one_record_per_response_with_the_process_id(self):
+        pid, _ = self.run_one(self.env)
+        pid2, _ = self.run_one(dict(self.env, HTTP_USER_AGENT="a, b (c)", REMOTE_HOST="h"))
+        lines = self.records()
+        self.assertEqual(len(lines), 2)
+        m = RECORD.match(lines[0])
+        self.assertIsNotNone(m, lines[0])
+        self.assertEqual(int(m.group(1), 16), pid)
+        self.assertEqual(m.group(2), b"DIR=/pub/, STYLE=std, FROM=192.0.2.7(), REFERER=, "
+                                     b"AGENT=TestAgent/1.0, CODE=200")
+        m = RECORD.match(lines[1])
+        self.assertEqual(int(m.group(1), 16), pid2)
+        self.assertEqual(m.group(2), b"DIR=/pub/, STYLE=std, FROM=192.0.2.7(h), REFERER=, "
+                                     b"AGENT=a, b (c), CODE=200")
+
+    def test_message_page_logs_its_status(self):
+        for result, code in (("404", b"CODE=404"), ("5", b"CODE=005")):
+            self.site.write_conf("[index]\nresult=%s\n" % result)
+            self.run_one(self.env)
+            self.assertTrue(self.records()[-1].endswith(code + b"\r\n"))
+
+    def test_request_values_cannot_forge_or_lose_a_record(self):
+        forged = "x\r\n01/01/01 00:00:00.000 [00000000] DIR=/forged/"
+        self.run_one(dict(self.env, HTTP_USER_AGENT=forged, HTTP_REFERER="r" * 9000))
+        lines = self.records()
+        self.assertEqual(len(lines), 1)
+        m = RECORD.match(lines[0])
+        self.assertIsNotNone(m)
+        self.assertIn(b"AGENT=x__01/01/01 00:00:00.000 [00000000] DIR=/forged/, CODE=200",
+                      m.group(2))
+        self.assertIn(b"REFERER=" + b"r" * 1024 + b"..., AGENT=", m.group(2))
+
+    def test_no_record_without_log_or_with_vv_nolog(self):
+        self.site.write_ini("[index]\n")
+        self.run_one(self.env)
+        self.assertFalse(os.path.exists(os.path.dirname(self.log)))
+        self.site.write_ini("[index]\nlog=%s\n" % self.log)
+        self.site.add_file("vv.nolog")
+        self.run_one(self.env)
+        self.assertFalse(os.path.exists(self.log))
+
+    def test_twenty_processes_at_once_leave_twenty_whole_lines(self):
+        procs = [spawn(self.site, self.env) for _ in range(20)]
+        for p in procs:
+            p.communicate(timeout=60)
+            self.assertEqual(p.returncode, 0)
+        lines = self.records()
+        self.assertEqual(len(lines), 20)
+        pids = set()
+        for line in lines:
+            m = RECORD.match(line)
+            self.assertIsNotNone(m, line)
+            self.assertTrue(m.group(2).endswith(b"CODE=200"))
+            pids.add(int(m.group(1), 16))
+        self.assertEqual(pids, {p.pid for p in procs})
+
+
+class Timeout(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        self.log = os.path.join(self.site.root, "access.log")
+        self.site.add_file("a.txt")
+
+    def tearDown(self):
+        self.site.close()
+
+    def test_zero_timeout_ends_at_the_first_tick_without_output(self):
+        for value in ("0", "abc"):
+            with self.subTest(timeout=value):
+                self.site.write_ini("[index]\ntimeout=%s\nlog=%s\n" % (value, self.log))
+                start = time.monotonic()
+                code, out = self.site.run()
+                self.assertEqual((code, out), (2, b""))
+                self.assertLess(time.monotonic() - start, 30)
+                self.assertFalse(os.path.exists(self.log))
+
+    def test_request_that_runs_too_long_ends_with_code_2(self):
+        # Opening a named pipe for writing blocks until a reader comes: the
+        # request hangs until the watchdog ends it.
+        fifo = os.path.join(self.site.root, "out.fifo")
+        os.mkfifo(fifo)
+        self.site.write_ini("[index]\ntimeout=1\n")
+        code, out = self.site.run(args=[os.path.join(self.site.folder, "config.index"), fifo])
+        self.assertEqual((code, out), (2, b""))
+
+    def test_request_in_time_is_not_held_up_by_its_threads(self):
+        self.site.write_ini("[index]\nlog=%s\n" % self.log)
+        start = time.monotonic()
+        code, _ = self.site.run()
+        self.assertEqual(code, 0)
+        # Threads that polled would hold every request for 100 ms or more.
+        self.assertLess(time.monotonic() - start, 5)
+
+
+class ProgramLog(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        self.logdir = os.path.join(self.site.root, "trace")
+        self.site.add_file("a.txt")
+        self.site.add_file("skip.bak")
+
+    def tearDown(self):
+        self.site.close()
+
+    def test_vv_path_writes_the_trace(self):
+        with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
+            f.write(self.logdir.encode() + b"\r\n")
+        p = spawn(self.site, {"SCRIPT_NAME": "/pub/config.index"})
+        out, _ = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, 0)
+        name = os.path.join(self.logdir, "dv%04d_0000.log" % p.pid)
+        with open(name, "rb") as f:
+            text = f.read()
+        lines = text.split(b"\r\n")
+        self.assertEqual(lines[0], b"=" * 24 + b" << Log  Open >> " + b"=" * 24)
+        self.assertEqual(lines[-2], b"=" * 24 + b" << Log Close >> " + b"=" * 24)
+        self.assertEqual(lines[-1], b"")
+        body = [l.split(b"] ", 1)[1] for l in lines[1:-2]]
+        self.assertEqual(body[0], b"vvLog: Windows [C++] (Nov04)")
+        self.assertEqual(body[1], b"vvLog: " + name.encode())
+        self.assertRegex(body[2], rb"^vvLog: ProcID = %d \(0x%08x\) @\d{17}$" % (p.pid, p.pid))
+        self.assertEqual(body[3], b"main: >>> Enter.")
+        self.assertEqual(body[4], b"main: Arg: argc = 2")
+        self.assertIn(b".Corvane::Corvane: >>> Enter.", body)
+        self.assertIn(b"..Corvane::put_normal: skip.bak ignored.", body)
+        self.assertIn(b".Corvane::Corvane: m_ignExt = (.bak,.bin,.index,.log,.obj)", body)
+        self.assertEqual(body[-1], b"main: <<< Exit.")
+        # Entry and exit lines pair up.
+        enters = [l[:-len(b">>> Enter.")] for l in body if l.endswith(b">>> Enter.")]
+        exits = [l[:-len(b"<<< Exit.")] for l in body if l.endswith(b"<<< Exit.")]
+        self.assertEqual(sorted(enters), sorted(exits))
+
+    def test_without_vv_path_no_log_is_created(self):
+        before = set(os.listdir(self.site.root))
+        code, _ = self.site.run()
+        self.assertEqual(code, 0)
+        self.assertEqual(set(os.listdir(self.site.root)), before)
+
+
+if __name__ == "__main__":
+    unittest.main()

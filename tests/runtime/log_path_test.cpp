@@ -1,0 +1,457 @@
+// Log paths: placeholders with a fixed open time, stamp and process id, the
+// position limits, special folders, numbered directories, vv.path overrides
+// and numbered backups, in temporary folders.
+#include "runtime/log.h"
+#include "runtime/log_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// TempCwd makes a fresh folder the working directory for one test and puts
+// the old one back afterwards.
+class TempCwd {
+  public:
+    TempCwd() : m_old(fs::current_path()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                ("dirvane-logpath-" + std::string(info->test_suite_name()) + "-" + info->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        fs::current_path(m_dir);
+        m_dir = fs::current_path(); // as the system spells it
+    }
+    ~TempCwd() {
+        fs::current_path(m_old);
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+    }
+    std::string path(const std::string& relative) const { return (m_dir / relative).string(); }
+    std::string dir() const { return m_dir.string(); }
+
+  private:
+    fs::path m_old;
+    fs::path m_dir;
+};
+
+// ScopedEnv sets (or with nullopt removes) an environment variable for one test.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            setenv(m_name.c_str(), m_old->c_str(), 1);
+        } else {
+            unsetenv(m_name.c_str());
+        }
+    }
+
+  private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+void write_file(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Open time 2026/03/04 05:06:07, stamp of 2004/11/05 09:07:12.345, pid 1234.
+vvLogPathInput fixed_input(std::string_view pathTemplate, std::string_view marker = "") {
+    vvLogPathInput input;
+    input.pathTemplate = pathTemplate;
+    input.openTime = vvLogTime{2026, 3, 4, 5, 6, 7, 890};
+    input.stamp = "20041105090712345";
+    input.openCounter = 7;
+    input.processId = 1234;
+    input.markerPath = marker;
+    return input;
+}
+
+std::string expand(std::string_view pathTemplate, std::string_view marker = "") {
+    vvLogPathState state;
+    state.threshold = 7;
+    state.sizeLimit = 4000;
+    return vv_expand_log_path(fixed_input(pathTemplate, marker), state);
+}
+
+TEST(LogPath, Placeholders) {
+    TempCwd cwd;
+    struct Case {
+        const char* pathTemplate;
+        const char* expected; // relative to the working directory
+    };
+    const Case cases[] = {
+        {"%Y", "2026"},
+        {"%y", "26"},
+        {"%m", "03"},
+        {"%d", "04"},
+        {"%H", "05"},
+        {"%M", "06"},
+        {"%S", "07"},
+        {"%D", "20260304"},
+        {"%T", "050607"},
+        {"%O.log", "20260304/050607.log"},
+        {"%o", "260304_050607"},
+        {"%X", "20041105"},
+        {"%x", "041105"},
+        {"%t", "090712"},
+        {"%E.log", "20041105/090712.log"},
+        {"%e", "041105_090712"},
+        {"%P", "000004d2"},
+        {"%p", "1234"},
+        {"%N", "0007"},
+        {"a%?b", "a/b"},
+        {"100%%", "100%"},
+        {"%q", "q"},
+        {"end%", "end%"},
+        {"dv%p_%N.log", "dv1234_0007.log"},
+        // The folder placeholders away from position 0: a dot after a separator.
+        {"a\\%#b", "a/.b"},
+        {"a%#b", "ab"},
+        {"a\\%@b", "a/.b"},
+        {"a%@b", "ab"},
+        {"a\\%$b", "a/.b"},
+        {"a\\%&b", "a/.b"},
+        {"a\\%*b", "a/.b"},
+        {"a%*b", "ab"},
+        {"a%?%#b", "a/.b"},
+        {"a\\%#%#b", "a/.b"}, // the dot itself is no separator
+        // A double-byte character whose trail byte is a backslash is no separator.
+        {"\x83\\%#b", "\x83\\b"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(expand(c.pathTemplate), cwd.path(c.expected)) << c.pathTemplate;
+    }
+    EXPECT_TRUE(fs::is_directory(cwd.path("20260304")));
+    EXPECT_TRUE(fs::is_directory(cwd.path("a")));
+}
+
+TEST(LogPath, ProcessIdWidths) {
+    TempCwd cwd;
+    const struct {
+        std::uint32_t pid;
+        const char* expected;
+    } cases[] = {{42, "0042 0000002a"}, {123456, "123456 0001e240"}};
+    for (const auto& c : cases) {
+        vvLogPathInput input = fixed_input("%p %P");
+        input.processId = c.pid;
+        vvLogPathState state;
+        EXPECT_EQ(vv_expand_log_path(input, state), cwd.path(c.expected));
+    }
+}
+
+TEST(LogPath, AnchoredAndAbsoluteTemplates) {
+    TempCwd cwd;
+    const std::string root = cwd.dir();
+    std::string backslashed = root;
+    for (char& c : backslashed) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    EXPECT_EQ(expand(backslashed + "\\log\\%X\\dv%p_%N.log"),
+              root + "/log/20041105/dv1234_0007.log");
+    EXPECT_TRUE(fs::is_directory(root + "/log/20041105"));
+    EXPECT_EQ(expand(root + "/sub/./x/../y.log"), root + "/sub/y.log");
+    EXPECT_EQ(expand("rel\\..\\z.log"), root + "/z.log");
+}
+
+TEST(LogPath, Failures) {
+    TempCwd cwd;
+    write_file(cwd.path("file"), "x");
+    EXPECT_EQ(expand(""), "");
+    EXPECT_EQ(expand("file\\x.log"), ""); // the directory cannot be created
+    // A folder that expands to nothing leaves nothing to make absolute.
+    ScopedEnv none("HOME", std::nullopt);
+    ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(expand("%@"), "");
+}
+
+// prefix_to returns the working directory, a separator and filler up to
+// `length` characters: an absolute template whose next placeholder starts at
+// output position `length`.
+std::string prefix_to(const TempCwd& cwd, std::size_t length) {
+    std::string prefix = cwd.dir() + "/";
+    prefix.resize(length, 'a');
+    return prefix;
+}
+
+TEST(LogPath, PlaceholderRoomAtTheEnd) {
+    TempCwd cwd;
+    ASSERT_LT(cwd.dir().size(), 200u);
+    const struct {
+        const char* placeholder;
+        std::size_t highest;
+        const char* text;
+    } cases[] = {
+        {"%Y", 255, "2026"},
+        {"%y", 257, "26"},
+        {"%m", 257, "03"},
+        {"%D", 251, "20260304"},
+        {"%T", 253, "050607"},
+        {"%O", 244, "20260304/050607"},
+        {"%o", 246, "260304_050607"},
+        {"%X", 251, "20041105"},
+        {"%x", 253, "041105"},
+        {"%t", 253, "090712"},
+        {"%E", 244, "20041105/090712"},
+        {"%e", 246, "041105_090712"},
+        {"%P", 251, "000004d2"},
+        {"%p", 247, "1234"}, // room for any process id
+        {"%N", 255, "0007"},
+    };
+    for (const auto& c : cases) {
+        const std::string fits = prefix_to(cwd, c.highest);
+        EXPECT_EQ(expand(fits + c.placeholder), fits + c.text) << c.placeholder;
+        EXPECT_EQ(expand(prefix_to(cwd, c.highest + 1) + c.placeholder), "") << c.placeholder;
+    }
+    // A double-byte character needs two places of the 259.
+    EXPECT_EQ(expand(prefix_to(cwd, 257) + "\x82\xa0"), prefix_to(cwd, 257) + "\x82\xa0");
+    EXPECT_EQ(expand(prefix_to(cwd, 258) + "\x82\xa0"), "");
+}
+
+TEST(LogPath, LongTemplateIsCutTo259) {
+    TempCwd cwd;
+    const std::string longTemplate = prefix_to(cwd, 300);
+    EXPECT_EQ(expand(longTemplate), longTemplate.substr(0, 259));
+    // The placeholders after the cut are dropped, not failed.
+    EXPECT_EQ(expand(prefix_to(cwd, 259) + "%D"), prefix_to(cwd, 259));
+    // A relative template that makes the absolute path longer than 260 fails.
+    EXPECT_EQ(expand(std::string(259, 'b')), "");
+}
+
+TEST(LogPath, NumberedDirectory) {
+    TempCwd cwd;
+    vvLogPathState state;
+    vvLogPathInput input = fixed_input("%*\\x.log");
+    EXPECT_EQ(vv_expand_log_path(input, state), cwd.path("0000/x.log"));
+    EXPECT_EQ(state.numberedDirectory, cwd.path("0000"));
+    // The cache keeps the directory for later opens of the same log.
+    EXPECT_EQ(vv_expand_log_path(input, state), cwd.path("0000/x.log"));
+    EXPECT_FALSE(fs::exists(cwd.path("0001")));
+
+    // A new log skips what exists, a plain file included.
+    write_file(cwd.path("0001"), "");
+    std::string cache;
+    EXPECT_EQ(vv_numbered_directory(cache), cwd.path("0002"));
+    EXPECT_TRUE(fs::is_directory(cwd.path("0002")));
+
+    // A cached directory that has gone writes nothing.
+    fs::remove(cwd.path("0002"));
+    EXPECT_EQ(vv_numbered_directory(cache), "");
+    EXPECT_EQ(cache, cwd.path("0002"));
+}
+
+TEST(LogPath, SpecialFolders) {
+    TempCwd cwd;
+    const std::string config = cwd.path("config");
+    const std::string data = cwd.path("data");
+    fs::create_directories(config);
+    ScopedEnv home("HOME", cwd.path("home"));
+    ScopedEnv configHome("XDG_CONFIG_HOME", config);
+    ScopedEnv dataHome("XDG_DATA_HOME", data);
+    ScopedEnv documents("XDG_DOCUMENTS_DIR", cwd.path("docs"));
+    ScopedEnv desktop("XDG_DESKTOP_DIR", cwd.path("desk"));
+    ScopedEnv music("XDG_MUSIC_DIR", std::nullopt);
+    ScopedEnv pictures("XDG_PICTURES_DIR", std::nullopt);
+    ScopedEnv videos("XDG_VIDEOS_DIR", "relative/is/ignored");
+    write_file(config + "/user-dirs.dirs", "# comment\nXDG_MUSIC_DIR=\"$HOME/Music\"\n"
+                                           "XDG_PICTURES_DIR=\"/srv/pictures\"\n");
+    const struct {
+        const char* name;
+        std::string expected;
+    } cases[] = {
+        {"APPDATA", config},
+        {"appData", config},
+        {"26", config},
+        {"032", config}, // octal 26
+        {"0x1a", ""},    // not digits only, and no name
+        {"LOCAL_APPDATA", data},
+        {"PERSONAL", cwd.path("docs")},
+        {"MYDOCUMENTS", cwd.path("docs")},
+        {"5", cwd.path("docs")},
+        {"DESKTOP", cwd.path("desk")},
+        {"DESKTOPDIRECTORY", cwd.path("desk")},
+        {"MYMUSIC", cwd.path("home/Music")},
+        {"MYPICTURES", "/srv/pictures"},
+        {"MYVIDEO", cwd.path("home")},
+        {"COMMON_APPDATA", "/var/lib"},
+        {"PROGRAM_FILES", "/usr/local"},
+        {"WINDOWS", ""},
+        {"STARTMENU", ""},
+        {"NOSUCHFOLDER", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vv_special_folder_path(c.name), c.expected) << c.name;
+    }
+    EXPECT_EQ(vv_special_folder_number("PROGRAM_FILES_COMMON"), 43);
+    EXPECT_EQ(vv_special_folder_number("lvAPPDATA"), -1);
+
+    // At position 0 the folder is written as it is, elsewhere it is a dot.
+    EXPECT_EQ(expand("%@\\x.log"), config + "/x.log");
+    EXPECT_EQ(expand("%&\\x.log"), data + "/x.log");
+    EXPECT_TRUE(fs::is_directory(data));
+    {
+        ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
+        EXPECT_EQ(vv_special_folder_path("APPDATA"), cwd.path("home/.config"));
+    }
+    // A folder path of 260 characters fails the expansion.
+    ScopedEnv longConfig("XDG_CONFIG_HOME", "/" + std::string(259, 'c'));
+    EXPECT_EQ(expand("%@"), "");
+}
+
+TEST(LogPath, PathMarkerRedirectsTheDirectory) {
+    TempCwd cwd;
+    const std::string marker = cwd.path("vv.path");
+    const std::string config = cwd.path("config");
+    fs::create_directories(config);
+    ScopedEnv configHome("XDG_CONFIG_HOME", config);
+    const std::string redirect = cwd.path("redir");
+    const struct {
+        std::string markerText;
+        const char* pathTemplate;
+        std::string expected;
+    } cases[] = {
+        {redirect + "\n", "\\log\\%X\\dv%p_%N.log", redirect + "/dv1234_0007.log"},
+        {redirect + "/\r\n", "\\log\\%X\\dv%p_%N.log", redirect + "/dv1234_0007.log"},
+        {"%%APPDATA%%\\x\n", "\\log\\%X\\dv%p_%N.log", config + "/x/dv1234_0007.log"},
+        {"%%26%%\\y", "a.log", config + "/y/a.log"},
+        {"%%NOSUCH%%z", "a.log", cwd.path("z/a.log")}, // an unknown folder writes nothing
+        {"%%%%x\n", "a.log", cwd.path("%%x/a.log")},   // the second %% must start at 3 or later
+        {"rel\n", "a.log", cwd.path("rel/a.log")},
+        // An anchored template without a backslash keeps its directory.
+        {redirect, "%@dv.log", config + "dv.log"},
+        {"\nINFO\n", "keep\\b.log", cwd.path("keep/b.log")},
+    };
+    for (const auto& c : cases) {
+        write_file(marker, c.markerText);
+        EXPECT_EQ(expand(c.pathTemplate, marker), c.expected) << c.markerText;
+    }
+    // Line 1 is joined to the file name while both fit into 257 characters.
+    const std::string fileName(58, 'f');
+    std::string directory = cwd.dir() + "/";
+    directory.resize(199, 'd');
+    write_file(marker, directory + "\n");
+    EXPECT_EQ(expand(fileName, marker), directory + "/" + fileName);
+    directory += 'd';
+    write_file(marker, directory + "\n");
+    EXPECT_EQ(expand(fileName, marker), cwd.path(fileName));
+}
+
+TEST(LogPath, PathMarkerThresholdAndSizeLimit) {
+    TempCwd cwd;
+    const std::string marker = cwd.path("vv.path");
+    const struct {
+        const char* markerText;
+        unsigned sizeLimit; // before
+        int threshold;      // expected after, from 7
+        unsigned limit;     // expected after
+    } cases[] = {
+        {"\nINFO\n", 4000, 6, 4000},
+        {"\nnotice\n", 4000, 5, 4000},
+        {"\nlvWARNING\n", 4000, 4, 4000},
+        {"\n3\n", 4000, 3, 4000},
+        {"\n9\n", 4000, 7, 4000},
+        {"\nbogus\n", 4000, 7, 4000},
+        {"\nlvEMERG\n", 4000, 7, 4000},
+        {"\n010\n", 4000, 7, 4000}, // octal 8
+        {"\nEMERG\r\n", 4000, 0, 4000},
+        {"\n\n100\n", 4000, 7, 100},
+        {"\n\n5\n", 4000, 7, 10},
+        {"\n\n0\n", 4000, 7, 10},
+        {"\n\n0x20kb\n", 4000, 7, 32},
+        {"\n\nx20\n", 4000, 7, 4000},
+        {"\n\n100\n", 0, 7, 0}, // no limit stays no limit
+        {"", 4000, 7, 4000},
+    };
+    for (const auto& c : cases) {
+        write_file(marker, c.markerText);
+        vvLogPathState state;
+        state.threshold = 7;
+        state.sizeLimit = c.sizeLimit;
+        EXPECT_EQ(vv_expand_log_path(fixed_input("a.log", marker), state), cwd.path("a.log"));
+        EXPECT_EQ(state.threshold, c.threshold) << c.markerText;
+        EXPECT_EQ(state.sizeLimit, c.limit) << c.markerText;
+    }
+    // Without the marker file nothing changes.
+    fs::remove(marker);
+    vvLogPathState state;
+    state.threshold = 7;
+    state.sizeLimit = 4000;
+    EXPECT_EQ(vv_expand_log_path(fixed_input("a.log", marker), state), cwd.path("a.log"));
+    EXPECT_EQ(state.threshold, 7);
+}
+
+TEST(LogPath, LevelNames) {
+    const struct {
+        const char* text;
+        int level;
+    } cases[] = {
+        {"EMERGENCY", 0}, {"emerg", 0},  {"ALERT", 1},     {"lvAlert", 1}, {"CRITICAL", 2},
+        {"crit", 2},      {"lvCRIT", 2}, {"Error", 3},     {"ERR", 3},     {"lverr", 3},
+        {"WARNING", 4},   {"WARN", 4},   {"lvWARNING", 4}, {"NOTICE", 5},  {"lvNOTICE", 5},
+        {"info", 6},      {"lvINFO", 6}, {"DEBUG", 7},     {"lvDEBUG", 7}, {"lvEMERG", -1},
+        {"7", 7},         {"07", 7},     {"0x7", -1},      {"", -1},       {" 6", -1},
+        {"INFO ", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vv_level_from_text(c.text), c.level) << c.text;
+    }
+}
+
+TEST(LogRotation, FirstFreeNumberAndTheNextDeleted) {
+    TempCwd cwd;
+    for (const char* name : {"x.log", "x.log.0000", "x.log.0001", "x.log.0003", "x.log.0004"}) {
+        write_file(cwd.path(name), name);
+    }
+    EXPECT_EQ(vv_rotate_log_file(cwd.path("x.log")), cwd.path("x.log.0002"));
+    EXPECT_FALSE(fs::exists(cwd.path("x.log")));
+    EXPECT_FALSE(fs::exists(cwd.path("x.log.0003")));
+    EXPECT_TRUE(fs::exists(cwd.path("x.log.0004")));
+    std::ifstream moved(cwd.path("x.log.0002"));
+    std::string text;
+    moved >> text;
+    EXPECT_EQ(text, "x.log");
+    // Nothing to move: no backup.
+    EXPECT_EQ(vv_rotate_log_file(cwd.path("x.log")), "");
+}
+
+TEST(LogRotation, RingComesRound) {
+    TempCwd cwd;
+    // Every number but 9999 taken: the newest is 9999, and 0000 is deleted.
+    for (int n = 0; n < 9999; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "r.%04d", n);
+        std::ofstream{cwd.path(name)};
+    }
+    write_file(cwd.path("r"), "a");
+    EXPECT_EQ(vv_rotate_log_file(cwd.path("r")), cwd.path("r.9999"));
+    EXPECT_FALSE(fs::exists(cwd.path("r.0000")));
+    EXPECT_TRUE(fs::exists(cwd.path("r.0001")));
+    // All 10000 taken: 0000 and 0001 go and the file becomes 0000.
+    std::ofstream{cwd.path("r.0000")};
+    write_file(cwd.path("r"), "b");
+    EXPECT_EQ(vv_rotate_log_file(cwd.path("r")), cwd.path("r.0000"));
+    EXPECT_FALSE(fs::exists(cwd.path("r.0001")));
+    EXPECT_EQ(fs::file_size(cwd.path("r.0000")), 1u);
+}
+
+} // namespace
