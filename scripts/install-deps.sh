@@ -9,6 +9,8 @@ packages=(
     libicu-dev
     googletest libgtest-dev libgmock-dev
     python3
+    lighttpd
+    chromium chromium-driver python3-selenium fonts-ipafont-gothic
 )
 
 missing=()
