@@ -11,12 +11,12 @@ namespace platform {
 
 // FoundFile is one record of a directory search.
 struct FoundFile {
-    std::string_view name;      // the entry's name inside its folder, as stored;
-                                // valid only while the record is being visited
-    bool isDir = false;         // the entry is a folder (links are followed)
-    std::uint64_t size = 0;     // size in bytes
-    bool hasTime = false;       // false when the last-write time is unknown
-    std::int64_t seconds = 0;   // last-write time, seconds since 1970 (UTC)
+    std::string_view name;    // the entry's name inside its folder, as stored;
+                              // valid only while the record is being visited
+    bool isDir = false;       // the entry is a folder (links are followed)
+    std::uint64_t size = 0;   // size in bytes
+    bool hasTime = false;     // false when the last-write time is unknown
+    std::int64_t seconds = 0; // last-write time, seconds since 1970 (UTC)
     std::int32_t microseconds = 0;
 };
 

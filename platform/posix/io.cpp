@@ -2,12 +2,12 @@
 // clock_gettime.
 #include "platform/io.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <cerrno>
-#include <time.h>
 #include <sys/uio.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace platform {

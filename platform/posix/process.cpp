@@ -13,13 +13,17 @@ std::vector<std::string> environment_entries() {
     return entries;
 }
 
-std::uint32_t current_process_id() { return static_cast<std::uint32_t>(getpid()); }
+std::uint32_t current_process_id() {
+    return static_cast<std::uint32_t>(getpid());
+}
 
 std::uint32_t current_thread_id() {
     thread_local const auto id = static_cast<std::uint32_t>(syscall(SYS_gettid));
     return id;
 }
 
-void exit_process_now(int code) { _exit(code); }
+void exit_process_now(int code) {
+    _exit(code);
+}
 
 } // namespace platform

@@ -61,8 +61,8 @@ struct Found {
 // find_files collects the records of a search.
 bool find_files(const std::string& pattern, std::vector<Found>& out) {
     return platform::find_files(pattern, [&](const platform::FoundFile& f) {
-        out.push_back(Found{std::string(f.name), f.isDir, f.size, f.hasTime, f.seconds,
-                            f.microseconds});
+        out.push_back(
+            Found{std::string(f.name), f.isDir, f.size, f.hasTime, f.seconds, f.microseconds});
     });
 }
 

@@ -1,0 +1,180 @@
+"""Runs dirvane-httpd (and so the real lighttpd) for a test: a temporary
+site with a registry file, a document root, a state folder and a program
+folder holding Dirvane with its own Dirvane.ini, on a free loopback port."""
+
+import os
+import queue
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+
+HTTPD = os.environ.get("DIRVANE_HTTPD", "")
+BIN = os.environ.get("DIRVANE_BIN", "")
+SOURCE = os.environ.get("DIRVANE_SOURCE", "")
+ARTIFACTS = os.environ.get("DIRVANE_ARTIFACTS", "")
+
+
+def find_lighttpd():
+    path = shutil.which("lighttpd")
+    if path:
+        return path
+    for folder in ("/usr/sbin", "/usr/local/sbin", "/sbin"):
+        if os.access(os.path.join(folder, "lighttpd"), os.X_OK):
+            return os.path.join(folder, "lighttpd")
+    return None
+
+
+LIGHTTPD = find_lighttpd()
+NO_LIGHTTPD = "lighttpd is not installed (apt-get install lighttpd)"
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def write(path, data):
+    path = os.fsencode(path)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data.encode() if isinstance(data, str) else data)
+    return path
+
+
+class Response:
+    def __init__(self, raw):
+        head, sep, self.body = raw.partition(b"\r\n\r\n")
+        assert sep, "no end of header in %r" % raw[:300]
+        lines = head.split(b"\r\n")
+        self.status_line = lines[0].decode("latin-1")
+        self.status = int(self.status_line.split(" ")[1])
+        self.headers = {}
+        for line in lines[1:]:
+            name, _, value = line.decode("latin-1").partition(":")
+            self.headers[name.strip().lower()] = value.strip()
+
+
+class Site:
+    """A temporary site. `ini` is the text of Dirvane.ini beside the program."""
+
+    def __init__(self, ini=None):
+        self.root = tempfile.mkdtemp(prefix="dirvane-server-")
+        self.cgi_dir = os.path.join(self.root, "cgi")
+        self.docroot = os.path.join(self.root, "pub")
+        self.state = os.path.join(self.root, "state")
+        self.registry = os.path.join(self.root, "config", "registry.reg")
+        os.makedirs(self.cgi_dir)
+        os.makedirs(self.docroot)
+        # Dirvane reads the Dirvane.ini beside the path it is started by.
+        self.program = os.path.join(self.cgi_dir, "Dirvane")
+        os.symlink(os.path.abspath(BIN), self.program)
+        if ini is not None:
+            write(os.path.join(self.cgi_dir, "Dirvane.ini"), ini)
+        self.port = None
+        self.process = None
+        self.output = []
+        self._lines = queue.Queue()
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        env["DIRVANE_REGISTRY"] = self.registry
+        env.update(extra or {})
+        return env
+
+    def httpd(self, *args, env=None):
+        """Runs dirvane-httpd to its end; returns (exit code, output text)."""
+        done = subprocess.run([HTTPD] + list(args), env=self.env(env), capture_output=True,
+                              timeout=60)
+        return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace")
+
+    def register(self, conf="config.index"):
+        code, out = self.httpd("--register", "--cgi", self.program, "--conf", conf)
+        assert code == 0, out
+        return out
+
+    def start(self, port=None, extra_args=()):
+        """Starts the server and waits until it names its URL."""
+        self.port = port or free_port()
+        self.output = []
+        self.process = subprocess.Popen(
+            [HTTPD, "--root", self.docroot, "--port", str(self.port), "--state", self.state]
+            + list(extra_args),
+            env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self._lines = queue.Queue()
+        threading.Thread(target=self._read, args=(self.process, self._lines),
+                         daemon=True).start()
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            try:
+                line = self._lines.get(timeout=0.2)
+            except queue.Empty:
+                if self.process.poll() is not None:
+                    break
+                continue
+            if line is None:
+                break
+            if line.startswith("Serving "):
+                return
+        self.stop()
+        raise AssertionError("dirvane-httpd did not start:\n" + "".join(self.output))
+
+    def _read(self, process, lines):
+        for raw in process.stdout:
+            text = raw.decode("utf-8", "replace")
+            self.output.append(text)
+            lines.put(text)
+        lines.put(None)
+
+    def stop(self, sig=signal.SIGINT):
+        """Stops the server as Ctrl-C does; returns its exit code."""
+        if self.process is None:
+            return None
+        process, self.process = self.process, None
+        if process.poll() is None:
+            process.send_signal(sig)
+            try:
+                process.wait(timeout=15)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        process.stdout.close()
+        return process.returncode
+
+    def close(self):
+        self.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def url(self, path="/"):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def request(self, path, headers=None):
+        """Sends one GET for the raw bytes `path` and reads to the end."""
+        if isinstance(path, str):
+            path = path.encode()
+        lines = [b"GET " + path + b" HTTP/1.1", b"Host: 127.0.0.1:%d" % self.port,
+                 b"Connection: close"]
+        for name, value in (headers or {}).items():
+            lines.append(name.encode() + b": " + value.encode())
+        with socket.create_connection(("127.0.0.1", self.port), timeout=30) as s:
+            s.sendall(b"\r\n".join(lines) + b"\r\n\r\n")
+            chunks = []
+            while True:
+                data = s.recv(65536)
+                if not data:
+                    break
+                chunks.append(data)
+        return Response(b"".join(chunks))
+
+    def run_direct(self, folder, script_name, agent, program=None):
+        """Runs Dirvane as lighttpd does (folder as working directory, the
+        settings file as argument 1); returns its whole output."""
+        env = {"PATH": "/usr/bin:/bin", "SCRIPT_NAME": script_name, "HTTP_USER_AGENT": agent,
+               "REMOTE_ADDR": "127.0.0.1", "SERVER_NAME": "127.0.0.1"}
+        done = subprocess.run([program or self.program, os.path.join(folder, "config.index")],
+                              cwd=folder, env=env, capture_output=True, timeout=60)
+        return done.stdout

@@ -1,0 +1,211 @@
+"""dirvane-httpd's own work: the registry set-up of a fresh server, the
+registration from the command line, reading the registry at each start,
+the messages when it cannot serve, and a clean stop."""
+
+import os
+import signal
+import socket
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from server_run import LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
+
+HEADER = b"Windows Registry Editor Version 5.00\r\n\r\n"
+FRESH = (HEADER +
+         b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+         b"\"Default\"=\"index.html,index.htm\"\r\n\r\n"
+         b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs]\r\n"
+         b"\"Count\"=dword:00000000\r\n\r\n"
+         b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\r\n\r\n"
+         b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Names]\r\n\r\n")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Registration(unittest.TestCase):
+    """--register and --unregister: no web server needed."""
+
+    def setUp(self):
+        self.site = Site()
+        self.addCleanup(self.site.close)
+
+    def test_register_then_unregister(self):
+        out = self.site.register()
+        self.assertIn(" レジストリを変更しました。　", out)
+        self.assertIn(b'"Default"="index.html,index.htm,config.index"', read(self.site.registry))
+        self.assertIn(b'".index"=dword:00000003', read(self.site.registry))
+        self.assertIn(b'".index"="' + os.fsencode(self.site.program) + b'"',
+                      read(self.site.registry))
+        self.assertIn(b'"Count"=dword:00000001', read(self.site.registry))
+
+        code, out = self.site.httpd("--register", "--cgi", self.site.program)
+        self.assertEqual(code, 0)
+        self.assertIn("already registered", out)
+        self.assertIn(b'"Count"=dword:00000001', read(self.site.registry))
+
+        code, out = self.site.httpd("--unregister")
+        self.assertEqual(code, 0, out)
+        self.assertEqual(read(self.site.registry), FRESH)
+        code, out = self.site.httpd("--unregister")
+        self.assertEqual(code, 0)
+        self.assertIn("not registered", out)
+
+    def test_refusals(self):
+        cases = [
+            (("--register", "--cgi", "/nonexistent/Dirvane"), "no executable program at"),
+            (("--register",), "--register needs --cgi"),
+            (("--register", "--cgi", "PROGRAM", "--conf", "configindex"), "has no extension"),
+            (("--register", "--unregister"), "exclude each other"),
+            (("--bogus",), "unknown argument --bogus"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                args = tuple(self.site.program if a == "PROGRAM" else a for a in args)
+                code, out = self.site.httpd(*args)
+                self.assertNotEqual(code, 0)
+                self.assertIn(message, out)
+
+    def test_empty_index_list_refuses_like_the_disabled_button(self):
+        write(self.site.registry, FRESH.replace(b"index.html,index.htm", b""))
+        code, out = self.site.httpd("--register", "--cgi", self.site.program)
+        self.assertEqual(code, 1)
+        self.assertIn("is empty", out)
+
+    def test_malformed_registry_is_reported_and_kept(self):
+        write(self.site.registry, HEADER + b"[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\nbroken\r\n")
+        before = read(self.site.registry)
+        code, out = self.site.httpd("--register", "--cgi", self.site.program)
+        self.assertEqual(code, 1)
+        self.assertIn(self.site.registry + ":4: expected", out)
+        self.assertEqual(read(self.site.registry), before)
+
+    def test_registry_path_from_the_environment(self):
+        home = os.path.join(self.site.root, "home")
+        xdg = os.path.join(self.site.root, "xdg")
+        cases = [({"DIRVANE_REGISTRY": "", "XDG_CONFIG_HOME": xdg, "HOME": home},
+                  os.path.join(xdg, "dirvane", "registry.reg")),
+                 ({"DIRVANE_REGISTRY": "", "XDG_CONFIG_HOME": "", "HOME": home},
+                  os.path.join(home, ".config", "dirvane", "registry.reg"))]
+        for env, path in cases:
+            with self.subTest(path=path):
+                code, out = self.site.httpd("--register", "--cgi", self.site.program, env=env)
+                self.assertEqual(code, 0, out)
+                self.assertIn(path, out)
+                self.assertIn(b"config.index", read(path))
+
+
+@unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+class ServerStart(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        self.addCleanup(self.site.close)
+        write(os.path.join(self.site.docroot, "config.index"), "")
+        write(os.path.join(self.site.docroot, "file.txt"), "file")
+
+    def test_fresh_server_creates_its_keys(self):
+        self.assertFalse(os.path.exists(self.site.registry))
+        write(os.path.join(self.site.docroot, "sub", "index.htm"), "an index.htm page")
+        self.site.start()
+        self.assertEqual(read(self.site.registry), FRESH)
+        self.assertEqual(self.site.request("/sub/").body, b"an index.htm page")
+        # Without a registration no program runs: the folder has no index document.
+        self.assertIn(self.site.request("/").status, (403, 404))
+
+    def test_registration_takes_effect_at_the_next_start(self):
+        self.site.register()
+        self.site.start()
+        self.assertIn(b"<pre>", self.site.request("/").body)
+        code, out = self.site.httpd("--unregister")
+        self.assertEqual(code, 0, out)
+        self.assertIn(b"<pre>", self.site.request("/").body, "read only at the start")
+        self.assertEqual(self.site.stop(), 0)
+        self.site.start()
+        self.assertIn(self.site.request("/").status, (403, 404))
+
+    def test_only_attribute_3_runs_a_program(self):
+        self.site.register()
+        text = read(self.site.registry).replace(b'".index"=dword:00000003',
+                                                b'".index"=dword:00000001')
+        write(self.site.registry, text)
+        self.site.start()
+        r = self.site.request("/")
+        self.assertEqual(r.status, 200)
+        self.assertEqual(r.body, b"", "config.index itself, served as a file")
+
+    def test_other_conf_name_and_extension(self):
+        write(os.path.join(self.site.docroot, "list", "dir.list"), "")
+        write(os.path.join(self.site.docroot, "list", "a.txt"), "")
+        self.site.register(conf="dir.list")
+        self.site.start()
+        r = self.site.request("/list/")
+        self.assertEqual(r.status, 200)
+        self.assertIn(b'<a href="a.txt">', r.body)
+
+    def test_stop_signals_end_server_and_lighttpd(self):
+        self.site.register()
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            with self.subTest(sig=sig):
+                self.site.start()
+                port = self.site.port
+                self.assertEqual(self.site.stop(sig), 0)
+                self.assertIn("Stopped.", "".join(self.site.output))
+                with socket.socket() as s:
+                    self.assertNotEqual(s.connect_ex(("127.0.0.1", port)), 0,
+                                        "lighttpd still answers")
+
+
+class Refusals(unittest.TestCase):
+    def setUp(self):
+        self.site = Site()
+        self.addCleanup(self.site.close)
+
+    def test_document_root_missing(self):
+        code, out = self.site.httpd("--root", os.path.join(self.site.root, "nope"),
+                                    "--state", self.site.state)
+        self.assertEqual(code, 1)
+        self.assertIn("the document root %s does not exist" % os.path.join(self.site.root,
+                                                                          "nope"), out)
+
+    def test_lighttpd_missing(self):
+        code, out = self.site.httpd("--root", self.site.docroot, "--state", self.site.state,
+                                    "--lighttpd", "/nonexistent/lighttpd")
+        self.assertEqual(code, 1)
+        self.assertIn("lighttpd is not installed", out)
+        self.assertIn("apt-get install lighttpd", out)
+
+    def test_bad_port(self):
+        for port in ("0", "65536", "80a", ""):
+            with self.subTest(port=port):
+                code, out = self.site.httpd("--root", self.site.docroot, "--port", port,
+                                            "--state", self.site.state)
+                self.assertEqual(code, 1)
+                self.assertIn("the port must be a number", out)
+
+    @unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+    def test_port_in_use(self):
+        with socket.socket() as busy:
+            busy.bind(("127.0.0.1", 0))
+            busy.listen()
+            port = busy.getsockname()[1]
+            code, out = self.site.httpd("--root", self.site.docroot, "--port", str(port),
+                                        "--state", self.site.state)
+        self.assertEqual(code, 1)
+        self.assertIn("port %d on 127.0.0.1 is in use" % port, out)
+
+    @unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+    def test_names_lighttpd_cannot_hold(self):
+        # A backslash at the end of a value: lighttpd's strings cannot end in one.
+        root = os.path.join(self.site.root, "root\\")
+        os.makedirs(root)
+        code, out = self.site.httpd("--root", root, "--state", self.site.state,
+                                    "--port", str(free_port()))
+        self.assertEqual(code, 1)
+        self.assertIn("cannot be written into lighttpd's configuration", out)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,331 @@
+// Web server registration: the button state and the add and remove steps on
+// AnHTTPd's values, with the "Count" bookkeeping.
+#include "tool/registration.h"
+
+#include "platform/process_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* cgi = "/opt/dirvane/Dirvane";
+
+std::string read_bytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Registry is the starting state of a case: what AnHTTPd's keys hold.
+constexpr std::int64_t none = -1; // a value that is not there
+
+struct Registry {
+    bool keys = true;           // the four keys exist (else only the Index key)
+    const char* list = nullptr; // "Default"; nullptr: missing
+    std::int64_t attr = none;   // Attrs value of the case's extension
+    std::int64_t count = none;  // "Count"
+};
+
+bool has_value(const platform::RegistryStore& store, std::string_view key,
+               const std::string& name) {
+    for (const std::string& n : store.value_names(key)) {
+        if (n == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class RegistrationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::path(::testing::TempDir()) /
+                 (std::string("dirvane-registration-") + info->name() + "-" +
+                  std::to_string(std::hash<std::string>{}(platform::current_program_path())));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        file = folder / "registry.reg";
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    platform::RegistryStore make(const Registry& r, const std::string& ext) {
+        fs::remove(file);
+        platform::RegistryStore store(file.string());
+        EXPECT_TRUE(store.create_key(anhttpd_index_key));
+        if (r.keys) {
+            for (auto key : {anhttpd_progs_key, anhttpd_attrs_key, anhttpd_names_key})
+                EXPECT_TRUE(store.create_key(key));
+        }
+        if (r.list != nullptr) {
+            EXPECT_TRUE(store.write_text(anhttpd_index_key, anhttpd_index_list, r.list));
+        }
+        if (r.attr != none) {
+            EXPECT_TRUE(
+                store.write_number(anhttpd_attrs_key, ext, static_cast<std::uint32_t>(r.attr)));
+            EXPECT_TRUE(store.write_text(anhttpd_names_key, ext, "/old/Dirvane"));
+        }
+        if (r.count != none) {
+            EXPECT_TRUE(store.write_number(anhttpd_progs_key, anhttpd_count,
+                                           static_cast<std::uint32_t>(r.count)));
+        }
+        return store;
+    }
+
+    fs::path folder;
+    fs::path file;
+};
+
+TEST(ConfExtension, FromFirstDot) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"config.index", ".index"}, {"a.b.c", ".b.c"}, {"configindex", ""},
+        {".index", ".index"},       {"x.", "."},       {"", ""},
+    };
+    for (const auto& [name, ext] : cases)
+        EXPECT_EQ(conf_extension(name), ext) << name;
+}
+
+TEST_F(RegistrationTest, ButtonState) {
+    struct Case {
+        const char* list;
+        std::string conf;
+        bool enabled;
+        std::string_view caption;
+    };
+    const Case cases[] = {
+        {nullptr, "config.index", false, regist_add_caption},
+        {"", "config.index", false, regist_add_caption},
+        {"index.html,index.htm", "config.index", true, regist_add_caption},
+        {"index.html,config.index", "config.index", true, regist_remove_caption},
+        {"index.html,myconfig.index2", "config.index", true, regist_remove_caption},
+        {"index.html,Config.Index", "config.index", true, regist_add_caption},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list ? c.list : "(missing)");
+        platform::RegistryStore store = make(Registry{true, c.list}, ".index");
+        const RegistButton button = regist_button_state(store, c.conf);
+        EXPECT_EQ(button.enabled, c.enabled);
+        EXPECT_EQ(button.caption, c.caption);
+    }
+    platform::RegistryStore none((folder / "absent.reg").string());
+    EXPECT_FALSE(regist_button_state(none, "config.index").enabled);
+    EXPECT_EQ(std::string(regist_add_caption), "AnHTTPD登録追加");
+    EXPECT_EQ(std::string(regist_remove_caption), "AnHTTPD登録削除");
+}
+
+struct ChangeCase {
+    const char* what;
+    Registry before;
+    std::string conf;
+    RegistChange change;
+    bool ok;
+    std::string list;  // "Default" afterwards
+    std::int64_t attr; // Attrs value afterwards (none: not there)
+    std::string name;  // Names value afterwards ("" when not there)
+    std::uint32_t count;
+};
+
+TEST_F(RegistrationTest, AddAndRemoveSteps) {
+    const ChangeCase cases[] = {
+        {"add to the fresh list",
+         {true, "index.html,index.htm", none, 0},
+         "config.index",
+         RegistChange::added,
+         true,
+         "index.html,index.htm,config.index",
+         3,
+         cgi,
+         1},
+        {"add without Count",
+         {true, "index.html", none, none},
+         "config.index",
+         RegistChange::added,
+         true,
+         "index.html,config.index",
+         3,
+         cgi,
+         1},
+        {"add after a trailing comma",
+         {true, "index.html,", none, 4},
+         "config.index",
+         RegistChange::added,
+         true,
+         "index.html,config.index",
+         3,
+         cgi,
+         5},
+        {"add with no Default",
+         {true, nullptr, none, 0},
+         "config.index",
+         RegistChange::added,
+         true,
+         "config.index",
+         3,
+         cgi,
+         1},
+        {"add with attributes already set",
+         {true, "index.html", 1, 2},
+         "config.index",
+         RegistChange::added,
+         true,
+         "index.html,config.index",
+         3,
+         cgi,
+         2},
+        {"add a name with two dots",
+         {true, "index.html", none, 0},
+         "dir.list.txt",
+         RegistChange::added,
+         true,
+         "index.html,dir.list.txt",
+         3,
+         cgi,
+         1},
+        {"remove from the middle",
+         {true, "index.html,config.index,index.htm", 3, 2},
+         "config.index",
+         RegistChange::removed,
+         true,
+         "index.html,index.htm",
+         none,
+         "",
+         1},
+        {"remove from the front",
+         {true, "config.index,index.html", 3, 1},
+         "config.index",
+         RegistChange::removed,
+         true,
+         "index.html",
+         none,
+         "",
+         0},
+        {"remove the only name",
+         {true, "config.index", 3, 1},
+         "config.index",
+         RegistChange::removed,
+         true,
+         "",
+         none,
+         "",
+         1 - 1},
+        {"remove at Count 0 stays 0",
+         {true, "a,config.index", 3, 0},
+         "config.index",
+         RegistChange::removed,
+         true,
+         "a",
+         none,
+         "",
+         0},
+        {"remove without binding: deletes fail, Count kept",
+         {true, "a,config.index", none, 2},
+         "config.index",
+         RegistChange::removed,
+         false,
+         "a",
+         none,
+         "",
+         2},
+        {"a longer name counts as registered",
+         {true, "index.html,myconfig.index", 3, 1},
+         "config.index",
+         RegistChange::removed,
+         true,
+         "index.html,my",
+         none,
+         "",
+         0},
+        {"missing Progs keys: partial change stays",
+         {false, "index.html", none, none},
+         "config.index",
+         RegistChange::added,
+         false,
+         "index.html,config.index",
+         none,
+         "",
+         0},
+    };
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string ext = conf_extension(c.conf);
+        platform::RegistryStore store = make(c.before, ext);
+        const RegistResult result = change_registration(store, c.conf, cgi);
+        EXPECT_EQ(result.change, c.change);
+        EXPECT_EQ(result.ok, c.ok);
+        EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), c.list);
+        EXPECT_EQ(has_value(store, anhttpd_attrs_key, ext), c.attr != none);
+        EXPECT_EQ(store.read_number(anhttpd_attrs_key, ext), c.attr == none ? 0u : c.attr);
+        EXPECT_EQ(has_value(store, anhttpd_names_key, ext), !c.name.empty());
+        EXPECT_EQ(store.read_text(anhttpd_names_key, ext), c.name);
+        EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), c.count);
+        EXPECT_EQ(is_registered(store, c.conf), c.list.find(c.conf) != std::string::npos);
+    }
+}
+
+TEST_F(RegistrationTest, AddThenRemoveRestoresTheList) {
+    platform::RegistryStore store = make(Registry{true, "index.html,index.htm", none, 0}, ".index");
+    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok);
+    EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_remove_caption);
+    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok);
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,index.htm");
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 0u);
+    EXPECT_TRUE(store.value_names(anhttpd_names_key).empty());
+    EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_add_caption);
+}
+
+TEST_F(RegistrationTest, NameWithoutDotChangesNothing) {
+    platform::RegistryStore store = make(Registry{true, "index.html", none, 0}, "");
+    const std::string before = read_bytes(file);
+    const RegistResult result = change_registration(store, "configindex", cgi);
+    EXPECT_EQ(result.change, RegistChange::none);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(read_bytes(file), before);
+}
+
+TEST_F(RegistrationTest, FreshServerKeys) {
+    platform::RegistryStore store(file.string());
+    ASSERT_TRUE(ensure_anhttpd_keys(store)) << store.last_error();
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,index.htm");
+    EXPECT_EQ(store.value_names(anhttpd_progs_key), std::vector<std::string>{"Count"});
+    EXPECT_TRUE(store.key_exists(anhttpd_attrs_key));
+    EXPECT_TRUE(store.key_exists(anhttpd_names_key));
+    const std::string once = read_bytes(file);
+    ASSERT_TRUE(ensure_anhttpd_keys(store));
+    EXPECT_EQ(read_bytes(file), once) << "a second start changes nothing";
+
+    // Values that are there, an empty list among them, stay as they are.
+    ASSERT_TRUE(store.write_text(anhttpd_index_key, anhttpd_index_list, ""));
+    ASSERT_TRUE(store.write_number(anhttpd_progs_key, anhttpd_count, 5));
+    ASSERT_TRUE(ensure_anhttpd_keys(store));
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "");
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 5u);
+    EXPECT_FALSE(regist_button_state(store, "config.index").enabled);
+}
+
+TEST_F(RegistrationTest, FreshServerKeysLeaveAMalformedFile) {
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "not a registry file\n";
+    }
+    platform::RegistryStore store(file.string());
+    EXPECT_FALSE(ensure_anhttpd_keys(store));
+    EXPECT_NE(store.last_error().find("registry.reg:1: expected"), std::string::npos);
+    EXPECT_EQ(read_bytes(file), "not a registry file\n");
+}
+
+TEST(RegistrationMessages, TextsAreTheSystemsOwn) {
+    EXPECT_EQ(std::string(regist_done_message), " レジストリを変更しました。　");
+    EXPECT_EQ(std::string(regist_error_message), " レジストリ変更時にエラーが発生しました。　");
+}
+
+} // namespace

@@ -1,0 +1,269 @@
+// Registry store: round trips through the file, missing keys and values, a
+// malformed file, two writing processes at once, a crash before the rename.
+#include "platform/process_run.h"
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* writer_variable = "DIRVANE_TEST_REGISTRY_WRITER";
+constexpr const char* shared_key = "SOFTWARE\\Test\\Shared";
+
+// A copy of this test program started with DIRVANE_TEST_REGISTRY_WRITER set
+// to "<file>|<prefix>|<count>" is a writer, not a test run: it writes values
+// <prefix>0 ... into the shared key and exits with the number of failures.
+const int writer_mode = [] {
+    const char* spec = std::getenv(writer_variable);
+    if (spec == nullptr) {
+        return 0;
+    }
+    std::string text(spec);
+    const std::size_t a = text.find('|');
+    const std::size_t b = text.find('|', a + 1);
+    platform::RegistryStore store(text.substr(0, a));
+    const std::string prefix = text.substr(a + 1, b - a - 1);
+    const int count = std::atoi(text.c_str() + b + 1);
+    int failures = 0;
+    for (int i = 0; i < count; ++i) {
+        failures += store.write_text(shared_key, prefix + std::to_string(i), prefix) ? 0 : 1;
+    }
+    std::_Exit(failures);
+}();
+
+std::string read_bytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void write_bytes(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+}
+
+const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+
+class RegistryStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::path(::testing::TempDir()) /
+                 (std::string("dirvane-registry-") + info->name() + "-" +
+                  std::to_string(std::hash<std::string>{}(platform::current_program_path())));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        file = folder / "registry.reg";
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path folder;
+    fs::path file;
+};
+
+struct TextCase {
+    std::string value;
+    std::string line; // the value's line in the file
+};
+
+TEST_F(RegistryStoreTest, TextRoundTripsAndEscaping) {
+    const TextCase cases[] = {
+        {"index.html,index.htm", "\"v\"=\"index.html,index.htm\""},
+        {"", "\"v\"=\"\""},
+        {"C:\\web\\Dirvane.exe", "\"v\"=\"C:\\\\web\\\\Dirvane.exe\""},
+        {"say \"hi\"", "\"v\"=\"say \\\"hi\\\"\""},
+        {"\x83\x5c.txt", "\"v\"=\"\x83\\\\.txt\""}, // Shift_JIS trail byte 0x5C
+        {"/srv/\x93\xfa\x96\x7b/Dirvane", "\"v\"=\"/srv/\x93\xfa\x96\x7b/Dirvane\""},
+        {std::string("a\r\nb\t\x7f") + '\0' + "z", "\"v\"=\"a\\x0d\\x0ab\\x09\\x7f\\x00z\""},
+        {"\\x41", "\"v\"=\"\\\\x41\""},
+        {"trailing\\", "\"v\"=\"trailing\\\\\""},
+    };
+    platform::RegistryStore store(file.string());
+    ASSERT_TRUE(store.create_key("SOFTWARE\\T"));
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(store.write_text("SOFTWARE\\T", "v", c.value)) << store.last_error();
+        EXPECT_EQ(store.read_text("SOFTWARE\\T", "v"), c.value);
+        EXPECT_EQ(read_bytes(file),
+                  header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n" + c.line + "\r\n\r\n");
+    }
+    // Any bytes in a value name, too.
+    const std::string name = "\"odd\\ \x95\x5c name\n";
+    ASSERT_TRUE(store.write_number("SOFTWARE\\T", name, 5));
+    EXPECT_EQ(store.read_number("SOFTWARE\\T", name), 5u);
+}
+
+TEST_F(RegistryStoreTest, NumbersTypesAndNames) {
+    platform::RegistryStore store(file.string());
+    ASSERT_TRUE(store.create_key("SOFTWARE\\AnHTTPd\\default\\Progs"));
+    for (std::uint32_t n : {0u, 3u, 0x7fffffffu, 0xffffffffu}) {
+        ASSERT_TRUE(store.write_number("SOFTWARE\\AnHTTPd\\default\\Progs", "Count", n));
+        EXPECT_EQ(store.read_number("software\\anhttpd\\DEFAULT\\progs", "COUNT"), n);
+    }
+    EXPECT_NE(read_bytes(file).find("\"Count\"=dword:ffffffff\r\n"), std::string::npos);
+    // A number is not text and text is not a number; a write replaces the type.
+    EXPECT_EQ(store.read_text("SOFTWARE\\AnHTTPd\\default\\Progs", "Count"), "");
+    ASSERT_TRUE(store.write_text("SOFTWARE\\AnHTTPd\\default\\Progs", "count", "7"));
+    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs", "Count"), 0u);
+    EXPECT_EQ(store.read_text("SOFTWARE\\AnHTTPd\\default\\Progs", "Count"), "7");
+    EXPECT_EQ(store.value_names("SOFTWARE\\AnHTTPd\\default\\Progs"),
+              std::vector<std::string>{"Count"}); // replaced in place, first spelling kept
+}
+
+TEST_F(RegistryStoreTest, MissingFileKeysAndValuesFailWithoutCreating) {
+    platform::RegistryStore store(file.string());
+    EXPECT_EQ(store.read_number("SOFTWARE\\X", "n"), 0u);
+    EXPECT_NE(store.last_error().find(file.string()), std::string::npos);
+    EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
+    EXPECT_FALSE(store.write_text("SOFTWARE\\X", "t", "v"));
+    EXPECT_FALSE(store.write_number("SOFTWARE\\X", "n", 1));
+    EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "n"));
+    EXPECT_FALSE(fs::exists(file)) << "a write must not create the file";
+
+    ASSERT_TRUE(store.create_key("SOFTWARE\\X"));
+    const std::string before = read_bytes(file);
+    EXPECT_FALSE(store.write_text("SOFTWARE\\Y", "t", "v")) << "a missing key is not created";
+    EXPECT_NE(store.last_error().find("no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Y"), std::string::npos);
+    EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "absent"));
+    EXPECT_FALSE(store.key_exists("SOFTWARE\\Y"));
+    EXPECT_EQ(read_bytes(file), before);
+
+    EXPECT_TRUE(store.write_text("SOFTWARE\\X", "t", "v"));
+    EXPECT_EQ(store.last_error(), "");
+    EXPECT_TRUE(store.delete_value("SOFTWARE\\X", "T"));
+    EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
+    EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "t")) << "deleted twice";
+}
+
+TEST_F(RegistryStoreTest, CreateKeyMakesFolderAndKeepsExistingValues) {
+    platform::RegistryStore store((folder / "a" / "b" / "registry.reg").string());
+    ASSERT_TRUE(store.create_key("SOFTWARE\\K")) << store.last_error();
+    ASSERT_TRUE(store.write_number("SOFTWARE\\K", "n", 9));
+    ASSERT_TRUE(store.create_key("SOFTWARE\\K"));
+    EXPECT_EQ(store.read_number("SOFTWARE\\K", "n"), 9u);
+    EXPECT_FALSE(store.create_key("")) << "the root itself is no key to create";
+}
+
+TEST_F(RegistryStoreTest, ReadsHandWrittenFiles) {
+    write_bytes(file, "Windows Registry Editor Version 5.00\n"
+                      "; a comment\n"
+                      "\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\n"
+                      "\".index\"=dword:3\n"
+                      "\".cgi\"=dword:0000000A\n"
+                      "[hkey_local_machine\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+                      "\"Default\"=\"index.html\"\r\n"
+                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\n"
+                      "\".index\"=dword:00000001\n");
+    platform::RegistryStore store(file.string());
+    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs", ".index"), 1u)
+        << "the last of repeated values counts";
+    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs", ".cgi"), 10u);
+    EXPECT_EQ(store.value_names("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs"),
+              (std::vector<std::string>{".index", ".cgi"}));
+    EXPECT_EQ(store.read_text("SOFTWARE\\AnHTTPd\\default\\Index", "Default"), "index.html");
+    // A key exists when a key below it has a header, as in the registry.
+    EXPECT_TRUE(store.key_exists("SOFTWARE\\AnHTTPd\\default\\Progs"));
+    EXPECT_FALSE(store.key_exists("SOFTWARE\\AnHTTPd\\default\\Prog"));
+    ASSERT_TRUE(store.write_number("SOFTWARE\\AnHTTPd\\default\\Progs", "Count", 2));
+    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs", "Count"), 2u);
+    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs", ".cgi"), 10u);
+}
+
+struct MalformedCase {
+    std::string text;
+    std::string error; // what follows "<file>:"
+};
+
+TEST_F(RegistryStoreTest, MalformedFileGivesLineAndIsNeverOverwritten) {
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n";
+    const MalformedCase cases[] = {
+        {"REGEDIT4\r\n", "1: expected \"Windows Registry Editor Version 5.00\" as the first line"},
+        {header + "\"a\"=\"b\"\r\n", "3: expected a key header [HKEY_LOCAL_MACHINE\\...] before "
+                                     "the first value"},
+        {header + "[HKEY_CURRENT_USER\\Software]\r\n", "3: expected a key header"},
+        {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K\r\n", "3: expected a key header"},
+        {header + key + "\"a\"=\"b\r\n", "4: expected a closing double quote"},
+        {header + key + "\"a\"=\"b\\q\"\r\n", "4: expected \\\\, \\\" or \\x"},
+        {header + key + "\"a\"=\"b\\x4\"\r\n", "4: expected \\\\, \\\" or \\x"},
+        {header + key + "\"a\"=dword:123456789\r\n", "4: expected 1 to 8 hex digits"},
+        {header + key + "\"a\"=dword:\r\n", "4: expected 1 to 8 hex digits"},
+        {header + key + "\"a\"=hex:01,02\r\n", "4: expected a value \"text\" or dword:"},
+        {header + key + "\"a\" = \"b\"\r\n", "4: expected = after the value name"},
+        {header + key + "\"a\"=\"b\" ; note\r\n", "4: expected the end of the line"},
+        {header + key + "a=b\r\n", "4: expected a key header [...] or a value line"},
+    };
+    for (const MalformedCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        write_bytes(file, c.text);
+        platform::RegistryStore store(file.string());
+        EXPECT_EQ(store.read_text("SOFTWARE\\K", "a"), "");
+        EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u)
+            << store.last_error();
+        EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
+        EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u);
+        EXPECT_FALSE(store.create_key("SOFTWARE\\Other"));
+        EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
+        EXPECT_EQ(read_bytes(file), c.text) << "a malformed file is left as it is";
+    }
+}
+
+TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceKeepEveryValue) {
+    platform::RegistryStore store(file.string());
+    ASSERT_TRUE(store.create_key(shared_key));
+    const std::string self = platform::current_program_path();
+    ASSERT_FALSE(self.empty());
+    constexpr int count = 40;
+    std::vector<platform::ProcessId> writers;
+    for (const char* prefix : {"a", "b", "c"}) {
+        std::string error;
+        writers.push_back(
+            platform::start_process({self},
+                                    {std::string(writer_variable) + "=" + file.string() + "|" +
+                                     prefix + "|" + std::to_string(count)},
+                                    error));
+        ASSERT_NE(writers.back(), platform::no_process) << error;
+    }
+    for (platform::ProcessId writer : writers) {
+        EXPECT_EQ(platform::wait_process(writer), 0) << "a writer had failed writes";
+    }
+    const std::vector<std::string> names = store.value_names(shared_key);
+    EXPECT_EQ(names.size(), 3u * count) << "values of one writer were lost";
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(store.read_text(shared_key, "a" + std::to_string(i)), "a");
+        EXPECT_EQ(store.read_text(shared_key, "c" + std::to_string(i)), "c");
+    }
+}
+
+TEST_F(RegistryStoreTest, CrashBeforeRenameLeavesOldFile) {
+    platform::RegistryStore store(file.string());
+    ASSERT_TRUE(store.create_key("SOFTWARE\\K"));
+    ASSERT_TRUE(store.write_text("SOFTWARE\\K", "v", "old"));
+    const std::string before = read_bytes(file);
+    EXPECT_EXIT(
+        {
+            platform::set_registry_replace_hook([](const std::string&) { std::_Exit(7); });
+            store.write_text("SOFTWARE\\K", "v", "a much longer new value that never lands");
+        },
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(read_bytes(file), before);
+    EXPECT_EQ(store.read_text("SOFTWARE\\K", "v"), "old");
+    EXPECT_TRUE(fs::exists(file.string() + ".tmp")) << "the crash happened after the write";
+    // The next write is not disturbed by the leftover temporary file.
+    ASSERT_TRUE(store.write_text("SOFTWARE\\K", "v", "new"));
+    EXPECT_EQ(store.read_text("SOFTWARE\\K", "v"), "new");
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+// lighttpd configuration: registry values in, configuration text out.
+#include "tool/httpd/lighttpd_config.h"
+
+#include "tool/registration.h"
+
+namespace {
+
+// Content types of the files served as they are; everything else goes out
+// as application/octet-stream.
+constexpr std::string_view content_types[][2] = {
+    {".html", "text/html"},      {".htm", "text/html"},
+    {".txt", "text/plain"},      {".md", "text/plain"},
+    {".csv", "text/csv"},        {".css", "text/css"},
+    {".js", "text/javascript"},  {".json", "application/json"},
+    {".xml", "application/xml"}, {".pdf", "application/pdf"},
+    {".zip", "application/zip"}, {".gz", "application/gzip"},
+    {".gif", "image/gif"},       {".png", "image/png"},
+    {".jpg", "image/jpeg"},      {".jpeg", "image/jpeg"},
+    {".svg", "image/svg+xml"},   {".ico", "image/vnd.microsoft.icon"},
+    {".webp", "image/webp"},     {".mp3", "audio/mpeg"},
+    {".mp4", "video/mp4"},       {"", "application/octet-stream"},
+};
+
+} // namespace
+
+ServerBindings read_server_bindings(const platform::RegistryStore& store) {
+    ServerBindings bindings;
+    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) {
+            comma = list.size();
+        }
+        if (comma > start) {
+            bindings.indexNames.push_back(list.substr(start, comma - start));
+        }
+        start = comma + 1;
+    }
+    for (const std::string& ext : store.value_names(anhttpd_names_key)) {
+        if (store.read_number(anhttpd_attrs_key, ext) != anhttpd_cgi_attributes) {
+            continue;
+        }
+        std::string program = store.read_text(anhttpd_names_key, ext);
+        if (!program.empty()) {
+            bindings.programs.push_back(CgiBinding{ext, std::move(program)});
+        }
+    }
+    return bindings;
+}
+
+bool lighttpd_string(std::string_view text, std::string& out) {
+    out = "\"";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x20 || b == 0x7F) {
+            return false;
+        }
+        if (text[i] == '\\' && (i + 1 == text.size() || text[i + 1] == '"')) {
+            return false;
+        }
+        if (text[i] == '"') {
+            out += '\\';
+        }
+        out += text[i];
+    }
+    out += '"';
+    return true;
+}
+
+bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std::string& out,
+                     std::string& error) {
+    std::string quoted;
+    const auto put_string = [&](std::string_view what, std::string_view text) {
+        if (!lighttpd_string(text, quoted)) {
+            error = std::string(what) +
+                    " cannot be written into lighttpd's configuration "
+                    "(a backslash before a double quote or at the end, or "
+                    "a control character): " +
+                    std::string(text);
+            return false;
+        }
+        out += quoted;
+        return true;
+    };
+
+    out = "# lighttpd configuration written by dirvane-httpd at each start from the\n"
+          "# registry ";
+    out += site.registryPath;
+    out += "\n# (changes made here are lost at the next start).\n\n"
+           "# Only the modules that the index pages need: no directory listing, so a\n"
+           "# folder without an index document is not listed.\n"
+           "server.compat-module-load = \"disable\"\n"
+           "server.modules = (\"mod_indexfile\"";
+    if (!bindings.programs.empty()) {
+        out += ", \"mod_cgi\"";
+    }
+    out += ", \"mod_staticfile\")\n\nserver.document-root = ";
+    if (!put_string("The document root", site.documentRoot)) {
+        return false;
+    }
+    out += "\nserver.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(site.port) +
+           "\nserver.errorlog = ";
+    if (!put_string("The state folder", site.stateFolder + "/error.log")) {
+        return false;
+    }
+    out += "\nserver.upload-dirs = (";
+    if (!put_string("The state folder", site.stateFolder + "/tmp")) {
+        return false;
+    }
+    out += ")\n\n"
+           "# File names are bytes (Shift_JIS among them): let a request name any\n"
+           "# byte, also one that is never part of UTF-8 (%FA, the second byte of\n"
+           "# many Shift_JIS characters). Every other check stays on; \"..\" segments\n"
+           "# are still removed, so no request leaves the document root.\n"
+           "server.http-parseopts = (\"url-invalid-utf8-reject\" => \"disable\")\n\n"
+           "# From the registry: \"Default\" of the Index key.\nindex-file.names = (";
+    for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
+        out += i == 0 ? "" : ", ";
+        if (!put_string("An index document name", bindings.indexNames[i])) {
+            return false;
+        }
+    }
+    out += ")\n";
+    if (!bindings.programs.empty()) {
+        out += "# From the registry: the Names key, extensions whose Attrs value is 3.\n"
+               "cgi.assign = (";
+        for (std::size_t i = 0; i < bindings.programs.size(); ++i) {
+            out += i == 0 ? "" : ", ";
+            if (!put_string("An extension", bindings.programs[i].extension)) {
+                return false;
+            }
+            out += " => ";
+            if (!put_string("A program path", bindings.programs[i].program)) {
+                return false;
+            }
+        }
+        out += ")\n";
+    }
+    out += "\nmimetype.assign = (";
+    bool first = true;
+    for (const auto& type : content_types) {
+        out += first ? "\n    " : ",\n    ";
+        first = false;
+        out += "\"" + std::string(type[0]) + "\" => \"" + std::string(type[1]) + "\"";
+    }
+    out += "\n)\n";
+    return true;
+}
