@@ -87,10 +87,10 @@ class vvThread {
     // Guards the fields below; m_signal announces each of their changes.
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_signal;
-    bool m_resumed = false;      // start() let the body run
-    bool m_released = false;     // destroyed before start: leave without the body
-    bool m_woken = false;        // wake() called, not yet seen by sleep_for
-    bool m_ended = false;        // entry has returned from the body and exit hook
+    bool m_resumed = false;  // start() let the body run
+    bool m_released = false; // destroyed before start: leave without the body
+    bool m_woken = false;    // wake() called, not yet seen by sleep_for
+    bool m_ended = false;    // entry has returned from the body and exit hook
 };
 
 // vvStopwatch counts milliseconds on a monotonic clock from its last reset.
