@@ -122,6 +122,14 @@ class Timeout(unittest.TestCase):
                 self.assertLess(time.monotonic() - start, 30)
                 self.assertFalse(os.path.exists(self.log))
 
+    def test_huge_timeout_does_not_wrap_to_zero(self):
+        # 536870912 s is 2^32 * 125 ms: in 32-bit milliseconds it would wrap
+        # to 0, a request that could never be answered.
+        self.site.write_ini("[index]\ntimeout=536870912\n")
+        code, out = self.site.run()
+        self.assertEqual(code, 0)
+        self.assertIn(b'<a href="a.txt">a.txt</a>', out)
+
     def test_request_that_runs_too_long_ends_with_code_2(self):
         # Opening a named pipe for writing blocks until a reader comes: the
         # request hangs until the watchdog ends it.
