@@ -16,13 +16,6 @@ void set_binary_mode(std::FILE* stream);
 // takes it whole. Returns false when a write fails.
 bool write_response(std::FILE* stream, std::string_view head, std::string_view body);
 
-// format_local_time converts `seconds` since 1970 (UTC) to local time in the
-// process's time zone and formats it with strftime `format` into `out`.
-// Returns false, leaving `out` empty, when the time cannot be converted or
-// its text is longer than `max_bytes`.
-bool format_local_time(std::int64_t seconds, const char* format, std::size_t max_bytes,
-                       std::string& out);
-
 // LocalTime is a point in time as the local calendar shows it.
 struct LocalTime {
     std::int64_t year = 0; // e.g. 2004

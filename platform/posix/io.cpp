@@ -1,9 +1,8 @@
-// POSIX only: streams never translate line ends; times through localtime_r, strftime,
+// POSIX only: streams never translate line ends; times through localtime_r and
 // clock_gettime.
 #include "platform/io.h"
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <limits>
 #include <sys/uio.h>
@@ -50,51 +49,6 @@ bool write_response(std::FILE* stream, std::string_view head, std::string_view b
         }
     }
     return true;
-}
-
-bool format_local_time(std::int64_t seconds, const char* format, std::size_t max_bytes,
-                       std::string& out) {
-    out.clear();
-    if (format == nullptr) {
-        return false;
-    }
-    if constexpr (sizeof(std::time_t) < sizeof(std::int64_t)) {
-        if (seconds < std::numeric_limits<std::time_t>::min() ||
-            seconds > std::numeric_limits<std::time_t>::max()) {
-            return false;
-        }
-    }
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (localtime_r(&time, &local) == nullptr) {
-        return false;
-    }
-    // strftime needs room for the terminating 0 behind at most max_bytes of
-    // text; it returns 0 when the text does not fit (or is empty). The buffer
-    // starts small and grows up to that limit, but never beyond what the
-    // format can produce (a generous 256 bytes per format byte), so that a
-    // large max_bytes costs nothing.
-    const std::size_t formatLength = std::strlen(format);
-    std::size_t limit =
-        max_bytes < std::numeric_limits<std::size_t>::max() ? max_bytes + 1 : max_bytes;
-    if (formatLength < (std::numeric_limits<std::size_t>::max() - 64) / 256 &&
-        limit > 64 + 256 * formatLength) {
-        limit = 64 + 256 * formatLength;
-    }
-    std::size_t size = limit < 64 ? limit : 64;
-    for (;;) {
-        out.resize(size);
-        const std::size_t n = std::strftime(out.data(), size, format, &local);
-        if (n != 0) {
-            out.resize(n);
-            return true;
-        }
-        if (size == limit) {
-            out.clear();
-            return false;
-        }
-        size = size > limit / 2 ? limit : size * 2;
-    }
 }
 
 bool to_local_time(std::int64_t seconds, LocalTime& out) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -38,56 +39,37 @@ class TimeZone {
     std::string m_old;
 };
 
-constexpr const char* kFormat = "%Y/%m/%d %H:%M:%S.";
-
-TEST(FormatLocalTime, ConvertsInTheProcessTimeZone) {
+TEST(ToLocalTime, ConvertsInTheProcessTimeZone) {
     struct Row {
         const char* tz;
         std::int64_t seconds;
-        const char* text;
+        platform::LocalTime expected;
     };
     const Row table[] = {
-        {"UTC0", 0, "1970/01/01 00:00:00."},
-        {"UTC0", 1100000000, "2004/11/09 11:33:20."},
-        {"UTC0", -1, "1969/12/31 23:59:59."},
-        {"UTC0", 2147483648LL, "2038/01/19 03:14:08."}, // beyond 32 bits
-        {"UTC0", -3153600000LL, "1870/01/25 00:00:00."},
-        {"JST-9", 0, "1970/01/01 09:00:00."},
-        {"JST-9", 1100000000, "2004/11/09 20:33:20."},
+        {"UTC0", 0, {1970, 1, 1, 0, 0, 0}},
+        {"UTC0", 1100000000, {2004, 11, 9, 11, 33, 20}},
+        {"UTC0", -1, {1969, 12, 31, 23, 59, 59}},
+        {"UTC0", 2147483648LL, {2038, 1, 19, 3, 14, 8}}, // beyond 32 bits
+        {"UTC0", -3153600000LL, {1870, 1, 25, 0, 0, 0}},
+        {"JST-9", 0, {1970, 1, 1, 9, 0, 0}},
+        {"JST-9", 1100000000, {2004, 11, 9, 20, 33, 20}},
     };
     for (const auto& row : table) {
         TimeZone zone(row.tz);
-        std::string out = "old";
-        EXPECT_TRUE(platform::format_local_time(row.seconds, kFormat, 24, out)) << row.seconds;
-        EXPECT_EQ(out, row.text) << row.tz << " " << row.seconds;
+        platform::LocalTime t;
+        ASSERT_TRUE(platform::to_local_time(row.seconds, t)) << row.seconds;
+        const auto& e = row.expected;
+        EXPECT_EQ((std::array<std::int64_t, 6>{t.year, t.month, t.day, t.hour, t.minute, t.second}),
+                  (std::array<std::int64_t, 6>{e.year, e.month, e.day, e.hour, e.minute, e.second}))
+            << row.tz << " " << row.seconds;
     }
 }
 
-TEST(FormatLocalTime, FailsWithEmptyText) {
+TEST(ToLocalTime, FailsForTimesWithoutAYear) {
     TimeZone zone("UTC0");
-    struct Row {
-        std::int64_t seconds;
-        const char* format;
-        std::size_t maxBytes;
-        bool ok;
-        const char* text;
-    };
-    const Row table[] = {
-        {0, kFormat, 20, true, "1970/01/01 00:00:00."}, // exactly max_bytes of text
-        {0, kFormat, 19, false, ""},
-        {0, kFormat, 0, false, ""},
-        {0, "%Y", static_cast<std::size_t>(-1), true, "1970"},
-        {0, "", 24, false, ""}, // strftime gives nothing
-        {0, nullptr, 24, false, ""},
-        {std::numeric_limits<std::int64_t>::max(), kFormat, 24, false, ""}, // no such year
-        {std::numeric_limits<std::int64_t>::min(), kFormat, 24, false, ""},
-    };
-    for (const auto& row : table) {
-        std::string out = "old";
-        EXPECT_EQ(platform::format_local_time(row.seconds, row.format, row.maxBytes, out), row.ok)
-            << row.seconds << " " << row.maxBytes;
-        EXPECT_EQ(out, row.text);
-    }
+    platform::LocalTime t;
+    EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::max(), t));
+    EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::min(), t));
 }
 
 TEST(CurrentTime, FollowsTheSystemClock) {
