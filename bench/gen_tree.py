@@ -9,6 +9,10 @@ with 0x5C as trail byte), a couple of names the default ignore rules hide.
 Sizes follow a rough log-uniform spread from 0 B to about 4 GB; files are
 sparse (ftruncate), so generating 100 000 of them takes about a second.
 Modification times are spread over ten years.
+
+With DIRVANE_BENCH_CHARSET=UTF-8 in the environment every name is UTF-8
+instead (kanji, kana, accented Latin, an emoji in the stems) and no Shift_JIS
+name is written: the folder for a Dirvane with charset=UTF-8.
 """
 
 import os
@@ -39,6 +43,20 @@ PATTERNS = [
     ("track{:03d}.mp3", 7),
     ("Archive{:d}.zip", 3),
 ]
+# The UTF-8 variant: every pattern holds non-ASCII text.
+UTF8_PATTERNS = [
+    ("ファイル{:05d}.txt", 30),
+    ("写真_{:04d}.jpg", 20),
+    ("Résumé {:05d}.JPG", 8),
+    ("報告書_{:05d}.pdf", 8),
+    ("メモ {:d}.md", 5),
+    ("バックアップ-{:d}.tar.gz", 5),
+    ("café&bar_{:d}.html", 3),
+    ("データ{:d}.csv", 8),
+    ("セットアップ_v{:d}.exe", 3),
+    ("\U0001F3B5曲{:03d}.mp3", 7),
+    ("Ärchiv{:d}.zip", 3),
+]
 DIR_SHARE = 0.03
 SJIS_SHARE = 0.005
 
@@ -59,7 +77,9 @@ def main():
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 932)
     os.makedirs(folder, exist_ok=True)
 
-    weights = [w for _, w in PATTERNS]
+    utf8 = os.environ.get("DIRVANE_BENCH_CHARSET", "").lower() == "utf-8"
+    patterns = UTF8_PATTERNS if utf8 else PATTERNS
+    weights = [w for _, w in patterns]
     names = set()
     # A few fixed entries: hidden by the default ignore rules, and one name
     # without extension.
@@ -71,14 +91,14 @@ def main():
         serial += 1
         r = rng.random()
         if r < DIR_SHARE:
-            name = "folder{:05d}".format(serial).encode()
+            name = ("フォルダ{:05d}" if utf8 else "folder{:05d}").format(serial).encode()
             is_dir = True
-        elif r < DIR_SHARE + SJIS_SHARE or (count <= 100 and serial <= 3):
+        elif not utf8 and (r < DIR_SHARE + SJIS_SHARE or (count <= 100 and serial <= 3)):
             stem = rng.choice(SJIS_STEMS)
             name = stem + str(serial).encode() + rng.choice(SJIS_EXTS)
             is_dir = False
         else:
-            fmt = rng.choices(PATTERNS, weights)[0][0]
+            fmt = rng.choices(patterns, weights)[0][0]
             name = fmt.format(rng.randrange(100000)).encode()
             is_dir = False
         if name in names:

@@ -13,6 +13,10 @@
 # DIRVANE_BIN overrides the program timed as Dirvane (a stand-in for trying
 # the script); it is called like Dirvane, with the settings file path as
 # argument 1 and the folder as working directory.
+#
+# DIRVANE_BENCH_CHARSET=UTF-8 times the UTF-8 variant: the folders hold UTF-8
+# names only, and Dirvane runs as a copy in the temporary directory with a
+# Dirvane.ini of its own that sets charset=UTF-8.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -44,6 +48,17 @@ for i in "${!sizes[@]}"; do
     python3 "$here/gen_tree.py" "$tmp/d$n" "$n"
     specs+=("$n=$tmp/d$n:${runs[$i]}")
 done
+
+charset="${DIRVANE_BENCH_CHARSET:-}"
+if [[ "${charset,,}" == "utf-8" ]]; then
+    mkdir "$tmp/bin"
+    cp "$dirvane" "$tmp/bin/"
+    dirvane="$tmp/bin/$(basename "$dirvane")"
+    case "$(basename "$dirvane")" in
+        ?*.?*) printf '[index]\ncharset=UTF-8\n' >"${dirvane%.*}.ini" ;;
+        *) printf '[index]\ncharset=UTF-8\n' >"$dirvane.ini" ;;
+    esac
+fi
 
 echo
 echo "Dirvane:      $dirvane"

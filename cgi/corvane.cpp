@@ -27,6 +27,25 @@ constexpr const char* kDefaultIgnoreNames[] = {
 
 constexpr const char* kDefaultIgnoreExtensions[] = {".index", ".bak", ".log", ".obj", ".bin"};
 
+bool equals_no_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+            return false;
+    }
+    return true;
+}
+
+// charset_of reads the value of "charset": "UTF-8" (in any case) selects
+// UTF-8; every other value, "Shift_JIS", "CP932", "Windows-31J" and a missing
+// one among them, keeps Shift_JIS.
+platform::Charset charset_of(std::string_view value) {
+    return equals_no_case(value, "UTF-8") ? platform::Charset::utf8 : platform::Charset::shift_jis;
+}
+
 } // namespace
 
 Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::FILE* out)
@@ -42,6 +61,16 @@ Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::
     m_debugFlag = m_conf.get_number("index", "debug", 0) != 0;
     if (vv_tracing())
         vv_dump_flag(trace.label("m_debugFlag"), m_debugFlag);
+    // The character set, like the report, is the common settings file's
+    // alone. The store orders its keys by the text layer, so a switch reads
+    // the common file again under the new order.
+    const platform::Charset charset = charset_of(m_conf.get_string("index", "charset"));
+    if (vv_tracing())
+        vv_dump_flag(trace.label("utf8"), charset == platform::Charset::utf8);
+    if (charset != platform::text_charset()) {
+        platform::set_text_charset(charset);
+        m_conf = IniFile(ini, KeyOrder::no_case);
+    }
     if (m_debugFlag)
         start_debug_report();
 

@@ -1,7 +1,11 @@
 // Text replacement and HTML escaping.
 #include "cgi/html.h"
 
-void append_escaped_html(std::string& out, std::string_view text) {
+#include "platform/text.h"
+
+namespace {
+
+void append_escaped_bytes(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
         case '&':
@@ -19,10 +23,22 @@ void append_escaped_html(std::string& out, std::string_view text) {
     }
 }
 
+} // namespace
+
+// Text that is not valid in the page's character set (invalid UTF-8) is made
+// valid first, so that the page always decodes.
+void append_escaped_html(std::string& out, std::string_view text) {
+    if (platform::is_page_text(text)) {
+        append_escaped_bytes(out, text);
+        return;
+    }
+    append_escaped_bytes(out, platform::page_text(text));
+}
+
 // One pass gives the same text as the three passes "&", "<", ">" in turn:
 // no pass can create a character that an earlier pass would have replaced.
 std::string& escape_html(std::string& text) {
-    if (text.find_first_of("&<>") == std::string::npos)
+    if (text.find_first_of("&<>") == std::string::npos && platform::is_page_text(text))
         return text;
     std::string out;
     out.reserve(text.size() + 16);

@@ -7,6 +7,8 @@
 
 // escape_html replaces "&", "<" and ">" in `text` by their entities and
 // returns `text`. Quotes are left alone; the text goes into element content.
+// In UTF-8 mode every byte of an invalid sequence becomes U+FFFD first
+// (platform::page_text), so the page stays valid UTF-8.
 std::string& escape_html(std::string& text);
 
 // append_escaped_html appends the escaped form of `text` to `out`.

@@ -4,6 +4,7 @@
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "cgi/row_template.h"
+#include "platform/text.h"
 #include "runtime/trace.h"
 
 namespace {
@@ -122,10 +123,12 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
         else
             size = str_size(entry.size);
         if (nameWidth != 0) {
-            // Columns line up by bytes, as a double-byte character is two
-            // columns wide; long names are never cut.
-            if (name.size() < nameWidth)
-                nameCell.append(nameWidth - name.size(), ' ');
+            // Columns line up by display width: in Shift_JIS that is the
+            // byte length, as a double-byte character is two columns wide.
+            // Long names are never cut.
+            const std::size_t width = platform::display_width(name);
+            if (width < nameWidth)
+                nameCell.append(nameWidth - width, ' ');
             if (size.size() < kSizeWidth)
                 size.insert(0, kSizeWidth - size.size(), ' ');
         }

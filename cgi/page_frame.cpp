@@ -2,6 +2,7 @@
 #include "cgi/corvane.h"
 
 #include "cgi/html.h"
+#include "platform/text.h"
 #include "runtime/trace.h"
 
 namespace {
@@ -9,6 +10,8 @@ namespace {
 constexpr std::string_view kDefaultTitle = "Index of %p";
 constexpr std::string_view kDefaultMeta =
     "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">";
+constexpr std::string_view kDefaultMetaUtf8 =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">";
 
 } // namespace
 
@@ -59,7 +62,8 @@ std::string Corvane::str_htmlhead(std::string_view title, bool imode) const {
     }
     std::string meta = get_style(imode ? "imeta" : "meta");
     if (meta.empty())
-        meta = kDefaultMeta;
+        meta =
+            platform::text_charset() == platform::Charset::utf8 ? kDefaultMetaUtf8 : kDefaultMeta;
     if (vv_tracing())
         vv_dump_text(trace.label("meta"), meta);
     std::string head = "<html>\n<head>\n";

@@ -1,10 +1,13 @@
-// POSIX only: code page 932 text through ICU (the "windows-932" converter and collators).
+// POSIX only: code page 932 text through ICU (the "windows-932" converter and
+// collators), or UTF-8 text through the same collators.
 #include "platform/text.h"
 
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,69 @@
 namespace platform {
 
 namespace {
+
+// The character set is written once at start and read on every character;
+// relaxed loads cost what a plain load costs.
+std::atomic<Charset> g_charset{Charset::shift_jis};
+
+bool utf8_mode() {
+    return g_charset.load(std::memory_order_relaxed) == Charset::utf8;
+}
+
+// Utf8Char is one decoded UTF-8 character: its code point and byte length,
+// or `valid` false for a byte that starts no valid sequence (length 1).
+struct Utf8Char {
+    char32_t code = 0;
+    std::size_t length = 1;
+    bool valid = false;
+};
+
+bool is_continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// decode_utf8 reads the character at `pos` (which lies inside `text`).
+// Overlong forms, surrogates and codes above U+10FFFF are invalid, as is a
+// sequence cut short by the end of the text or by a byte that is no
+// continuation byte.
+Utf8Char decode_utf8(std::string_view text, std::size_t pos) {
+    const auto b0 = static_cast<unsigned char>(text[pos]);
+    if (b0 < 0x80) {
+        return {b0, 1, true};
+    }
+    std::size_t n = 0;
+    char32_t code = 0;
+    char32_t min = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+        code = b0 & 0x1Fu;
+        min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        code = b0 & 0x0Fu;
+        min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        code = b0 & 0x07u;
+        min = 0x10000;
+    } else {
+        return {b0, 1, false};
+    }
+    if (text.size() - pos < n) {
+        return {b0, 1, false};
+    }
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<unsigned char>(text[pos + k]);
+        if (!is_continuation(b)) {
+            return {b0, 1, false};
+        }
+        code = (code << 6) | (b & 0x3Fu);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return {b0, 1, false};
+    }
+    return {code, n, true};
+}
 
 bool is_lead_byte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -113,9 +179,39 @@ constexpr AsciiTable make_ascii_table() {
     return t;
 }
 
+constexpr AsciiTable make_identity_table() {
+    AsciiTable t;
+    for (int i = 0; i < 128; ++i) {
+        t.units[i] = static_cast<UChar>(i);
+    }
+    return t;
+}
+
+// ascii_table returns the table of the current character set: UTF-8 bytes
+// below 0x80 are their own code points.
 const AsciiTable& ascii_table() {
-    static constexpr AsciiTable table = make_ascii_table();
-    return table;
+    static constexpr AsciiTable cp932 = make_ascii_table();
+    static constexpr AsciiTable utf8 = make_identity_table();
+    return utf8_mode() ? utf8 : cp932;
+}
+
+// utf8_to_utf16 widens the UTF-8 text `rest` into `units` from `start` on;
+// each byte of an invalid sequence becomes U+FFFD. `units` has room for
+// start + rest.size() units, which no UTF-8 text exceeds.
+std::int32_t utf8_to_utf16(std::string_view rest, UChar* units, std::size_t start) {
+    std::size_t out = start;
+    for (std::size_t i = 0; i < rest.size();) {
+        const Utf8Char c = decode_utf8(rest, i);
+        i += c.length;
+        const char32_t code = c.valid ? c.code : 0xFFFD;
+        if (code >= 0x10000) {
+            units[out++] = static_cast<UChar>(0xD7C0 + (code >> 10));
+            units[out++] = static_cast<UChar>(0xDC00 | (code & 0x3FF));
+        } else {
+            units[out++] = static_cast<UChar>(code);
+        }
+    }
+    return static_cast<std::int32_t>(out);
 }
 
 // ascii_prefix_length returns how many leading bytes of `text` are below 0x80.
@@ -128,7 +224,7 @@ std::size_t ascii_prefix_length(std::string_view text) {
     return n;
 }
 
-// to_utf16 converts code page 932 `text` into `out`. Invalid bytes become
+// to_utf16 converts `text` (code page 932 or UTF-8) into `out`. Invalid bytes become
 // the converter's substitution character. Returns false when ICU fails.
 bool to_utf16(std::string_view text, Utf16Text& out) {
     if (text.size() > kMaxIcuLength) {
@@ -142,6 +238,11 @@ bool to_utf16(std::string_view text, Utf16Text& out) {
     }
     if (prefix == text.size()) {
         out.length = static_cast<std::int32_t>(prefix);
+        return true;
+    }
+    if (utf8_mode()) {
+        // A UTF-8 sequence of n bytes gives at most n UTF-16 units.
+        out.length = utf8_to_utf16(text.substr(prefix), units, prefix);
         return true;
     }
     UConverter* cnv = converter();
@@ -288,9 +389,35 @@ int collate(const UCollator* collator, const Utf16Text& a, const Utf16Text& b) {
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
+// utf8_width returns the columns of one valid code point.
+std::size_t utf8_width(char32_t code) {
+    const auto c = static_cast<UChar32>(code);
+    const auto category = static_cast<UCharCategory>(u_charType(c));
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
+        category == U_FORMAT_CHAR) {
+        return 0;
+    }
+    const int width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+    return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
 } // namespace
 
+void set_text_charset(Charset charset) {
+    g_charset.store(charset, std::memory_order_relaxed);
+}
+
+Charset text_charset() {
+    return g_charset.load(std::memory_order_relaxed);
+}
+
 std::size_t char_length(std::string_view text, std::size_t pos) {
+    if (utf8_mode()) {
+        if (pos >= text.size() || static_cast<unsigned char>(text[pos]) < 0x80) {
+            return 1;
+        }
+        return decode_utf8(text, pos).length;
+    }
     if (pos + 1 < text.size() && is_lead_byte(static_cast<unsigned char>(text[pos])) &&
         is_trail_byte(static_cast<unsigned char>(text[pos + 1]))) {
         return 2;
@@ -307,6 +434,10 @@ unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length) 
     if (pos >= text.size()) {
         return 0;
     }
+    if (utf8_mode()) {
+        const Utf8Char c = decode_utf8(text, pos);
+        return c.valid ? static_cast<unsigned>(c.code) : 0xDC00u + static_cast<unsigned>(c.code);
+    }
     const auto lead = static_cast<unsigned char>(text[pos]);
     if (n == 1) {
         return lead;
@@ -317,6 +448,12 @@ unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length) 
 unsigned fold_case(unsigned code) {
     if (code >= 'A' && code <= 'Z') {
         return code + 0x20;
+    }
+    if (utf8_mode()) {
+        return code < 0x80 || code > 0x10FFFF
+                   ? code
+                   : static_cast<unsigned>(
+                         u_foldCase(static_cast<UChar32>(code), U_FOLD_CASE_DEFAULT));
     }
     if (code >= 0x8260 && code <= 0x8279) { // full-width Latin
         return code + 0x21;
@@ -334,7 +471,9 @@ unsigned fold_case(unsigned code) {
 std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
     // A byte that is never a trail byte is a whole character wherever it
     // stands, so the search need not walk the characters from the start.
-    if (!is_trail_byte(static_cast<unsigned char>(c))) {
+    // In UTF-8 no byte below 0x80 lies inside a sequence.
+    const auto byte = static_cast<unsigned char>(c);
+    if (utf8_mode() ? byte < 0x80 : !is_trail_byte(byte)) {
         if (from >= text.size()) {
             return std::string_view::npos;
         }
@@ -345,11 +484,65 @@ std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
     }
     std::size_t found = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); i += char_length(text, i)) {
-        if (i >= from && text[i] == c) {
+        if (i >= from && text[i] == c && char_length(text, i) == 1) {
             found = i;
         }
     }
     return found;
+}
+
+std::size_t display_width(std::string_view text) {
+    if (!utf8_mode()) {
+        return text.size();
+    }
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++width;
+            ++i;
+            continue;
+        }
+        const Utf8Char c = decode_utf8(text, i);
+        width += c.valid ? utf8_width(c.code) : 1;
+        i += c.length;
+    }
+    return width;
+}
+
+bool is_page_text(std::string_view text) {
+    if (!utf8_mode()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const Utf8Char c = decode_utf8(text, i);
+        if (!c.valid) {
+            return false;
+        }
+        i += c.length;
+    }
+    return true;
+}
+
+std::string page_text(std::string_view text) {
+    if (is_page_text(text)) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char c = decode_utf8(text, i);
+        if (c.valid) {
+            out.append(text.substr(i, c.length));
+        } else {
+            out += "\xEF\xBF\xBD"; // U+FFFD
+        }
+        i += c.length;
+    }
+    return out;
 }
 
 int compare_locale(std::string_view a, std::string_view b) {

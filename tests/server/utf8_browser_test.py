@@ -1,0 +1,85 @@
+"""UTF-8 names in a real browser: the test server lists a folder of UTF-8
+names with charset=UTF-8 in Dirvane.ini; headless Chromium loads the page,
+reads the title and link texts as Unicode, follows the links to a kanji
+folder and to a file, and saves a screenshot of the listing."""
+
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(__file__))
+from browser_test import CHROMIUM, DRIVER, MISSING, webdriver  # noqa: E402
+from server_run import ARTIFACTS, Site, write  # noqa: E402
+
+FOLDER = "写真"
+FILES = ["日本語.txt", "かな・カナ.txt", "Café résumé.txt", "😀 smile.txt"]
+CONTENT = "utf-8 browser file"
+
+
+@unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
+    ", ".join(MISSING), " ".join(MISSING)))
+class Utf8Browser(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        from selenium.webdriver.chrome.service import Service
+
+        site = cls.site = Site("[index]\ncharset=UTF-8\n")
+        cls.addClassCleanup(site.close)
+        d = site.docroot
+        write(os.path.join(d, "ファイル", "config.index"), "")
+        write(os.path.join(d, "ファイル", FOLDER, "config.index"), "")
+        write(os.path.join(d, "ファイル", FOLDER, "海.txt"), "sea")
+        for name in FILES:
+            write(os.path.join(d, "ファイル", name), CONTENT)
+        site.register()
+        site.start()
+
+        profile = tempfile.mkdtemp(prefix="dirvane-chromium-")
+        cls.addClassCleanup(shutil.rmtree, profile, True)
+        options = webdriver.ChromeOptions()
+        options.binary_location = CHROMIUM
+        for arg in ("--headless", "--no-sandbox", "--disable-gpu",
+                    "--disable-background-networking", "--disable-component-update",
+                    "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
+                    "--window-size=1000,500", "--user-data-dir=" + profile):
+            options.add_argument(arg)
+        cls.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
+        cls.addClassCleanup(cls.driver.quit)
+        cls.driver.set_page_load_timeout(30)
+        cls.artifacts = ARTIFACTS or tempfile.gettempdir()
+        os.makedirs(cls.artifacts, exist_ok=True)
+
+    def links(self):
+        from selenium.webdriver.common.by import By
+        return [(a.text, a.get_attribute("href"))
+                for a in self.driver.find_elements(By.CSS_SELECTOR, "pre a")]
+
+    def url(self, *names):
+        return self.site.url("/" + "/".join(urllib.parse.quote(n) for n in names))
+
+    def test_unicode_names_and_their_links(self):
+        from selenium.webdriver.common.by import By
+
+        self.driver.get(self.url("ファイル", ""))
+        self.assertEqual(self.driver.title, "Index of /ファイル/")
+        self.driver.save_screenshot(os.path.join(self.artifacts, "browser-utf8-listing.png"))
+        links = self.links()
+        self.assertEqual(links[0], (FOLDER, self.url("ファイル", FOLDER, "")))
+        self.assertEqual(sorted(links[1:]),
+                         sorted((name, self.url("ファイル", name)) for name in FILES))
+
+        self.driver.find_element(By.LINK_TEXT, FOLDER).click()
+        self.assertEqual(self.driver.title, "Index of /ファイル/%s/" % FOLDER)
+        self.assertEqual(self.links(), [("海.txt", self.url("ファイル", FOLDER, "海.txt"))])
+
+        self.driver.back()
+        self.driver.find_element(By.LINK_TEXT, "😀 smile.txt").click()
+        self.assertEqual(self.driver.current_url, self.url("ファイル", "😀 smile.txt"))
+        self.assertEqual(self.driver.find_element(By.TAG_NAME, "body").text, CONTENT)
+
+
+if __name__ == "__main__":
+    unittest.main()
