@@ -11,10 +11,12 @@ class RowTemplate {
   public:
     explicit RowTemplate(std::string_view text);
 
-    // append writes the row to `out`: the template with the first "%d", "%s"
-    // and "%n" replaced, in that order, each searched in the row as the
-    // earlier replacements left it. A missing placeholder is skipped; a
-    // second occurrence stays as written.
+    // append writes the row to `out`: the template with its first "%d", "%s"
+    // and "%n" replaced by the date, size and name cells. The placeholders
+    // are located in the template, so no cell is searched; for date and size
+    // cells without "%" (the only ones the listings make) this is the row
+    // that replacing "%d", "%s", "%n" one after another gives. A missing
+    // placeholder is skipped; a second occurrence stays as written.
     void append(std::string& out, std::string_view date, std::string_view size,
                 std::string_view nameCell) const;
 

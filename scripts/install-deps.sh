@@ -9,6 +9,7 @@ packages=(
     libicu-dev
     googletest libgtest-dev libgmock-dev
     python3
+    clang-14 libclang-rt-14-dev
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
 )

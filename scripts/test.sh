@@ -18,4 +18,7 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+# The libFuzzer targets, a bounded run each (clang 14, ASan+UBSan).
+DIRVANE_FUZZ_SECONDS="${DIRVANE_FUZZ_SECONDS:-60}" scripts/fuzz.sh
+
 echo "All tests passed."
