@@ -110,8 +110,8 @@ def main():
 
     results = []  # (size, runs, [Command])
     with tempfile.TemporaryDirectory(prefix="dirvane-timing-") as scratch:
-        for spec in args.folders:
-            size_text, rest = spec.split("=", 1)
+        for entry in args.folders:
+            size_text, rest = entry.split("=", 1)
             folder, runs_text = rest.rsplit(":", 1)
             size, runs = int(size_text), int(runs_text)
             folder = os.path.abspath(folder)

@@ -60,15 +60,15 @@ def main():
     ap.add_argument("--nginx", type=int, required=True)
     ap.add_argument("--dirlisting", type=int, required=True)
     ap.add_argument("--floor", required=True)
-    ap.add_argument("specs", nargs="+")
+    ap.add_argument("folders", nargs="+")
     args = ap.parse_args()
 
     results = {}
     first = True
     print("%-8s %-26s %10s %10s %11s" % ("entries", "server", "median ms", "min ms",
                                          "page bytes"))
-    for spec in args.specs:
-        size_text, _, rest = spec.partition("=")
+    for entry in args.folders:
+        size_text, _, rest = entry.partition("=")
         path, _, rounds = rest.rpartition(":")
         size, rounds = int(size_text), int(rounds)
         targets = [Target("Dirvane (dirvane-httpd)", args.ours, path),

@@ -25,11 +25,11 @@ constexpr const char* shared_key = "SOFTWARE\\Test\\Shared";
 // to "<file>|<prefix>|<count>" is a writer, not a test run: it writes values
 // <prefix>0 ... into the shared key and exits with the number of failures.
 const int writer_mode = [] {
-    const char* spec = std::getenv(writer_variable);
-    if (spec == nullptr) {
+    const char* job = std::getenv(writer_variable);
+    if (job == nullptr) {
         return 0;
     }
-    std::string text(spec);
+    std::string text(job);
     const std::size_t a = text.find('|');
     const std::size_t b = text.find('|', a + 1);
     platform::RegistryStore store(text.substr(0, a));
