@@ -4,6 +4,8 @@
 #include "runtime/log.h"
 #include "runtime/log_path.h"
 
+#include "support/temp_cwd.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,32 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// TempCwd makes a fresh folder the working directory for one test and puts
-// the old one back afterwards.
-class TempCwd {
-  public:
-    TempCwd() : m_old(fs::current_path()) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                ("dirvane-logpath-" + std::string(info->test_suite_name()) + "-" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        fs::current_path(m_dir);
-        m_dir = fs::current_path(); // as the system spells it
-    }
-    ~TempCwd() {
-        fs::current_path(m_old);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-    std::string path(const std::string& relative) const { return (m_dir / relative).string(); }
-    std::string dir() const { return m_dir.string(); }
-
-  private:
-    fs::path m_old;
-    fs::path m_dir;
-};
 
 // ScopedEnv sets (or with nullopt removes) an environment variable for one test.
 class ScopedEnv {

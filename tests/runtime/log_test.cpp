@@ -5,6 +5,8 @@
 
 #include "platform/process.h"
 
+#include "support/temp_cwd.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,29 +30,6 @@ class vvLogPathTest {
 };
 
 namespace {
-
-class TempCwd {
-  public:
-    TempCwd() : m_old(fs::current_path()) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                ("dirvane-log-" + std::string(info->test_suite_name()) + "-" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        fs::current_path(m_dir);
-        m_dir = fs::current_path();
-    }
-    ~TempCwd() {
-        fs::current_path(m_old);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-    std::string path(const std::string& relative) const { return (m_dir / relative).string(); }
-
-  private:
-    fs::path m_old;
-    fs::path m_dir;
-};
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

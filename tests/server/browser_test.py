@@ -44,13 +44,32 @@ ODD_NAME = b"a b#c%d\x93\xfa.txt"
 ODD_HREF = "a%20b%23c%25d%93%FA.txt"
 
 
+def start_browser(cls, window):
+    """Starts headless Chromium for a test class: cls.driver, and cls.artifacts
+    for the screenshots; both are cleaned up with the class."""
+    from selenium.webdriver.chrome.service import Service
+
+    profile = tempfile.mkdtemp(prefix="dirvane-chromium-")
+    cls.addClassCleanup(shutil.rmtree, profile, True)
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for arg in ("--headless", "--no-sandbox", "--disable-gpu",
+                "--disable-background-networking", "--disable-component-update",
+                "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
+                "--window-size=" + window, "--user-data-dir=" + profile):
+        options.add_argument(arg)
+    cls.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
+    cls.addClassCleanup(cls.driver.quit)
+    cls.driver.set_page_load_timeout(30)
+    cls.artifacts = ARTIFACTS or tempfile.gettempdir()
+    os.makedirs(cls.artifacts, exist_ok=True)
+
+
 @unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
     ", ".join(MISSING), " ".join(MISSING)))
 class Browser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        from selenium.webdriver.chrome.service import Service
-
         site = cls.site = Site()
         cls.addClassCleanup(site.close)
         d = site.docroot
@@ -61,20 +80,7 @@ class Browser(unittest.TestCase):
         site.register()
         site.start()
 
-        profile = tempfile.mkdtemp(prefix="dirvane-chromium-")
-        cls.addClassCleanup(shutil.rmtree, profile, True)
-        options = webdriver.ChromeOptions()
-        options.binary_location = CHROMIUM
-        for arg in ("--headless", "--no-sandbox", "--disable-gpu",
-                    "--disable-background-networking", "--disable-component-update",
-                    "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
-                    "--window-size=1000,700", "--user-data-dir=" + profile):
-            options.add_argument(arg)
-        cls.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
-        cls.addClassCleanup(cls.driver.quit)
-        cls.driver.set_page_load_timeout(30)
-        cls.artifacts = ARTIFACTS or tempfile.gettempdir()
-        os.makedirs(cls.artifacts, exist_ok=True)
+        start_browser(cls, "1000,700")
 
     def links(self):
         from selenium.webdriver.common.by import By

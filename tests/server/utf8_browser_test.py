@@ -4,15 +4,13 @@ reads the title and link texts as Unicode, follows the links to a kanji
 folder and to a file, and saves a screenshot of the listing."""
 
 import os
-import shutil
 import sys
-import tempfile
 import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from browser_test import CHROMIUM, DRIVER, MISSING, webdriver  # noqa: E402
-from server_run import ARTIFACTS, Site, write  # noqa: E402
+from browser_test import MISSING, start_browser  # noqa: E402
+from server_run import Site, write  # noqa: E402
 
 FOLDER = "写真"
 FILES = ["日本語.txt", "かな・カナ.txt", "Café résumé.txt", "😀 smile.txt"]
@@ -24,8 +22,6 @@ CONTENT = "utf-8 browser file"
 class Utf8Browser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        from selenium.webdriver.chrome.service import Service
-
         site = cls.site = Site("[index]\ncharset=UTF-8\n")
         cls.addClassCleanup(site.close)
         d = site.docroot
@@ -37,20 +33,7 @@ class Utf8Browser(unittest.TestCase):
         site.register()
         site.start()
 
-        profile = tempfile.mkdtemp(prefix="dirvane-chromium-")
-        cls.addClassCleanup(shutil.rmtree, profile, True)
-        options = webdriver.ChromeOptions()
-        options.binary_location = CHROMIUM
-        for arg in ("--headless", "--no-sandbox", "--disable-gpu",
-                    "--disable-background-networking", "--disable-component-update",
-                    "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
-                    "--window-size=1000,500", "--user-data-dir=" + profile):
-            options.add_argument(arg)
-        cls.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
-        cls.addClassCleanup(cls.driver.quit)
-        cls.driver.set_page_load_timeout(30)
-        cls.artifacts = ARTIFACTS or tempfile.gettempdir()
-        os.makedirs(cls.artifacts, exist_ok=True)
+        start_browser(cls, "1000,500")
 
     def links(self):
         from selenium.webdriver.common.by import By
