@@ -12,6 +12,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
+    qt6-base-dev xvfb xauth
 )
 
 missing=()

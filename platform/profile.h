@@ -1,0 +1,23 @@
+// Profile files: INI files read and written one key at a time, as Vanecfg
+// keeps its settings. Section and key names compare without regard to
+// letter case, values are trimmed, a missing file or key gives the default,
+// and a write creates the file, the section or the key and keeps every
+// other line of the file as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// read_profile_string returns the value of `key` in `section` of the file
+// at `path`, or `fallback` when the file, the section or the key is missing.
+std::string read_profile_string(std::string_view path, std::string_view section,
+                                std::string_view key, std::string_view fallback);
+
+// write_profile_string sets `key` in `section` to `value`; false when the
+// file could not be written.
+bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
+                          std::string_view value);
+
+} // namespace platform

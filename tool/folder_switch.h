@@ -1,0 +1,45 @@
+// Switching a folder's index page on and off: creating, deleting and
+// editing its folder settings file, as the main window's buttons do.
+#pragma once
+
+#include "tool/tool_settings.h"
+#include "tool/tool_ui.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::string_view select_folder_message = " フォルダを選択して実行してください。　";
+inline constexpr std::string_view create_error_message = " ファイル作成時にエラーが発生しました。 ";
+
+// target_folders returns the folders a button acts on: the selected list
+// items that are existing folders, in list order, or, with nothing selected
+// in the list, the tree's folder whatever it is.
+std::vector<std::string> target_folders(const std::vector<std::string>& selectedItems,
+                                        const std::string& treeFolder);
+
+// status_line returns "[IndexON] " or "[IndexOFF] " and the tree's folder,
+// by whether it holds the folder settings file; "" without a folder.
+std::string status_line(std::string_view treeFolder, const ToolSettings& settings);
+
+// conf_file_lines returns the content of a new folder settings file: the
+// template's lines (CR LF, LF or CR end a line) or "# <confname>" and an
+// empty line without a template. False when the template cannot be read.
+bool conf_file_lines(const ToolSettings& settings, std::vector<std::string>& lines);
+
+// create_conf_file writes `lines`, each ended by CR LF, to the folder's
+// settings file unless it exists already; true when it exists afterwards.
+bool create_conf_file(ToolUi& ui, std::string_view folder, const std::vector<std::string>& lines,
+                      const ToolSettings& settings);
+
+// delete_conf_file deletes the folder's settings file; a missing or
+// undeletable file is not reported.
+bool delete_conf_file(ToolUi& ui, std::string_view folder, const ToolSettings& settings);
+
+// edit_conf_file opens the folder's settings file for editing.
+void edit_conf_file(ToolUi& ui, std::string_view folder, const ToolSettings& settings);
+
+// index_on and index_off are the IndexON and IndexOFF buttons (index_off
+// asks first) on the target folders.
+void index_on(ToolUi& ui, const std::vector<std::string>& targets, const ToolSettings& settings);
+void index_off(ToolUi& ui, const std::vector<std::string>& targets, const ToolSettings& settings);
