@@ -178,28 +178,73 @@ void Corvane::debug_file_list() {
     debug_line("");
 }
 
+namespace {
+
+// head_of packs the first two characters of `text`, folded as the lists
+// compare them, into one number. Texts that the lists take for equal have
+// equal heads.
+std::uint64_t head_of(std::string_view text) {
+    std::uint64_t head = 0;
+    std::size_t pos = 0;
+    for (int k = 0; k < 2; ++k) {
+        head <<= 32;
+        if (pos >= text.size()) {
+            head |= 0xFFFFFFFFu; // no character: no code is this
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        std::size_t length = 1;
+        const unsigned code = byte < 0x80 ? byte : platform::char_code(text, pos, &length);
+        head |= platform::fold_case(code);
+        pos += length == 0 ? 1 : length;
+    }
+    return head;
+}
+
+template <class Set> void collect_heads(const Set& set, std::vector<std::uint64_t>& heads) {
+    heads.clear();
+    for (const std::string& text : set)
+        heads.push_back(head_of(text));
+}
+
+bool has_head(const std::vector<std::uint64_t>& heads, std::uint64_t head) {
+    for (const std::uint64_t h : heads) {
+        if (h == head)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void Corvane::add_ignore(std::string_view text) {
     // A lone "." names nothing.
     if (text.empty() || text == ".")
         return;
-    NameSet& set = text.front() == '.' ? m_ignExt : m_ignName;
-    if (set.find(text) == set.end())
+    const bool ext = text.front() == '.';
+    NameSet& set = ext ? m_ignExt : m_ignName;
+    if (set.find(text) == set.end()) {
         set.emplace(text);
+        collect_heads(set, ext ? m_ignExtHeads : m_ignNameHeads);
+    }
 }
 
 void Corvane::remove_ignore(std::string_view text) {
     if (text.empty() || text == ".")
         return;
-    NameSet& set = text.front() == '.' ? m_ignExt : m_ignName;
-    if (const auto it = set.find(text); it != set.end())
+    const bool ext = text.front() == '.';
+    NameSet& set = ext ? m_ignExt : m_ignName;
+    if (const auto it = set.find(text); it != set.end()) {
         set.erase(it);
+        collect_heads(set, ext ? m_ignExtHeads : m_ignNameHeads);
+    }
 }
 
 bool Corvane::is_ignored(std::string_view fileName) const {
-    if (m_ignName.count(fileName) != 0)
+    if (has_head(m_ignNameHeads, head_of(fileName)) && m_ignName.count(fileName) != 0)
         return true;
     const std::string_view ext = path_extension(fileName);
-    return !ext.empty() && m_ignExt.count(ext) != 0;
+    return !ext.empty() && has_head(m_ignExtHeads, head_of(ext)) && m_ignExt.count(ext) != 0;
 }
 
 void Corvane::put(std::string_view title) {

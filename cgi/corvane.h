@@ -97,6 +97,11 @@ class Corvane : public CgiResponse {
     IniFile m_conf;
     NameSet m_ignName;
     NameSet m_ignExt;
+    // The first two characters (folded) of every member of each list: a
+    // name whose own two differ from all of them is in neither, which
+    // settles most names without a look-up.
+    std::vector<std::uint64_t> m_ignNameHeads;
+    std::vector<std::uint64_t> m_ignExtHeads;
     std::vector<DirEntry> m_fileList;
     std::string m_scriptDir;
     std::string m_iconPath;

@@ -1,5 +1,6 @@
-// File services for log files: append-only files written one line per call,
-// existence tests, directory creation, move and delete, absolute paths.
+// File services: append-only log files written one line per call, whole
+// files read and written at once, existence tests, directory creation, move
+// and delete, the working directory and absolute paths.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,22 @@ std::int64_t file_length(FileHandle file);
 // close_file closes the file; no_file is ignored.
 void close_file(FileHandle file);
 
+// read_file_contents reads the whole file `path` into `bytes`; false, with
+// `bytes` empty, when it cannot be opened or read.
+bool read_file_contents(std::string_view path, std::string& bytes);
+
+// write_new_file creates the file `path` holding `bytes`. False when a file
+// of that name exists already (it is left alone) or the bytes cannot all be
+// written (the partial file is removed again).
+bool write_new_file(std::string_view path, std::string_view bytes);
+
+// replace_file_contents makes `bytes` the whole content of `path`, creating
+// it when missing. The bytes go to "<path>.tmp" first, which is then renamed
+// over the file, so a failure leaves the old file whole; where no file can
+// be created beside it the file is rewritten in place. The file keeps its
+// access rights.
+bool replace_file_contents(std::string_view path, std::string_view bytes);
+
 // PathKind tells what a path names.
 enum class PathKind { missing, file, directory };
 
@@ -45,6 +62,13 @@ bool move_file(std::string_view from, std::string_view to);
 
 // delete_file removes the file `path`; false when there was none to remove.
 bool delete_file(std::string_view path);
+
+// current_directory returns the working directory; "" when it cannot be
+// read.
+std::string current_directory();
+
+// set_current_directory makes `path` the working directory.
+bool set_current_directory(std::string_view path);
 
 // absolute_path joins a relative `name` to the current working directory (as
 // it is now) and removes "." and ".." components and repeated separators

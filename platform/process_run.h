@@ -29,6 +29,32 @@ std::string current_program_path();
 ProcessId start_process(const std::vector<std::string>& argv,
                         const std::vector<std::string>& extraEnv, std::string& error);
 
+// start_process_in starts the program as start_process does, with the
+// working directory `workingDir` for the child ("" keeps this process's).
+// A working directory that cannot be entered counts as a start failure.
+ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                           const std::vector<std::string>& extraEnv, std::string& error);
+
+// RunOutcome says how run_process_in went.
+enum class RunOutcome {
+    ended,       // the program ran and ended; its exit code is given
+    timed_out,   // it was still running at the time limit and has been stopped
+    not_started, // it could not be started; the reason is given
+};
+
+// run_process_in starts the program as start_process_in does (no shell is
+// involved: every argument and environment value arrives as it is) and
+// waits at most `timeoutMs` milliseconds for it to end. A child still
+// running then gets the terminate signal, a second later the kill signal,
+// and is waited for, so that it never outlives the call.
+RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                          const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
+                          std::string& error);
+
+// executable_suffix is what the name of a program file ends with ("" here,
+// ".exe" on Windows).
+std::string_view executable_suffix();
+
 // wait_process waits until the child ends and returns its exit code, or 128
 // plus the signal's number when a signal ended it; -1 when there is no such
 // child. A stop signal that arrives meanwhile is passed on (see below) and

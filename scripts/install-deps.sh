@@ -13,6 +13,7 @@ packages=(
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
     qt6-base-dev xvfb xauth
+    python3-html5lib wrk time
 )
 
 missing=()

@@ -1,5 +1,8 @@
-// POSIX only: files through open/write with O_APPEND, stat, mkdir, rename, unlink and getcwd.
+// POSIX only: files through open/read/write (O_APPEND, O_EXCL), stat, mkdir, rename, unlink,
+// getcwd and chdir.
 #include "platform/file.h"
+
+#include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,6 +26,25 @@ bool c_path(std::string_view path, std::string& out) {
     return true;
 }
 
+// open_retrying opens `name`, again when a signal interrupted the call.
+int open_retrying(const std::string& name, int flags, mode_t mode) {
+    for (;;) {
+        const int fd = open(name.c_str(), flags, mode);
+        if (fd >= 0 || errno != EINTR) {
+            return fd;
+        }
+    }
+}
+
+// write_and_close writes `bytes` to `fd`, flushes them to the disk and
+// closes it; false when any of that fails.
+bool write_and_close(int fd, std::string_view bytes) {
+    const bool written = posix::write_all(fd, bytes) && fsync(fd) == 0;
+    return close(fd) == 0 && written;
+}
+
+} // namespace
+
 std::string current_directory() {
     std::string buffer(256, '\0');
     for (;;) {
@@ -37,7 +59,79 @@ std::string current_directory() {
     }
 }
 
-} // namespace
+bool set_current_directory(std::string_view path) {
+    std::string name;
+    return c_path(path, name) && chdir(name.c_str()) == 0;
+}
+
+bool read_file_contents(std::string_view path, std::string& bytes) {
+    bytes.clear();
+    std::string name;
+    if (!c_path(path, name)) {
+        return false;
+    }
+    const int fd = open_retrying(name, O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    if (!posix::read_to_end(fd, bytes)) {
+        close(fd);
+        bytes.clear();
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+bool write_new_file(std::string_view path, std::string_view bytes) {
+    std::string name;
+    if (!c_path(path, name)) {
+        return false;
+    }
+    const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                 S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
+    if (fd < 0) {
+        return false;
+    }
+    if (!write_and_close(fd, bytes)) {
+        unlink(name.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool replace_file_contents(std::string_view path, std::string_view bytes) {
+    std::string name;
+    if (!c_path(path, name)) {
+        return false;
+    }
+    // A new file gets the usual rights (less the umask); an existing one
+    // keeps its own.
+    mode_t mode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+    struct stat info {};
+    const bool existed = stat(name.c_str(), &info) == 0;
+    if (existed) {
+        if (!S_ISREG(info.st_mode)) {
+            return false;
+        }
+        mode = info.st_mode & 07777;
+    }
+    const std::string temp = name + ".tmp";
+    const int fd = open_retrying(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd >= 0) {
+        if (existed) {
+            fchmod(fd, mode); // the umask may have taken rights away
+        }
+        if (write_and_close(fd, bytes) && rename(temp.c_str(), name.c_str()) == 0) {
+            return true;
+        }
+        unlink(temp.c_str());
+        return false;
+    }
+    // No file can be made beside it (a read-only folder): rewrite in place.
+    const int in = open_retrying(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    return in >= 0 && write_and_close(in, bytes);
+}
 
 FileHandle open_append_file(std::string_view path, bool truncate) {
     std::string name;

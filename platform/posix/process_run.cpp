@@ -14,8 +14,10 @@
 #endif
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -109,6 +111,16 @@ std::string current_program_path() {
 
 ProcessId start_process(const std::vector<std::string>& argv,
                         const std::vector<std::string>& extraEnv, std::string& error) {
+    return start_process_in(argv, std::string_view(), extraEnv, error);
+}
+
+ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                           const std::vector<std::string>& extraEnv, std::string& error) {
+    if (workingDir.find('\0') != std::string_view::npos) {
+        error = "working directory with a NUL byte";
+        return no_process;
+    }
+    const std::string folder(workingDir);
     if (argv.empty() || argv[0].empty()) {
         error = "no program to start";
         return no_process;
@@ -163,6 +175,11 @@ ProcessId start_process(const std::vector<std::string>& argv,
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (!folder.empty() && chdir(folder.c_str()) != 0) {
+            const int code = errno;
+            (void)!write(report[1], &code, sizeof code);
+            _exit(127);
+        }
         execve(args[0], args.data(), env.data());
         const int code = errno;
         (void)!write(report[1], &code, sizeof code);
@@ -181,6 +198,45 @@ ProcessId start_process(const std::vector<std::string>& argv,
         return no_process;
     }
     return child;
+}
+
+RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                          const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
+                          std::string& error) {
+    exitCode = -1;
+    const ProcessId child = start_process_in(argv, workingDir, extraEnv, error);
+    if (child == no_process) {
+        return RunOutcome::not_started;
+    }
+    using clock = std::chrono::steady_clock;
+    const auto poll = std::chrono::milliseconds(10);
+    const auto deadline = clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        if (process_ended(child, exitCode)) {
+            return RunOutcome::ended;
+        }
+        if (clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(poll);
+    }
+    kill(child, SIGTERM);
+    const auto grace = clock::now() + std::chrono::seconds(1);
+    int ignored = 0;
+    while (!process_ended(child, ignored)) {
+        if (clock::now() >= grace) {
+            kill(child, SIGKILL);
+            wait_process(child);
+            break;
+        }
+        std::this_thread::sleep_for(poll);
+    }
+    error = "stopped " + argv[0] + " after " + std::to_string(timeoutMs) + " ms";
+    return RunOutcome::timed_out;
+}
+
+std::string_view executable_suffix() {
+    return std::string_view();
 }
 
 int wait_process(ProcessId child) {

@@ -2,6 +2,8 @@
 // rename, and its writers are serialized with flock on a lock file.
 #include "platform/registry.h"
 
+#include "platform/posix/fd_io.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -343,35 +345,13 @@ ReadResult read_whole_file(const std::string& path, std::string& out, std::strin
         error = system_error("cannot open " + path, errno);
         return ReadResult::failed;
     }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            out.append(buffer, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            error = system_error("cannot read " + path, errno);
-            close(fd);
-            return ReadResult::failed;
-        }
+    if (!posix::read_to_end(fd, out)) {
+        error = system_error("cannot read " + path, errno);
+        close(fd);
+        return ReadResult::failed;
     }
     close(fd);
     return ReadResult::ok;
-}
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
 }
 
 std::string parent_folder(const std::string& path) {
@@ -441,7 +421,7 @@ bool replace_file(const std::string& path, std::string_view text, std::string& e
     if (stat(path.c_str(), &old) == 0) {
         (void)fchmod(fd, old.st_mode & 07777);
     }
-    if (!write_all(fd, text) || fsync(fd) != 0) {
+    if (!posix::write_all(fd, text) || fsync(fd) != 0) {
         error = system_error("cannot write " + temporary, errno);
         close(fd);
         unlink(temporary.c_str());

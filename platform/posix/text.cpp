@@ -2,10 +2,13 @@
 // collators), or UTF-8 text through the same collators.
 #include "platform/text.h"
 
+#include "platform/posix/ascii_collation.h"
+
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
+#include <unicode/uvernum.h>
 
 #include <atomic>
 #include <cstdint>
@@ -571,6 +574,18 @@ int compare_no_case(std::string_view a, std::string_view b) {
 }
 
 std::string locale_sort_key(std::string_view text) {
+    // Most names are ASCII: their keys come from a table, without
+    // converting the text or opening the collator. The table holds the
+    // weights of ICU 72; another ICU computes every key itself.
+    static const bool asciiKeys =
+        U_ICU_VERSION_MAJOR_NUM == 72 && ascii_collation::applies(collation_locale_name());
+    const AsciiTable& ascii = ascii_table();
+    if (asciiKeys && ascii.usable && text.size() <= kMaxIcuLength &&
+        ascii_prefix_length(text) == text.size()) {
+        std::string key;
+        ascii_collation::append_key(key, text, ascii.units);
+        return key;
+    }
     const UCollator* collator = locale_collator();
     Scratch& s = scratch();
     if (collator == nullptr || !to_utf16(text, s.a)) {

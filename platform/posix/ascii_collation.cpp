@@ -1,0 +1,91 @@
+// The primary weights of the ASCII characters in ICU 72's Japanese and root
+// collations, as ucol_getSortKey writes them at primary strength.
+#include "platform/posix/ascii_collation.h"
+
+#include <cstdint>
+
+namespace platform::ascii_collation {
+
+namespace {
+
+// Weight is the key bytes of one character: none for the controls (they
+// are ignorable), one or two otherwise.
+struct Weight {
+    std::uint8_t length;
+    std::uint8_t bytes[2];
+};
+
+constexpr Weight w() {
+    return {0, {0, 0}};
+}
+constexpr Weight w(std::uint8_t a) {
+    return {1, {a, 0}};
+}
+constexpr Weight w(std::uint8_t a, std::uint8_t b) {
+    return {2, {a, b}};
+}
+
+constexpr Weight kWeights[128] = {
+    w(),           w(),           w(),           w(),           // 00-03
+    w(),           w(),           w(),           w(),           // 04-07
+    w(),           w(0x03, 0x04), w(0x03, 0x06), w(0x03, 0x08), // 08-0B: tab, line feed, ...
+    w(0x03, 0x0a), w(0x03, 0x0c), w(),           w(),           // 0C-0F
+    w(),           w(),           w(),           w(),           // 10-13
+    w(),           w(),           w(),           w(),           // 14-17
+    w(),           w(),           w(),           w(),           // 18-1B
+    w(),           w(),           w(),           w(),           // 1C-1F
+    w(0x04),       w(0x07, 0x5a), w(0x09, 0x7c), w(0x0a, 0xaa), // space ! " #
+    w(0x0d, 0x90), w(0x0a, 0xac), w(0x0a, 0xa4), w(0x09, 0x6e), // $ % & '
+    w(0x09, 0x92), w(0x09, 0x94), w(0x0a, 0x94), w(0x0c, 0x7a), // ( ) * +
+    w(0x06),       w(0x05, 0x0e), w(0x08),       w(0x0a, 0x9e), // , - . /
+    w(0x13),       w(0x15),       w(0x17),       w(0x19),       // 0-3
+    w(0x1b),       w(0x1d),       w(0x1f),       w(0x21),       // 4-7
+    w(0x23),       w(0x25),       w(0x07, 0x36), w(0x07, 0x2a), // 8 9 : ;
+    w(0x0c, 0x82), w(0x0c, 0x84), w(0x0c, 0x86), w(0x07, 0x64), // < = > ?
+    w(0x0a, 0x92), w(0x2a),       w(0x2c),       w(0x2e),       // @ A B C
+    w(0x30),       w(0x32),       w(0x34),       w(0x36),       // D-G
+    w(0x38),       w(0x3a),       w(0x3c),       w(0x3e),       // H-K
+    w(0x40),       w(0x42),       w(0x44),       w(0x46),       // L-O
+    w(0x48),       w(0x4a),       w(0x4c),       w(0x4e),       // P-S
+    w(0x50),       w(0x52),       w(0x54),       w(0x56),       // T-W
+    w(0x58),       w(0x5a),       w(0x5c),       w(0x09, 0x96), // X Y Z [
+    w(0x0a, 0xa0), w(0x09, 0x98), w(0x0c, 0x0a), w(0x05, 0x0a), // \ ] ^ _
+    w(0x0c, 0x04), w(0x2a),       w(0x2c),       w(0x2e),       // ` a b c
+    w(0x30),       w(0x32),       w(0x34),       w(0x36),       // d-g
+    w(0x38),       w(0x3a),       w(0x3c),       w(0x3e),       // h-k
+    w(0x40),       w(0x42),       w(0x44),       w(0x46),       // l-o
+    w(0x48),       w(0x4a),       w(0x4c),       w(0x4e),       // p-s
+    w(0x50),       w(0x52),       w(0x54),       w(0x56),       // t-w
+    w(0x58),       w(0x5a),       w(0x5c),       w(0x09, 0x9a), // x y z {
+    w(0x0c, 0x8a), w(0x09, 0x9c), w(0x0c, 0x8e), w(),           // | } ~ DEL
+};
+
+} // namespace
+
+bool applies(std::string_view locale) {
+    for (const std::string_view name : kLocales) {
+        if (locale == name)
+            return true;
+    }
+    return false;
+}
+
+void append_key(std::string& out, std::string_view text, const char16_t (&unitOf)[128]) {
+    // At most two bytes a character, written in pieces of a small buffer:
+    // a key that fits the string's own storage needs no allocation.
+    char buffer[128];
+    std::size_t n = 0;
+    for (const char c : text) {
+        const Weight& weight = kWeights[unitOf[static_cast<unsigned char>(c) & 0x7F] & 0x7F];
+        buffer[n] = static_cast<char>(weight.bytes[0]);
+        buffer[n + 1] = static_cast<char>(weight.bytes[1]);
+        n += weight.length;
+        if (n > sizeof buffer - 2) {
+            out.append(buffer, n);
+            n = 0;
+        }
+    }
+    out.append(buffer, n);
+}
+
+} // namespace platform::ascii_collation

@@ -1,0 +1,31 @@
+// ASCII collation keys without the collator: the primary-strength sort key
+// that ICU's Japanese (and root) collation gives a text of characters below
+// U+0080, read from a table.
+//
+// For such a text the key is the plain concatenation of each character's
+// key: no ASCII character expands, no contraction is made of ASCII
+// characters alone, and no lead byte of their primary weights is
+// compressible. The tests check the table against the collator for every
+// pair of characters and a large set of longer texts, for each locale name
+// below.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform::ascii_collation {
+
+// kLocales names the collation locales (as collation_locale_name gives
+// them) whose primary keys of ASCII text the table reproduces.
+inline constexpr std::string_view kLocales[] = {"ja", "ja_JP", "root", "en", "en_US"};
+
+// applies tells whether the table holds the keys of `locale`.
+bool applies(std::string_view locale);
+
+// append_key appends the key of `text`, bytes below 0x80 each, without a
+// terminating 0 byte. `unitOf` gives the UTF-16 unit (below 0x80) that the
+// text layer's character set makes of each such byte.
+void append_key(std::string& out, std::string_view text, const char16_t (&unitOf)[128]);
+
+} // namespace platform::ascii_collation

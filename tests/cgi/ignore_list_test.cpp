@@ -1,0 +1,83 @@
+// The ignore lists' look-up: a name is hidden exactly when the lists hold it
+// without regard to letter case, whatever the quick pre-check of its first
+// characters lets through.
+#include "cgi/corvane.h"
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class IgnoreListTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir =
+            fs::temp_directory_path() /
+            ("dirvane-ignore-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_out = std::tmpfile();
+    }
+    void TearDown() override {
+        // The charset setting switches the whole process.
+        platform::set_text_charset(platform::Charset::shift_jis);
+        std::fclose(m_out);
+        fs::remove_all(m_dir);
+    }
+
+    Corvane request(const std::string& ini) {
+        std::ofstream(m_dir / "Dirvane.ini", std::ios::binary) << ini;
+        std::ofstream(m_dir / "config.index", std::ios::binary) << "";
+        return Corvane((m_dir / "Dirvane.ini").string(), (m_dir / "config.index").string(), true,
+                       m_out);
+    }
+
+    fs::path m_dir;
+    std::FILE* m_out = nullptr;
+};
+
+TEST_F(IgnoreListTest, NamesAndExtensionsWithoutRegardToCase) {
+    const Corvane r = request("[ignore]\n"
+                              "a=1\n"
+                              "\x82\x60\x82\x61=1\n" // full-width AB
+                              ".Tar=1\n"
+                              "index.html=0\n");
+    for (const char* hidden : {"Thumbs.db", "THUMBS.DB", "thumbs.DB", "A", "a", "old.bak",
+                               "OLD.BAK", "x.Bin", "y.tar", "z.TAR", "\x82\x81\x82\x82", // ab
+                               "\x82\x60\x82\x82", "RECYCLER", "Recycler"}) {
+        EXPECT_TRUE(r.is_ignored(hidden)) << hidden;
+    }
+    for (const char* shown :
+         {"Thumbs.dbx", "Thumbs", "humbs.db", "ab", "b", "old.bak2", "x.bi", "tar", "index.html",
+          "\x82\x81", "\x82\x81\x82\x82\x82\x83", "", "."}) {
+        EXPECT_FALSE(r.is_ignored(shown)) << shown;
+    }
+}
+
+TEST_F(IgnoreListTest, RemovedNamesAreShownAgain) {
+    const Corvane r = request("[ignore]\nThumbs.db=0\n.BAK=0\nnew.txt=1\n");
+    EXPECT_FALSE(r.is_ignored("Thumbs.db"));
+    EXPECT_FALSE(r.is_ignored("old.bak"));
+    EXPECT_TRUE(r.is_ignored("pagefile.sys"));
+    EXPECT_TRUE(r.is_ignored("NEW.TXT"));
+}
+
+TEST_F(IgnoreListTest, Utf8FoldingThatChangesTheFirstByte) {
+    // KELVIN SIGN folds to "k": the name's first byte is not the list's.
+    const Corvane r = request("[index]\ncharset=UTF-8\n[ignore]\nkb=1\n\xC3\x84rger=1\n");
+    EXPECT_TRUE(r.is_ignored("\xE2\x84\xAA"
+                             "b"));
+    EXPECT_TRUE(r.is_ignored("KB"));
+    EXPECT_TRUE(r.is_ignored("\xC3\xA4RGER")); // a with diaeresis, small
+    EXPECT_FALSE(r.is_ignored("\xE2\x84\xAA"));
+    EXPECT_FALSE(r.is_ignored("argerr"));
+}
+
+} // namespace
