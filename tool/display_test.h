@@ -22,8 +22,10 @@ bool choose_test_folder(ToolUi& ui, const std::vector<std::string>& selectedItem
 // DisplayTest holds the test counter and the output files' base.
 class DisplayTest {
   public:
-    // `toolFolder` receives Dirvane_test0.html ... Dirvane_test9.html.
-    explicit DisplayTest(std::string_view toolFolder);
+    // `toolFolder` receives Dirvane_test0.html ... Dirvane_test9.html;
+    // Dirvane gets `timeLimitMs` to write its page (about ten seconds, as
+    // long as a user waits for it).
+    explicit DisplayTest(std::string_view toolFolder, int timeLimitMs = 10000);
 
     // run is RunDisplayTest: true when the page was produced and opened;
     // every failure is one error message and leaves the counter as it was.
@@ -36,5 +38,6 @@ class DisplayTest {
 
   private:
     std::string m_testBase; // tool folder + "/Dirvane_test"
+    int m_timeLimitMs;
     int m_counter = 0;
 };

@@ -118,3 +118,18 @@ bool ensure_anhttpd_keys(platform::RegistryStore& store) {
     }
     return true;
 }
+
+bool regist_click(ToolUi& ui, platform::RegistryStore& store, std::string_view confName,
+                  std::string_view cgiPath) {
+    if (conf_extension(confName).empty())
+        return false;
+    if (!ui.ask_ok_cancel(regist_question))
+        return false;
+    const RegistResult result = change_registration(store, confName, cgiPath);
+    if (!result.ok) {
+        ui.show_error(regist_error_message);
+        return false;
+    }
+    ui.show_information(regist_done_message);
+    return true;
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/registry.h"
+#include "tool/tool_ui.h"
 
 #include <cstdint>
 #include <string>
@@ -79,3 +80,11 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
 // 0. Values present (an empty list too) are left alone. False, with the
 // reason in the store's last_error, when the store cannot be written.
 bool ensure_anhttpd_keys(platform::RegistryStore& store);
+
+// regist_click is the registration button: without an extension in
+// `confName` nothing happens, not even the question; otherwise the user is
+// asked (regist_question) and on OK the registration is added or removed
+// and the outcome shown. True when something changed and every write
+// succeeded (the dialog then shows the button's new state).
+bool regist_click(ToolUi& ui, platform::RegistryStore& store, std::string_view confName,
+                  std::string_view cgiPath);

@@ -4,6 +4,8 @@
 
 #include "platform/process_run.h"
 
+#include "support/fake_tool_ui.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -290,6 +292,34 @@ TEST_F(RegistrationTest, NameWithoutDotChangesNothing) {
     EXPECT_EQ(result.change, RegistChange::none);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(read_bytes(file), before);
+}
+
+// The button asks first, says what happened, and does nothing at all for
+// a name without an extension.
+TEST_F(RegistrationTest, ButtonAsksAndReports) {
+    platform::RegistryStore store = make(Registry{true, "index.html", none, 0}, "");
+    const std::string before = read_bytes(file);
+    FakeToolUi ui;
+    EXPECT_FALSE(regist_click(ui, store, "configindex", cgi));
+    EXPECT_TRUE(ui.questions.empty());
+
+    ui.answerOk = false;
+    EXPECT_FALSE(regist_click(ui, store, "config.index", cgi));
+    EXPECT_EQ(ui.questions, std::vector<std::string>{std::string(regist_question)});
+    EXPECT_EQ(read_bytes(file), before);
+
+    ui.answerOk = true;
+    EXPECT_TRUE(regist_click(ui, store, "config.index", cgi));
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,config.index");
+    EXPECT_EQ(ui.informations, std::vector<std::string>{std::string(regist_done_message)});
+    EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_remove_caption);
+
+    // Without the Progs keys the binding cannot be written: an error, and
+    // the list change that did succeed stays.
+    platform::RegistryStore partial = make(Registry{false, "index.html", none, none}, "");
+    EXPECT_FALSE(regist_click(ui, partial, "config.index", cgi));
+    EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(regist_error_message)});
+    EXPECT_EQ(partial.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,config.index");
 }
 
 TEST_F(RegistrationTest, FreshServerKeys) {

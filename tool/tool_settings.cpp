@@ -1,0 +1,147 @@
+// Vanecfg's tool settings: the keys of section "tool" with their defaults,
+// the user-agent list rules and the paths the other windows ask for.
+#include "tool/tool_settings.h"
+
+#include "platform/file.h"
+#include "platform/fs.h"
+#include "platform/process_run.h"
+#include "platform/profile.h"
+
+#include <charconv>
+
+namespace {
+
+// is_separator tells whether `c` ends a folder name in a path typed by the
+// user: this system's separator or "/".
+bool is_separator(char c) {
+    return c == platform::path_separator() || c == '/';
+}
+
+// default_user_agent is the default of key ua<i>: "Mozilla/5.0" down to
+// "Mozilla/1.0" for 0 to 4, "DoCoMo/5.0" down to "DoCoMo/1.0" for 5 to 9.
+std::string default_user_agent(std::size_t i) {
+    return i < 5 ? "Mozilla/" + std::to_string(5 - i) + ".0"
+                 : "DoCoMo/" + std::to_string(10 - i) + ".0";
+}
+
+std::string user_agent_key(std::size_t i) {
+    return "ua" + std::to_string(i);
+}
+
+std::string read_tool(std::string_view path, std::string_view key, std::string_view fallback) {
+    return platform::read_profile_string(path, tool_section, key, fallback);
+}
+
+bool names_file(const std::string& path) {
+    return !path.empty() && platform::path_kind(path) == platform::PathKind::file;
+}
+
+} // namespace
+
+std::string tool_file_path(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (!path.empty() && !is_separator(path.back())) {
+        path += platform::path_separator();
+    }
+    path += name;
+    return path;
+}
+
+void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
+                        std::string_view toolFolder) {
+    settings.iniDir = read_tool(settingsPath, "inidir", toolFolder);
+    // One trailing separator goes; the root folder itself stays as it is.
+    if (settings.iniDir.size() > 1 && is_separator(settings.iniDir.back())) {
+        settings.iniDir.pop_back();
+    }
+    settings.confName = read_tool(settingsPath, "confname", default_conf_name);
+    settings.confTemplate =
+        read_tool(settingsPath, "template",
+                  tool_file_path(toolFolder, std::string(default_conf_name) + ".txt"));
+    settings.userAgents.clear();
+    for (std::size_t i = 0; i < user_agent_slots; ++i) {
+        std::string agent = read_tool(settingsPath, user_agent_key(i), "");
+        settings.userAgents.push_back(agent.empty() ? default_user_agent(i) : std::move(agent));
+    }
+    settings.userAgent = settings.userAgents.front();
+}
+
+bool save_tool_settings(ToolSettings& settings, std::string_view settingsPath) {
+    bool ok = true;
+    ok &= platform::write_profile_string(settingsPath, tool_section, "inidir", settings.iniDir);
+    ok &= platform::write_profile_string(settingsPath, tool_section, "confname", settings.confName);
+    ok &= platform::write_profile_string(settingsPath, tool_section, "template",
+                                         settings.confTemplate);
+    insert_user_agent(settings.userAgents, settings.userAgent);
+    for (std::size_t i = 0; i < settings.userAgents.size(); ++i) {
+        ok &= platform::write_profile_string(settingsPath, tool_section, user_agent_key(i),
+                                             settings.userAgents[i]);
+    }
+    return ok;
+}
+
+void insert_user_agent(std::vector<std::string>& list, std::string_view text) {
+    if (!text.empty() && (list.empty() || list.front() != text)) {
+        list.insert(list.begin(), std::string(text));
+    }
+    if (list.size() > user_agent_slots) {
+        list.resize(user_agent_slots);
+    }
+}
+
+std::string get_ini_path(const ToolSettings& settings) {
+    return tool_file_path(settings.iniDir, "Dirvane.ini");
+}
+
+std::string get_cgi_path(const ToolSettings& settings) {
+    return tool_file_path(settings.iniDir,
+                          std::string("Dirvane") + std::string(platform::executable_suffix()));
+}
+
+std::string get_conf_name(const ToolSettings& settings) {
+    return settings.confName.empty() ? std::string(default_conf_name) : settings.confName;
+}
+
+std::string get_template_path(const ToolSettings& settings) {
+    return names_file(settings.confTemplate) ? settings.confTemplate : std::string();
+}
+
+std::string get_editor_path(const ToolSettings& settings) {
+    return names_file(settings.editor) ? settings.editor : std::string();
+}
+
+void open_for_editing(ToolUi& ui, const ToolSettings& settings, const std::string& file) {
+    const std::string editor = get_editor_path(settings);
+    if (!editor.empty()) {
+        ui.start_program(editor, file.empty() ? std::vector<std::string>()
+                                              : std::vector<std::string>{file});
+    } else if (!file.empty()) {
+        ui.open_document(file);
+    }
+}
+
+bool create_default_tool_settings(std::string_view settingsPath) {
+    if (platform::path_kind(settingsPath) != platform::PathKind::missing) {
+        return true;
+    }
+    return platform::write_new_file(settingsPath, default_tool_settings_text);
+}
+
+bool read_show_files(std::string_view settingsPath) {
+    // Read as a number, as a boolean setting is: non-zero is true, text
+    // that is no number gives the default (false).
+    const std::string text = read_tool(settingsPath, "swfile", "0");
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    long long value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last && value != 0;
+}
+
+bool write_show_files(std::string_view settingsPath, bool showFiles) {
+    return platform::write_profile_string(settingsPath, tool_section, "swfile",
+                                          showFiles ? "1" : "0");
+}
