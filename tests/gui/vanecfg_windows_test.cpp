@@ -1,0 +1,395 @@
+// Vanecfg's windows with the real toolkit: their texts and hints, the tree
+// and list coupling, the buttons on real folders, the settings dialog and
+// the folder picker shown modally, and screenshots of all three windows.
+#include "tool/vanecfg/form_config_main.h"
+#include "tool/vanecfg/get_dir_form.h"
+#include "tool/vanecfg/qt_text.h"
+#include "tool/vanecfg/setting_form.h"
+#include "tool/vanecfg/vanecfg_app.h"
+
+#include "support/fake_tool_ui.h"
+
+#include "platform/process_run.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_all(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// wait_until processes events until `done` holds or about five seconds
+// have passed (the file system model fills in the background).
+bool wait_until(const std::function<bool()>& done) {
+    for (int i = 0; i < 500; ++i) {
+        if (done())
+            return true;
+        QTest::qWait(10);
+    }
+    return done();
+}
+
+// when_modal runs `action` as soon as `dialog` is the modal window; one
+// that never comes up is closed, so that the test fails instead of hanging.
+void when_modal(QDialog* dialog, const std::function<void()>& action) {
+    // A real timer: a zero one is a posted event, which a nested loop does
+    // not deliver while another posted event is being handled.
+    QTimer::singleShot(10, [dialog, action] {
+        if (!wait_until([&] { return QApplication::activeModalWidget() == dialog; })) {
+            ADD_FAILURE() << "the dialog was not shown";
+            dialog->reject();
+            return;
+        }
+        action();
+    });
+}
+
+class VanecfgWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_old = fs::current_path();
+        m_root = fs::temp_directory_path() / (std::string("vanecfg-") + info->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "tool");
+        for (const char* name : {"www", "www/a", "www/b", "www/c"})
+            fs::create_directories(m_root / name);
+        write_all(m_root / "www/readme.txt", "hello");
+        m_root = fs::canonical(m_root);
+        fs::current_path(m_root / "tool");
+        setenv("DIRVANE_REGISTRY", (m_root / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        m_windows.main.reset();
+        fs::current_path(m_old);
+        fs::remove_all(m_root);
+    }
+
+    void start() {
+        m_windows = create_windows(ui, (m_root / "registry.reg").string());
+        m_windows.main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_windows.main.get()));
+    }
+    TFormConfigMain& main() { return *m_windows.main; }
+    TSettingForm& settings() { return *m_windows.settings; }
+
+    // show_folder selects `folder` in the tree and waits for the list.
+    void show_folder(const fs::path& folder, int entries) {
+        main().selectTreeFolder(folder.string());
+        ASSERT_TRUE(wait_until([&] {
+            return main().FileListView->model()->rowCount(main().FileListView->rootIndex()) ==
+                   entries;
+        })) << folder;
+    }
+
+    // select_in_list selects the list items named `names`.
+    void select_in_list(const std::vector<std::string>& names) {
+        QListView* list = main().FileListView;
+        auto* model = static_cast<QFileSystemModel*>(list->model());
+        list->clearSelection();
+        for (const std::string& name : names) {
+            const QModelIndex index = model->index(
+                QString::fromStdString((fs::path(main().treeFolder()) / name).string()));
+            ASSERT_TRUE(index.isValid()) << name;
+            list->selectionModel()->select(index, QItemSelectionModel::Select);
+        }
+    }
+
+    void screenshot(QWidget* window, const char* name) {
+        const char* folder = std::getenv("DIRVANE_ARTIFACTS");
+        if (folder == nullptr)
+            return;
+        fs::create_directories(folder);
+        EXPECT_TRUE(window->grab().save(
+            QString::fromStdString((fs::path(folder) / (std::string(name) + ".png")).string())));
+    }
+
+    FakeToolUi ui;
+    fs::path m_root;
+    fs::path m_old;
+    VanecfgWindows m_windows;
+};
+
+TEST_F(VanecfgWindowsTest, MainWindowTextsHintsAndStart) {
+    start();
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Dirvane 設定ツール"));
+    const std::vector<std::tuple<QPushButton*, const char*, const char*>> buttons = {
+        {main().ButtonEditIni, "共通設定編集", "共通設定ファイルを編集します。"},
+        {main().ButtonTest, "表示テスト", "仮のURLでリストを作成して表示します。"},
+        {main().ButtonSetting, "Tool 設定", "本ツールの設定を行います。"},
+        {main().ButtonDvON, "IndexON", "選択したフォルダのインデックスリスト表示を開始します。"},
+        {main().ButtonDvOFF, "IndexOFF", "選択したフォルダのインデックスリスト表示を停止します。"},
+        {main().ButtonEditConf, "Edit", "選択したフォルダの表示設定ファイルを編集します。"},
+    };
+    for (const auto& [button, caption, hint] : buttons) {
+        EXPECT_EQ(button->text(), QString::fromUtf8(caption));
+        EXPECT_EQ(button->toolTip(), QString::fromUtf8(hint));
+    }
+    EXPECT_EQ(main().CheckFileOn->text(), QStringLiteral("ファイルを表示"));
+    EXPECT_EQ(main().CheckFileOn->toolTip(),
+              QStringLiteral("チェックが入っていない場合は、フォルダのみを表示。"));
+    // A first start writes the default tool settings file, folders only.
+    EXPECT_EQ(read_all(m_root / "tool/Vanecfg.ini"),
+              "# Vanecfg.ini\r\n\r\n[tool]\r\nswfile=0\r\n\r\n[ini]\r\n\r\n[conf]\r\n\r\n");
+    EXPECT_FALSE(main().CheckFileOn->isChecked());
+    EXPECT_EQ(main().treeFolder(), (m_root / "tool").string());
+    EXPECT_EQ(main().StatusBar1->currentMessage().toStdString(),
+              "[IndexOFF] " + (m_root / "tool").string());
+    // The window cannot be made smaller than it started.
+    const QSize first = main().size();
+    main().resize(100, 80);
+    QApplication::processEvents();
+    EXPECT_GE(main().width(), first.width());
+    EXPECT_GE(main().height(), first.height());
+    show_folder(m_root / "www", 3);
+    screenshot(&main(), "vanecfg-main");
+}
+
+TEST_F(VanecfgWindowsTest, ListFollowsTreeAndShowsFilesOnlyWhenChecked) {
+    start();
+    show_folder(m_root / "www", 3); // a, b, c; readme.txt hidden
+    main().CheckFileOn->click();
+    ASSERT_TRUE(wait_until([&] {
+        return main().FileListView->model()->rowCount(main().FileListView->rootIndex()) == 4;
+    }));
+    main().CheckFileOn->click();
+    ASSERT_TRUE(wait_until([&] {
+        return main().FileListView->model()->rowCount(main().FileListView->rootIndex()) == 3;
+    }));
+    select_in_list({"c", "a"});
+    // List order, whatever order they were selected in.
+    EXPECT_EQ(main().selectedListItems(),
+              (std::vector<std::string>{(m_root / "www/a").string(), (m_root / "www/c").string()}));
+    // Another tree folder: the list follows, its selection is gone.
+    show_folder(m_root / "www/a", 0);
+    EXPECT_TRUE(main().selectedListItems().empty());
+}
+
+TEST_F(VanecfgWindowsTest, IndexOnAndOffOnSelectedFolders) {
+    start();
+    show_folder(m_root / "www", 3);
+    write_all(m_root / "www/b/config.index", "mine\r\n");
+    select_in_list({"a", "b"});
+    main().ButtonDvON->click();
+    EXPECT_TRUE(ui.errors.empty()) << ui.errors.front();
+    // The template beside the tool is missing here: the default two lines.
+    EXPECT_EQ(read_all(m_root / "www/a/config.index"), "# config.index\r\n\r\n");
+    EXPECT_EQ(read_all(m_root / "www/b/config.index"), "mine\r\n");
+    EXPECT_EQ(main().StatusBar1->currentMessage().toStdString(),
+              "[IndexOFF] " + (m_root / "www").string());
+
+    main().FileListView->clearSelection();
+    main().ButtonDvON->click(); // the tree's folder itself
+    EXPECT_TRUE(fs::exists(m_root / "www/config.index"));
+    EXPECT_EQ(main().StatusBar1->currentMessage().toStdString(),
+              "[IndexON] " + (m_root / "www").string());
+
+    ui.answerOk = false;
+    select_in_list({"a"});
+    main().ButtonDvOFF->click();
+    EXPECT_TRUE(fs::exists(m_root / "www/a/config.index"));
+    ui.answerOk = true;
+    main().ButtonDvOFF->click();
+    EXPECT_FALSE(fs::exists(m_root / "www/a/config.index"));
+    EXPECT_EQ(ui.questions.size(), 2u);
+
+    main().ButtonEditConf->click();
+    EXPECT_EQ(ui.opened, std::vector<std::string>{(m_root / "www/a/config.index").string()});
+}
+
+TEST_F(VanecfgWindowsTest, SettingsDialogSavesOnOkAndDiscardsOnCancel) {
+    start();
+    TSettingForm& form = settings();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Dirvane 設定"));
+    EXPECT_EQ(form.EditIniDir->text().toStdString(), (m_root / "tool").string());
+    EXPECT_EQ(form.EditConfName->text(), QStringLiteral("config.index"));
+    EXPECT_EQ(form.EditConfTemplate->text().toStdString(),
+              (m_root / "tool/config.index.txt").string());
+    ASSERT_EQ(form.ComboUA->count(), 10);
+    EXPECT_EQ(form.ComboUA->currentText(), QStringLiteral("Mozilla/5.0"));
+    EXPECT_EQ(form.ComboUA->itemText(9), QStringLiteral("DoCoMo/1.0"));
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("テスト用の UserAgent 文字列"));
+    EXPECT_EQ(form.ButtonEdit->text(), QStringLiteral("テンプレートの編集"));
+    EXPECT_FALSE(form.ButtonRegist->isEnabled()); // no server registry yet
+
+    when_modal(&form, [&] {
+        form.ComboUA->setEditText(QStringLiteral("Typed/1.0"));
+        form.EditConfName->setText(QStringLiteral("list.idx"));
+        screenshot(&form, "vanecfg-settings");
+        form.ButtonCancel->click();
+    });
+    EXPECT_FALSE(form.ShowSettings(form.settingsPath()));
+    EXPECT_EQ(form.ComboUA->currentText(), QStringLiteral("Mozilla/5.0"));
+    EXPECT_EQ(form.GetConfName(), "config.index");
+
+    when_modal(&form, [&] {
+        form.ComboUA->setEditText(QStringLiteral("Typed/1.0"));
+        form.EditConfName->clear();
+        form.ButtonOK->click();
+    });
+    EXPECT_TRUE(form.ShowSettings(form.settingsPath()));
+    EXPECT_EQ(form.settings().userAgent, "Typed/1.0");
+    EXPECT_EQ(form.ComboUA->itemText(0), QStringLiteral("Typed/1.0"));
+    EXPECT_EQ(form.ComboUA->count(), 10);
+    EXPECT_EQ(form.GetConfName(), "config.index"); // an empty name is the default
+    const std::string saved = read_all(m_root / "tool/Vanecfg.ini");
+    EXPECT_NE(saved.find("ua0=Typed/1.0\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("ua9=DoCoMo/2.0\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("swfile=0\r\n"), std::string::npos) << saved;
+}
+
+TEST_F(VanecfgWindowsTest, RegistrationButtonFollowsTheServerList) {
+    write_all(m_root / "registry.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+              "\"Default\"=\"index.html,index.htm\"\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs]\r\n\"Count\"=dword:"
+              "00000000\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Names]\r\n");
+    start();
+    TSettingForm& form = settings();
+    when_modal(&form, [&] {
+        EXPECT_TRUE(form.ButtonRegist->isEnabled());
+        EXPECT_EQ(form.ButtonRegist->text(), QStringLiteral("AnHTTPD登録追加"));
+        form.ButtonRegist->click(); // the fake answers OK
+        EXPECT_EQ(form.ButtonRegist->text(), QStringLiteral("AnHTTPD登録削除"));
+        form.ButtonRegist->click();
+        EXPECT_EQ(form.ButtonRegist->text(), QStringLiteral("AnHTTPD登録追加"));
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
+    EXPECT_EQ(ui.informations.size(), 2u);
+    EXPECT_TRUE(ui.errors.empty());
+    const std::string registry = read_all(m_root / "registry.reg");
+    EXPECT_NE(registry.find("\"Default\"=\"index.html,index.htm\""), std::string::npos) << registry;
+}
+
+TEST_F(VanecfgWindowsTest, FolderPickerCancelKeepsAndDoubleClickTakes) {
+    start();
+    TSettingForm& form = settings();
+    TGetDirForm& picker = *m_windows.picker;
+    EXPECT_EQ(picker.windowTitle(), QStringLiteral("Dirvane - フォルダ選択"));
+    const QString before = form.EditIniDir->text();
+    // The dialog's button works as it would inside the shown dialog.
+    when_modal(&picker, [&] {
+        picker.selectFolder(QString::fromStdString((m_root / "www").string()));
+        picker.ButtonCancel->click();
+    });
+    form.ButtonGetIniDir->click();
+    EXPECT_EQ(form.EditIniDir->text(), before);
+    EXPECT_TRUE(picker.chosenPath().isEmpty());
+
+    when_modal(&picker, [&] {
+        picker.selectFolder(QString::fromStdString((m_root / "www/b").string()));
+        ASSERT_TRUE(wait_until([&] { return picker.currentFolder().endsWith("/www/b"); }));
+        screenshot(&picker, "vanecfg-getdir");
+        const QPersistentModelIndex current = picker.DirTree->currentIndex();
+        // The branches above load in the background and move the row: wait
+        // until it stays where it is.
+        QRect last;
+        int steady = 0;
+        ASSERT_TRUE(wait_until([&] {
+            picker.DirTree->scrollTo(current);
+            const QRect rect = picker.DirTree->visualRect(current);
+            steady = rect.isValid() && rect == last ? steady + 1 : 0;
+            last = rect;
+            return steady >= 20;
+        }));
+        const QPoint at = last.center();
+        int doubleClicks = 0;
+        QObject::connect(picker.DirTree, &QTreeView::doubleClicked, [&] { ++doubleClicks; });
+        QTest::mouseClick(picker.DirTree->viewport(), Qt::LeftButton, {}, at);
+        ASSERT_EQ(picker.DirTree->currentIndex(), current);
+        QTest::mouseDClick(picker.DirTree->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(doubleClicks, 1);
+        if (picker.isVisible()) {
+            ADD_FAILURE() << "a double click did not close the picker";
+            picker.reject();
+        }
+    });
+    form.ButtonGetIniDir->click();
+    EXPECT_EQ(form.EditIniDir->text().toStdString(), (m_root / "www/b").string());
+}
+
+TEST_F(VanecfgWindowsTest, ShowFilesIsKeptAcrossRuns) {
+    start();
+    main().CheckFileOn->click();
+    main().close();
+    EXPECT_NE(read_all(m_root / "tool/Vanecfg.ini").find("swfile=1\r\n"), std::string::npos);
+    m_windows.main.reset();
+    start();
+    EXPECT_TRUE(main().CheckFileOn->isChecked());
+    main().CheckFileOn->click();
+    main().close();
+    EXPECT_NE(read_all(m_root / "tool/Vanecfg.ini").find("swfile=0\r\n"), std::string::npos);
+}
+
+#ifdef VANECFG_PROGRAM
+// Started from elsewhere (a shortcut with another working folder), the
+// program still keeps its settings file in its own folder.
+TEST_F(VanecfgWindowsTest, ProgramWorksInItsOwnFolder) {
+    fs::copy_file(VANECFG_PROGRAM, m_root / "tool/Vanecfg");
+    fs::current_path(m_root / "www");
+    std::string error;
+    const platform::ProcessId child =
+        platform::start_process_in({(m_root / "tool/Vanecfg").string()}, (m_root / "www").string(),
+                                   {"QT_QPA_PLATFORM=offscreen"}, error);
+    ASSERT_NE(child, platform::no_process) << error;
+    const bool created = wait_until([&] { return fs::exists(m_root / "tool/Vanecfg.ini"); });
+    platform::stop_process(child);
+    platform::wait_process(child);
+    EXPECT_TRUE(created);
+    EXPECT_FALSE(fs::exists(m_root / "www/Vanecfg.ini"));
+}
+#endif
+
+#ifdef DIRVANE_PROGRAM
+TEST_F(VanecfgWindowsTest, DisplayTestButtonRunsDirvaneOnTheTreeFolder) {
+    fs::copy_file(DIRVANE_PROGRAM, m_root / "tool/Dirvane");
+    start();
+    show_folder(m_root / "www", 3);
+    select_in_list({"a", "b"});
+    main().ButtonTest->click();
+    EXPECT_EQ(ui.errors,
+              std::vector<std::string>{" フォルダを一つだけ選択して実行してください。　"});
+    main().FileListView->clearSelection();
+    main().ButtonDvON->click();
+    main().ButtonTest->click();
+    ASSERT_EQ(ui.opened.size(), 1u) << ui.errors.back();
+    EXPECT_EQ(ui.opened[0], (m_root / "tool/Dirvane_test0.html").string());
+    EXPECT_NE(read_all(ui.opened[0]).find("readme.txt"), std::string::npos);
+    EXPECT_EQ(main().displayTest().counter(), 1);
+}
+#endif
+
+} // namespace

@@ -1,0 +1,250 @@
+#include "tool/vanecfg/form_config_main.h"
+
+#include "tool/folder_switch.h"
+#include "tool/tool_settings.h"
+#include "tool/vanecfg/folder_tree.h"
+#include "tool/vanecfg/qt_text.h"
+#include "tool/vanecfg/setting_form.h"
+
+#include "platform/file.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QPushButton* make_button(QWidget* parent, const char* name, const QString& caption,
+                         const QString& hint) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(hint);
+    return button;
+}
+
+constexpr QDir::Filters folders_only = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden;
+
+} // namespace
+
+TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
+    : QMainWindow(parent), m_ui(ui), m_toolFolder(platform::current_directory()),
+      m_test(m_toolFolder) {
+    setWindowTitle(QStringLiteral("Dirvane 設定ツール"));
+    resize(552, 322);
+
+    m_treeModel = make_folder_model(this, true);
+    DirTreeView = make_folder_tree(this, m_treeModel);
+    DirTreeView->setObjectName(QStringLiteral("DirTreeView"));
+
+    m_listModel = new QFileSystemModel(this);
+    m_listModel->setIconProvider(desktop_icons());
+    m_listModel->setFilter(folders_only);
+    m_listModel->setReadOnly(false); // names can be changed in place
+    m_listModel->setRootPath(QDir::rootPath());
+    FileListView = new QListView(this);
+    FileListView->setObjectName(QStringLiteral("FileListView"));
+    FileListView->setModel(m_listModel);
+    FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileListView->setIconSize(QSize(16, 16)); // small icons
+    FileListView->setViewMode(QListView::ListMode);
+    FileListView->setFlow(QListView::TopToBottom);
+    FileListView->setWrapping(true);
+    FileListView->setResizeMode(QListView::Adjust);
+    FileListView->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::SelectedClicked);
+
+    ButtonEditIni = make_button(this, "ButtonEditIni", QStringLiteral("共通設定編集"),
+                                QStringLiteral("共通設定ファイルを編集します。"));
+    ButtonTest = make_button(this, "ButtonTest", QStringLiteral("表示テスト"),
+                             QStringLiteral("仮のURLでリストを作成して表示します。"));
+    ButtonSetting = make_button(this, "ButtonSetting", QStringLiteral("Tool 設定"),
+                                QStringLiteral("本ツールの設定を行います。"));
+    CheckFileOn = new QCheckBox(QStringLiteral("ファイルを表示"), this);
+    CheckFileOn->setObjectName(QStringLiteral("CheckFileOn"));
+    CheckFileOn->setToolTip(QStringLiteral("チェックが入っていない場合は、フォルダのみを表示。"));
+    ButtonDvON =
+        make_button(this, "ButtonDvON", QStringLiteral("IndexON"),
+                    QStringLiteral("選択したフォルダのインデックスリスト表示を開始します。"));
+    ButtonDvOFF =
+        make_button(this, "ButtonDvOFF", QStringLiteral("IndexOFF"),
+                    QStringLiteral("選択したフォルダのインデックスリスト表示を停止します。"));
+    ButtonEditConf =
+        make_button(this, "ButtonEditConf", QStringLiteral("Edit"),
+                    QStringLiteral("選択したフォルダの表示設定ファイルを編集します。"));
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+
+    auto* views = new QSplitter(Qt::Horizontal, this);
+    views->addWidget(DirTreeView);
+    views->addWidget(FileListView);
+    views->setStretchFactor(1, 1);
+    views->setSizes({180, 372});
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* w : {static_cast<QWidget*>(ButtonEditIni), static_cast<QWidget*>(ButtonTest),
+                       static_cast<QWidget*>(ButtonSetting)})
+        buttons->addWidget(w);
+    buttons->addStretch();
+    for (QWidget* w : {static_cast<QWidget*>(CheckFileOn), static_cast<QWidget*>(ButtonDvON),
+                       static_cast<QWidget*>(ButtonDvOFF), static_cast<QWidget*>(ButtonEditConf)})
+        buttons->addWidget(w);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 0);
+    layout->addWidget(views, 1);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+
+    setTabOrder(DirTreeView, FileListView);
+    setTabOrder(FileListView, ButtonEditIni);
+    setTabOrder(ButtonEditIni, ButtonTest);
+    setTabOrder(ButtonTest, ButtonSetting);
+    setTabOrder(ButtonSetting, CheckFileOn);
+    setTabOrder(CheckFileOn, ButtonDvON);
+    setTabOrder(ButtonDvON, ButtonDvOFF);
+    setTabOrder(ButtonDvOFF, ButtonEditConf);
+
+    connect(ButtonDvON, &QPushButton::clicked, this, &TFormConfigMain::ButtonDvONClick);
+    connect(ButtonDvOFF, &QPushButton::clicked, this, &TFormConfigMain::ButtonDvOFFClick);
+    connect(ButtonEditConf, &QPushButton::clicked, this, &TFormConfigMain::ButtonEditConfClick);
+    connect(ButtonEditIni, &QPushButton::clicked, this, &TFormConfigMain::ButtonEditIniClick);
+    connect(ButtonSetting, &QPushButton::clicked, this, &TFormConfigMain::ButtonSettingClick);
+    connect(ButtonTest, &QPushButton::clicked, this, &TFormConfigMain::ButtonTestClick);
+    connect(CheckFileOn, &QCheckBox::toggled, this, &TFormConfigMain::CheckFileOnClick);
+    connect(DirTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFormConfigMain::DirTreeViewChange);
+    connect(DirTreeView, &QTreeView::clicked, this, &TFormConfigMain::DirTreeViewChange);
+    // "Edit" is the window's cancel button: Esc presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, ButtonEditConf, &QPushButton::click);
+
+    FormCreate();
+}
+
+void TFormConfigMain::FormCreate() {
+    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
+    // The window never gets smaller than it starts, and starts large
+    // enough for every button's text in the font it got.
+    resize(size().expandedTo(minimumSizeHint()));
+    setMinimumSize(size());
+    LoadToolSettings();
+    selectTreeFolder(m_toolFolder);
+}
+
+void TFormConfigMain::setSettingForm(TSettingForm* form) {
+    m_settingForm = form;
+    updateStatusLine();
+}
+
+void TFormConfigMain::LoadToolSettings() {
+    if (platform::path_kind(m_settingsPath) == platform::PathKind::missing)
+        create_default_tool_settings(m_settingsPath); // silently nothing on failure
+    CheckFileOn->setChecked(read_show_files(m_settingsPath));
+    CheckFileOnClick();
+}
+
+void TFormConfigMain::SaveToolSettings() {
+    write_show_files(m_settingsPath, CheckFileOn->isChecked());
+}
+
+void TFormConfigMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TFormConfigMain::FormClose() {
+    SaveToolSettings();
+}
+
+void TFormConfigMain::CheckFileOnClick() {
+    m_listModel->setFilter(CheckFileOn->isChecked() ? folders_only | QDir::Files : folders_only);
+}
+
+std::string TFormConfigMain::treeFolder() const {
+    return path_from_qt(folder_path(m_treeModel, DirTreeView->currentIndex()));
+}
+
+std::vector<std::string> TFormConfigMain::selectedListItems() const {
+    QModelIndexList rows = FileListView->selectionModel()->selectedIndexes();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<std::string> items;
+    for (const QModelIndex& index : rows) {
+        if (index.column() == 0)
+            items.push_back(path_from_qt(m_listModel->filePath(index)));
+    }
+    return items;
+}
+
+void TFormConfigMain::selectTreeFolder(const std::string& path) {
+    select_folder(DirTreeView, m_treeModel, path_to_qt(path));
+    DirTreeViewChange();
+}
+
+void TFormConfigMain::DirTreeViewChange() {
+    // The list shows the tree's folder and follows it.
+    const QString folder = folder_path(m_treeModel, DirTreeView->currentIndex());
+    FileListView->clearSelection();
+    FileListView->setRootIndex(folder.isEmpty() ? QModelIndex() : m_listModel->index(folder));
+    updateStatusLine();
+}
+
+void TFormConfigMain::updateStatusLine() {
+    StatusBar1->clearMessage();
+    if (m_settingForm == nullptr)
+        return;
+    StatusBar1->showMessage(path_to_qt(status_line(treeFolder(), m_settingForm->settings())));
+}
+
+void TFormConfigMain::ButtonDvONClick() {
+    if (m_settingForm == nullptr)
+        return;
+    index_on(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    updateStatusLine();
+}
+
+void TFormConfigMain::ButtonDvOFFClick() {
+    if (m_settingForm == nullptr)
+        return;
+    index_off(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    updateStatusLine();
+}
+
+void TFormConfigMain::ButtonEditConfClick() {
+    if (m_settingForm == nullptr)
+        return;
+    const ToolSettings settings = m_settingForm->settings();
+    for (const std::string& folder : target_folders(selectedListItems(), treeFolder()))
+        edit_conf_file(m_ui, folder, settings);
+}
+
+void TFormConfigMain::ButtonEditIniClick() {
+    if (m_settingForm == nullptr)
+        return;
+    const ToolSettings settings = m_settingForm->settings();
+    open_for_editing(m_ui, settings, get_ini_path(settings));
+}
+
+void TFormConfigMain::ButtonSettingClick() {
+    if (m_settingForm != nullptr)
+        m_settingForm->ShowSettings(m_settingsPath);
+}
+
+void TFormConfigMain::ButtonTestClick() {
+    if (m_settingForm == nullptr)
+        return;
+    std::string folder;
+    if (choose_test_folder(m_ui, selectedListItems(), treeFolder(), folder))
+        m_test.run(m_ui, folder, m_settingForm->settings());
+}

@@ -1,0 +1,229 @@
+#include "tool/vanecfg/setting_form.h"
+
+#include "tool/registration.h"
+#include "tool/vanecfg/get_dir_form.h"
+#include "tool/vanecfg/qt_text.h"
+
+#include "platform/file.h"
+#include "platform/registry.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// labelled_row adds a label and below it `edit` with `button` on its right.
+void labelled_row(QVBoxLayout* layout, QLabel* label, QWidget* edit, QWidget* button) {
+    layout->addWidget(label);
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    if (button != nullptr)
+        row->addWidget(button);
+    layout->addLayout(row);
+}
+
+QPushButton* make_button(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* make_edit(QWidget* parent, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+}
+
+QString text_of(const QLineEdit* edit) {
+    return edit->text();
+}
+
+} // namespace
+
+TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent)
+    : QDialog(parent), m_ui(ui), m_registryPath(std::move(registryPath)) {
+    setWindowTitle(QStringLiteral("Dirvane 設定"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    resize(338, 252);
+
+    EditIniDir = make_edit(this, "EditIniDir");
+    ButtonGetIniDir = make_button(this, "ButtonGetIniDir", QStringLiteral("..."));
+    EditConfName = make_edit(this, "EditConfName");
+    ButtonRegist = make_button(this, "ButtonRegist", to_qt(regist_add_caption));
+    ButtonRegist->setEnabled(false); // until the dialog is shown
+    EditConfTemplate = make_edit(this, "EditConfTemplate");
+    ButtonGetConfTmplt = make_button(this, "ButtonGetConfTmplt", QStringLiteral("..."));
+    EditEditor = make_edit(this, "EditEditor");
+    ButtonSetEditor = make_button(this, "ButtonSetEditor", QStringLiteral("..."));
+    Label1 = new QLabel(QStringLiteral("テスト用の UserAgent 文字列"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComboUA = new QComboBox(this);
+    ComboUA->setObjectName(QStringLiteral("ComboUA"));
+    ComboUA->setEditable(true);
+    ComboUA->setInsertPolicy(QComboBox::NoInsert); // the list changes only on OK
+    Label1->setBuddy(ComboUA);
+    ButtonEdit = make_button(this, "ButtonEdit", QStringLiteral("テンプレートの編集"));
+    ButtonOK = make_button(this, "ButtonOK", QStringLiteral("OK"));
+    ButtonOK->setDefault(true);
+    ButtonCancel = make_button(this, "ButtonCancel", QStringLiteral("Cancel"));
+
+    auto* layout = new QVBoxLayout(this);
+    labelled_row(layout, new QLabel(QStringLiteral("Dirvane実行ファイルの所在(フォルダ)"), this),
+                 EditIniDir, ButtonGetIniDir);
+    labelled_row(layout, new QLabel(QStringLiteral("インデックス表示設定ファイル名"), this),
+                 EditConfName, ButtonRegist);
+    labelled_row(layout,
+                 new QLabel(QStringLiteral("インデックス表示設定ファイルのテンプレート"), this),
+                 EditConfTemplate, ButtonGetConfTmplt);
+    labelled_row(layout,
+                 new QLabel(QStringLiteral("テキストファイルの編集に使用するエディタ"), this),
+                 EditEditor, ButtonSetEditor);
+    labelled_row(layout, Label1, ComboUA, nullptr);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(ButtonEdit);
+    bottom->addStretch();
+    bottom->addWidget(ButtonOK);
+    bottom->addWidget(ButtonCancel);
+    layout->addStretch();
+    layout->addLayout(bottom);
+
+    connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ButtonGetIniDir, &QPushButton::clicked, this, &TSettingForm::ButtonGetIniDirClick);
+    connect(ButtonGetConfTmplt, &QPushButton::clicked, this,
+            &TSettingForm::ButtonGetConfTmpltClick);
+    connect(ButtonSetEditor, &QPushButton::clicked, this, &TSettingForm::ButtonSetEditorClick);
+    connect(ButtonEdit, &QPushButton::clicked, this, &TSettingForm::ButtonEditClick);
+    connect(ButtonRegist, &QPushButton::clicked, this, &TSettingForm::ButtonRegistClick);
+
+    FormCreate();
+}
+
+void TSettingForm::FormCreate() {
+    m_toolFolder = platform::current_directory();
+    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
+    LoadSettings();
+}
+
+ToolSettings TSettingForm::settings() const {
+    ToolSettings s;
+    s.iniDir = path_from_qt(text_of(EditIniDir));
+    s.confName = path_from_qt(text_of(EditConfName));
+    s.confTemplate = path_from_qt(text_of(EditConfTemplate));
+    s.editor = path_from_qt(text_of(EditEditor));
+    for (int i = 0; i < ComboUA->count(); ++i)
+        s.userAgents.push_back(ComboUA->itemText(i).toStdString());
+    s.userAgent = ComboUA->currentText().toStdString();
+    return s;
+}
+
+std::string TSettingForm::GetIniPath() const {
+    return get_ini_path(settings());
+}
+
+std::string TSettingForm::GetCgiPath() const {
+    return get_cgi_path(settings());
+}
+
+std::string TSettingForm::GetConfName() const {
+    return get_conf_name(settings());
+}
+
+std::string TSettingForm::GetTemplatePath() const {
+    return get_template_path(settings());
+}
+
+std::string TSettingForm::GetEditorPath() const {
+    return get_editor_path(settings());
+}
+
+void TSettingForm::LoadSettings() {
+    ToolSettings s;
+    load_tool_settings(s, m_settingsPath, m_toolFolder);
+    EditIniDir->setText(path_to_qt(s.iniDir));
+    EditConfName->setText(path_to_qt(s.confName));
+    EditConfTemplate->setText(path_to_qt(s.confTemplate));
+    ComboUA->clear();
+    for (const std::string& agent : s.userAgents)
+        ComboUA->addItem(to_qt(agent));
+    ComboUA->setCurrentIndex(0);
+    ComboUA->setEditText(to_qt(s.userAgent));
+}
+
+void TSettingForm::SaveSettings() {
+    ToolSettings s = settings();
+    save_tool_settings(s, m_settingsPath);
+    // The combo shows the list as it was written.
+    const QString text = ComboUA->currentText();
+    ComboUA->clear();
+    for (const std::string& agent : s.userAgents)
+        ComboUA->addItem(to_qt(agent));
+    ComboUA->setEditText(text);
+}
+
+bool TSettingForm::ShowSettings(const std::string& path) {
+    if (!path.empty())
+        m_settingsPath = path;
+    LoadSettings();
+    const QString editor = EditEditor->text();
+    const bool ok = exec() == QDialog::Accepted;
+    if (ok) {
+        SaveSettings();
+    } else {
+        LoadSettings();
+        EditEditor->setText(editor); // not stored: only the reload would lose it
+    }
+    return ok;
+}
+
+void TSettingForm::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TSettingForm::FormShow() {
+    const platform::RegistryStore store(m_registryPath);
+    const RegistButton state = regist_button_state(store, GetConfName());
+    ButtonRegist->setText(to_qt(state.caption));
+    ButtonRegist->setEnabled(state.enabled);
+}
+
+void TSettingForm::ButtonRegistClick() {
+    platform::RegistryStore store(m_registryPath);
+    if (regist_click(m_ui, store, GetConfName(), GetCgiPath()))
+        FormShow();
+}
+
+void TSettingForm::ButtonGetIniDirClick() {
+    if (m_picker == nullptr)
+        return;
+    m_picker->selectFolder(EditIniDir->text());
+    if (m_picker->exec() == QDialog::Accepted && !m_picker->chosenPath().isEmpty())
+        EditIniDir->setText(m_picker->chosenPath());
+}
+
+void TSettingForm::ButtonGetConfTmpltClick() {
+    const QString file = QFileDialog::getOpenFileName(this, QString(), EditConfTemplate->text(),
+                                                      qt_file_filter(template_filter));
+    if (!file.isEmpty())
+        EditConfTemplate->setText(file);
+}
+
+void TSettingForm::ButtonSetEditorClick() {
+    const QString file = QFileDialog::getOpenFileName(this, QString(), EditEditor->text(),
+                                                      qt_file_filter(editor_filter));
+    if (!file.isEmpty())
+        EditEditor->setText(file);
+}
+
+void TSettingForm::ButtonEditClick() {
+    const ToolSettings s = settings();
+    open_for_editing(m_ui, s, get_template_path(s));
+}
