@@ -51,7 +51,9 @@ void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
                         std::string_view toolFolder) {
     settings.iniDir = read_tool(settingsPath, "inidir", toolFolder);
     // One trailing separator goes; the root folder itself stays as it is.
-    if (settings.iniDir.size() > 1 && is_separator(settings.iniDir.back())) {
+    // A "\" goes too: the file may have been written on Windows.
+    if (settings.iniDir.size() > 1 &&
+        (is_separator(settings.iniDir.back()) || settings.iniDir.back() == '\\')) {
         settings.iniDir.pop_back();
     }
     settings.confName = read_tool(settingsPath, "confname", default_conf_name);

@@ -78,7 +78,10 @@ class VanecfgWindowsTest : public ::testing::Test {
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_old = fs::current_path();
-        m_root = fs::temp_directory_path() / (std::string("vanecfg-") + info->name());
+        // Unique per process: the suite runs on two platforms at once.
+        m_root =
+            fs::temp_directory_path() /
+            ("vanecfg-" + std::to_string(QCoreApplication::applicationPid()) + "-" + info->name());
         fs::remove_all(m_root);
         fs::create_directories(m_root / "tool");
         for (const char* name : {"www", "www/a", "www/b", "www/c"})
@@ -91,7 +94,8 @@ class VanecfgWindowsTest : public ::testing::Test {
     void TearDown() override {
         m_windows.main.reset();
         fs::current_path(m_old);
-        fs::remove_all(m_root);
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
     }
 
     void start() {
@@ -384,10 +388,32 @@ TEST_F(VanecfgWindowsTest, DisplayTestButtonRunsDirvaneOnTheTreeFolder) {
               std::vector<std::string>{" フォルダを一つだけ選択して実行してください。　"});
     main().FileListView->clearSelection();
     main().ButtonDvON->click();
+    // A user agent chosen in the settings and confirmed with OK is the one
+    // the test sends.
+    when_modal(&settings(), [&] {
+        settings().ComboUA->setEditText(QStringLiteral("DoCoMo/2.0 & <test>"));
+        settings().ButtonOK->click();
+    });
+    main().ButtonSetting->click();
     main().ButtonTest->click();
     ASSERT_EQ(ui.opened.size(), 1u) << ui.errors.back();
     EXPECT_EQ(ui.opened[0], (m_root / "tool/Dirvane_test0.html").string());
-    EXPECT_NE(read_all(ui.opened[0]).find("readme.txt"), std::string::npos);
+    // The page is the one Dirvane writes for that folder and request.
+    const fs::path expected = m_root / "expected.html";
+    int code = -1;
+    std::string error;
+    ASSERT_EQ(
+        platform::run_process_in({(m_root / "tool/Dirvane").string(),
+                                  (m_root / "www/config.index").string(), expected.string()},
+                                 (m_root / "www").string(),
+                                 {"SERVER_NAME=TestServer", "HTTP_USER_AGENT=DoCoMo/2.0 & <test>",
+                                  "SCRIPT_NAME=/Dirvane/test/config.index"},
+                                 10000, code, error),
+        platform::RunOutcome::ended)
+        << error;
+    const std::string page = read_all(ui.opened[0]);
+    EXPECT_NE(page.find("readme.txt"), std::string::npos);
+    EXPECT_EQ(page, read_all(expected));
     EXPECT_EQ(main().displayTest().counter(), 1);
 }
 #endif

@@ -62,6 +62,13 @@ TEST(ToolSettingsTest, StoredValuesAndTheirEdges) {
 
     settings.iniDir = "/";
     EXPECT_EQ(get_ini_path(settings), "/Dirvane.ini");
+
+    write_all(path, "[tool]\r\ninidir=/srv/cgi\\\r\n");
+    load_tool_settings(settings, path, cwd.dir());
+    EXPECT_EQ(settings.iniDir, "/srv/cgi");
+    write_all(path, "[tool]\r\ninidir=/\r\n");
+    load_tool_settings(settings, path, cwd.dir());
+    EXPECT_EQ(settings.iniDir, "/");
 }
 
 TEST(ToolSettingsTest, NewUserAgentBecomesFirstAndTheOldestGoes) {
