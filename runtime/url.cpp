@@ -3,6 +3,9 @@
 
 #include "platform/text.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr std::string_view kReserved = ";/?:@&=+$,[]";
@@ -47,26 +50,35 @@ const EncodingTable& encoding_table() {
 void vv_url_encode_append(std::string& out, std::string_view text, std::string_view keep,
                           bool doubleByte) {
     const EncodingTable& table = encoding_table();
-    bool kept[256] = {};
-    for (const char c : keep)
-        kept[static_cast<unsigned char>(c)] = true;
-    // Bytes that pass unchanged are copied in runs.
-    std::size_t run = 0;
+    std::uint64_t kept[4] = {};
+    for (const char c : keep) {
+        const auto k = static_cast<unsigned char>(c);
+        kept[k >> 6] |= std::uint64_t{1} << (k & 63);
+    }
+    // The text grows at most threefold: write straight into that room and
+    // cut the string to what was written.
+    const std::size_t start = out.size();
+    out.resize(start + text.size() * 3);
+    char* const first = out.data() + start;
+    char* p = first;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (kept[c] || table.length[c] == 1) {
+        if (table.length[c] == 1 || (kept[c >> 6] >> (c & 63) & 1) != 0) {
+            *p++ = static_cast<char>(c);
             ++i;
             continue;
         }
         if (doubleByte && platform::char_length(text, i) == 2) {
+            *p++ = text[i];
+            *p++ = text[i + 1];
             i += 2;
             continue;
         }
-        out.append(text.data() + run, i - run);
-        out.append(table.text[c], table.length[c]);
-        run = ++i;
+        std::memcpy(p, table.text[c], 3);
+        p += 3;
+        ++i;
     }
-    out.append(text.data() + run, text.size() - run);
+    out.resize(start + static_cast<std::size_t>(p - first));
 }
 
 std::string vv_url_encode(std::string_view text, std::string_view keep, bool doubleByte) {
