@@ -5,6 +5,21 @@
 
 namespace {
 
+// Control bytes never stand inside a double-byte character (its trail byte is
+// 0x40 or above, and never 0x7F), so they can be replaced byte by byte.
+bool is_control(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool needs_escaping(std::string_view text) {
+    for (const char c : text) {
+        if (c == '&' || c == '<' || c == '>' || is_control(c))
+            return true;
+    }
+    return false;
+}
+
 void append_escaped_bytes(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
@@ -18,7 +33,9 @@ void append_escaped_bytes(std::string& out, std::string_view text) {
             out += "&gt;";
             break;
         default:
-            out += c;
+            // A control byte would be an invalid character of the page, and
+            // a line feed or tab would break the listing's columns.
+            out += is_control(c) ? '?' : c;
         }
     }
 }
@@ -38,7 +55,7 @@ void append_escaped_html(std::string& out, std::string_view text) {
 // One pass gives the same text as the three passes "&", "<", ">" in turn:
 // no pass can create a character that an earlier pass would have replaced.
 std::string& escape_html(std::string& text) {
-    if (text.find_first_of("&<>") == std::string::npos && platform::is_page_text(text))
+    if (!needs_escaping(text) && platform::is_page_text(text))
         return text;
     std::string out;
     out.reserve(text.size() + 16);

@@ -6,7 +6,8 @@
 #include <string_view>
 
 // escape_html replaces "&", "<" and ">" in `text` by their entities and
-// returns `text`. Quotes are left alone; the text goes into element content.
+// returns `text`, and every control byte (0x00-0x1F, 0x7F) by "?". Quotes are
+// left alone; the text goes into element content.
 // In UTF-8 mode every byte of an invalid sequence becomes U+FFFD first
 // (platform::page_text), so the page stays valid UTF-8.
 std::string& escape_html(std::string& text);

@@ -21,6 +21,10 @@
 
 namespace {
 
+// Before anything is written: a server that hung up or a full log file makes
+// a write fail, and the request still ends with its own exit code.
+const bool writeFailuresSurvived = (platform::keep_running_on_failed_writes(), true);
+
 // The program log is current before main runs and put back after it ends.
 vvProgramLog programLog;
 

@@ -1,6 +1,8 @@
 // Stream and time services of the C run-time library.
 #pragma once
 
+#include "platform/file.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -15,6 +17,13 @@ void set_binary_mode(std::FILE* stream);
 // after what the stream has buffered, in one system call when the system
 // takes it whole. Returns false when a write fails.
 bool write_response(std::FILE* stream, std::string_view head, std::string_view body);
+
+// append_record writes `bytes` to the end of the append-only `file` in one
+// system call. When the system takes only a part (a full disk, the file size
+// limit) that part is cut off again, unless another writer has appended
+// behind it already, so the file does not end in half a record. Returns false
+// unless every byte was written.
+bool append_record(FileHandle file, std::string_view bytes);
 
 // LocalTime is a point in time as the local calendar shows it.
 struct LocalTime {

@@ -17,6 +17,11 @@ std::uint32_t current_process_id();
 // current_thread_id returns the system's id of the calling thread.
 std::uint32_t current_thread_id();
 
+// keep_running_on_failed_writes makes a write to a pipe whose reader has gone
+// (the web server hung up) or beyond the file size limit fail with an error
+// instead of ending the process.
+void keep_running_on_failed_writes();
+
 // exit_process_now ends the process at once with `code`: no exit handlers,
 // no static destructors, no flushing of streams.
 [[noreturn]] void exit_process_now(int code);

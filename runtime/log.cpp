@@ -4,6 +4,7 @@
 #include "runtime/log.h"
 
 #include "platform/file.h"
+#include "platform/io.h"
 #include "platform/process.h"
 #include "runtime/log_path.h"
 
@@ -286,12 +287,12 @@ bool vvLog::open_file() {
     }
     if (previous != platform::no_file) {
         if (!m_noBanners) {
-            platform::write_whole(previous, close_banner);
+            platform::append_record(previous, close_banner);
         }
         platform::close_file(previous);
     }
     if (!m_noBanners) {
-        platform::write_whole(file, open_banner);
+        platform::append_record(file, open_banner);
         write(lvDEBUG, true, std::string_view(), "%s", "vvLog: Windows [C++] (Nov04)");
         write(lvDEBUG, true, std::string_view(), "vvLog: %s", path.c_str());
         write(lvDEBUG, true, std::string_view(), "vvLog: ProcID = %d (0x%08x) @%s",
@@ -307,7 +308,7 @@ void vvLog::close_current() {
         return;
     }
     if (!m_noBanners) {
-        platform::write_whole(file, close_banner);
+        platform::append_record(file, close_banner);
     }
     platform::close_file(file);
 }
@@ -338,7 +339,7 @@ bool vvLog::write_bytes(std::string_view bytes, bool noRotate) {
             }
         }
     }
-    if (platform::write_whole(file, bytes)) {
+    if (platform::append_record(file, bytes)) {
         return true;
     }
     m_disabled = true;

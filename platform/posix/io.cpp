@@ -1,10 +1,11 @@
-// POSIX only: streams never translate line ends; times through localtime_r and
-// clock_gettime.
+// POSIX only: streams never translate line ends; a record cut short by a full
+// disk is cut off again; times through localtime_r and clock_gettime.
 #include "platform/io.h"
 
 #include <cerrno>
 #include <ctime>
 #include <limits>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
@@ -49,6 +50,27 @@ bool write_response(std::FILE* stream, std::string_view head, std::string_view b
         }
     }
     return true;
+}
+
+bool append_record(FileHandle file, std::string_view bytes) {
+    if (file < 0)
+        return false;
+    if (bytes.empty())
+        return true;
+    ssize_t written = -1;
+    do {
+        written = write(file, bytes.data(), bytes.size());
+    } while (written < 0 && errno == EINTR);
+    if (written < 0)
+        return false;
+    if (static_cast<std::size_t>(written) == bytes.size())
+        return true;
+    // In append mode the offset stands right behind the bytes just written.
+    const off_t end = lseek(file, 0, SEEK_CUR);
+    struct stat info {};
+    if (end >= written && fstat(file, &info) == 0 && info.st_size == end)
+        (void)ftruncate(file, end - written);
+    return false;
 }
 
 bool to_local_time(std::int64_t seconds, LocalTime& out) {

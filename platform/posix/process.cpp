@@ -1,6 +1,8 @@
-// POSIX only: the environment block is the `environ` array.
+// POSIX only: the environment block is the `environ` array; failed writes
+// raise SIGPIPE and SIGXFSZ unless those are ignored.
 #include "platform/process.h"
 
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -20,6 +22,11 @@ std::uint32_t current_process_id() {
 std::uint32_t current_thread_id() {
     thread_local const auto id = static_cast<std::uint32_t>(syscall(SYS_gettid));
     return id;
+}
+
+void keep_running_on_failed_writes() {
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 void exit_process_now(int code) {

@@ -19,6 +19,17 @@ TEST(EscapeHtml, ReplacesEachSpecialCharacterOnce) {
     }
 }
 
+TEST(EscapeHtml, ControlBytesBecomeQuestionMarks) {
+    // A line feed would split a listing row, an escape byte is no character of
+    // a page; a double-byte character around them stays whole.
+    const std::string in = "a\nb\tc\r\x1b[31m\x7f\x01\x83\x5c\x1f<";
+    EXPECT_EQ(escaped_html(in), "a?b?c??[31m??\x83\x5c?&lt;");
+    std::string inPlace = in;
+    EXPECT_EQ(escape_html(inPlace), escaped_html(in));
+    std::string nul("x\0y", 3);
+    EXPECT_EQ(escape_html(nul), "x?y");
+}
+
 TEST(Replace, AllContinuesBehindTheInsertedText) {
     std::string text = "aaa";
     EXPECT_EQ(replace_all(text, "a", "aa"), 3u);
