@@ -8,6 +8,7 @@
 #include "tool/vanecfg/vanecfg_app.h"
 
 #include "support/fake_tool_ui.h"
+#include "support/file_text.h"
 
 #include "platform/process_run.h"
 
@@ -35,17 +36,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_all(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // wait_until processes events until `done` holds or about five seconds
 // have passed (the file system model fills in the background).

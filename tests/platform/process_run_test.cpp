@@ -2,6 +2,7 @@
 // and waiting for it with a time limit.
 #include "platform/process_run.h"
 
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +14,6 @@
 namespace {
 
 using platform::RunOutcome;
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(ProcessRunTest, RunsInTheFolderWithTheExtraEnvironmentAndNoShell) {
     TempCwd cwd;

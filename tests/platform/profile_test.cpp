@@ -4,6 +4,7 @@
 #include "platform/file.h"
 #include "platform/profile.h"
 
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,6 @@
 #include <string>
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_all(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 using platform::read_profile_string;
 using platform::write_profile_string;

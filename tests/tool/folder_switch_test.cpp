@@ -3,6 +3,7 @@
 #include "tool/folder_switch.h"
 
 #include "support/fake_tool_ui.h"
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_all(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 class FolderSwitchTest : public ::testing::Test {
   protected:

@@ -3,6 +3,7 @@
 #include "tool/tool_settings.h"
 
 #include "support/fake_tool_ui.h"
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -12,17 +13,6 @@
 #include <sstream>
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_all(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 const std::vector<std::string> default_agents = {
     "Mozilla/5.0", "Mozilla/4.0", "Mozilla/3.0", "Mozilla/2.0", "Mozilla/1.0",
