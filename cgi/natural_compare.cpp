@@ -5,6 +5,7 @@
 #include "cgi/path.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -14,9 +15,32 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int compare_bytes(const std::string& a, const std::string& b) {
+int compare_views(std::string_view a, std::string_view b) {
     const int c = a.compare(b);
     return (c > 0) - (c < 0);
+}
+
+// compare_joined compares the byte strings a1 + a2 and b1 + b2 without
+// joining them.
+int compare_joined(std::string_view a1, std::string_view a2, std::string_view b1,
+                   std::string_view b2) {
+    // Most keys differ within their first parts.
+    const std::size_t head = std::min(a1.size(), b1.size());
+    const int c = compare_views(a1.substr(0, head), b1.substr(0, head));
+    if (c != 0)
+        return c;
+    if (a1.size() == b1.size())
+        return compare_views(a2, b2);
+    const std::size_t sizeA = a1.size() + a2.size();
+    const std::size_t sizeB = b1.size() + b2.size();
+    const std::size_t common = std::min(sizeA, sizeB);
+    for (std::size_t i = head; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(i < a1.size() ? a1[i] : a2[i - a1.size()]);
+        const auto y = static_cast<unsigned char>(i < b1.size() ? b1[i] : b2[i - b1.size()]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return (sizeA > sizeB) - (sizeA < sizeB);
 }
 
 // Digits are single-byte characters in every code page the system knows, so
@@ -75,72 +99,61 @@ const std::string& SortKeyCache::unique_locale_key(std::string_view text) {
 NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text), m_cache(cache) {
     const std::size_t prefixLen = first_digit(text);
     m_prefixLen = static_cast<std::uint32_t>(prefixLen);
-    m_hasDigit = prefixLen < text.size();
-    if (!m_hasDigit)
+    if (prefixLen == text.size())
         return;
     const std::string_view rest = text.substr(prefixLen);
-    m_number = read_number(rest);
-    m_digitsToEnd = all_digits(rest);
-    m_endsWithParen = text.back() == ')';
-    m_parenNumber = m_endsWithParen && prefixLen > 0 && text[prefixLen - 1] == '(' &&
+    bool parenForm = false;
+    if (text.back() == ')') {
+        // Only "(" digits ")" at the end; any other text ending with ")"
+        // is compared as a whole.
+        parenForm = prefixLen > 0 && text[prefixLen - 1] == '(' &&
                     all_digits(rest.substr(0, rest.size() - 1));
-    if (cache != nullptr && prefixLen > 0)
-        m_prefixKey = &cache->locale_key(text.substr(0, prefixLen));
-}
-
-// Whether the texts before the numbers are equal in the locale order. Equal
-// texts are equal in any locale, and with a cache they share one key.
-bool NaturalKey::same_prefix(const NaturalKey& other) const {
-    // With a cache the keys are at hand, and the texts need not be read.
-    if (m_prefixKey != nullptr && other.m_prefixKey != nullptr)
-        return m_prefixKey == other.m_prefixKey || *m_prefixKey == *other.m_prefixKey;
-    const std::string_view mine = m_text.substr(0, m_prefixLen);
-    const std::string_view theirs = other.m_text.substr(0, other.m_prefixLen);
-    if (mine == theirs)
-        return true;
-    const auto key = [](const NaturalKey& k, std::string_view prefix) -> const std::string& {
-        if (k.m_prefixKey != nullptr)
-            return *k.m_prefixKey;
-        if (!k.m_ownPrefixKey)
-            k.m_ownPrefixKey = std::make_unique<std::string>(platform::locale_sort_key(prefix));
-        return *k.m_ownPrefixKey;
-    };
-    return key(*this, mine) == key(other, theirs);
-}
-
-const std::string& NaturalKey::full_sort_key() const {
-    if (m_fullKey == nullptr) {
-        if (m_cache != nullptr) {
-            m_fullKey = &m_cache->unique_locale_key(m_text);
-        } else {
-            m_ownFullKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
-            m_fullKey = m_ownFullKey.get();
-        }
+        m_numbered = parenForm;
+    } else {
+        m_numbered = all_digits(rest);
     }
-    return *m_fullKey;
+    if (!m_numbered)
+        return;
+    const auto number = static_cast<std::uint64_t>(read_number(rest));
+    m_tail[0] = '\0';
+    m_tail[1] = prefixLen > 0 ? '\1' : '\0';
+    m_tail[2] = parenForm ? '\2' : '\1';
+    for (std::size_t i = 0; i < 8; ++i)
+        m_tail[3 + i] = static_cast<char>((number >> (56 - 8 * i)) & 0xFF);
+}
+
+// The locale key of the text, or for a numbered text that of the text before
+// the number followed by "0": names of one group share it, and with a cache
+// they share one string.
+const std::string& NaturalKey::locale_key() const {
+    if (m_key != nullptr)
+        return *m_key;
+    if (m_numbered) {
+        std::string group(m_text.substr(0, m_prefixLen));
+        group += '0';
+        if (m_cache != nullptr) {
+            m_key = &m_cache->locale_key(group);
+        } else {
+            m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(group));
+            m_key = m_ownKey.get();
+        }
+    } else if (m_cache != nullptr) {
+        m_key = &m_cache->unique_locale_key(m_text);
+    } else {
+        m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+        m_key = m_ownKey.get();
+    }
+    return *m_key;
 }
 
 int compare_natural(const NaturalKey& a, const NaturalKey& b) {
-    bool numeric = a.m_hasDigit && b.m_hasDigit;
-    if (numeric) {
-        const bool noPrefixes = a.m_prefixLen == 0 && b.m_prefixLen == 0;
-        const bool bothPrefixes = a.m_prefixLen != 0 && b.m_prefixLen != 0;
-        numeric = noPrefixes || (bothPrefixes && a.same_prefix(b));
-    }
-    if (numeric) {
-        if (a.m_endsWithParen && b.m_endsWithParen)
-            numeric = a.m_parenNumber && b.m_parenNumber;
-        else
-            numeric = a.m_digitsToEnd && b.m_digitsToEnd;
-    }
-    if (numeric && a.m_number != b.m_number)
-        return a.m_number < b.m_number ? -1 : 1;
-    if (!numeric) {
-        const int c = compare_bytes(a.full_sort_key(), b.full_sort_key());
-        if (c != 0)
-            return c;
-    }
-    return compare_mb(a.m_text, b.m_text);
+    const std::string& keyA = a.locale_key();
+    const std::string& keyB = b.locale_key();
+    const std::string_view tailA(a.m_tail.data(), a.m_numbered ? NaturalKey::kTailSize : 0);
+    const std::string_view tailB(b.m_tail.data(), b.m_numbered ? NaturalKey::kTailSize : 0);
+    const int c =
+        &keyA == &keyB ? compare_views(tailA, tailB) : compare_joined(keyA, tailA, keyB, tailB);
+    return c != 0 ? c : compare_mb(a.m_text, b.m_text);
 }
 
 int compare_natural(std::string_view a, std::string_view b) {
@@ -148,10 +161,17 @@ int compare_natural(std::string_view a, std::string_view b) {
 }
 
 int compare_file_names(std::string_view a, std::string_view b, bool byExtension) {
+    const auto compare_ext = [&] {
+        const std::string_view extA = path_extension(a);
+        const std::string_view extB = path_extension(b);
+        if (extA == extB)
+            return 0;
+        return compare_views(platform::no_case_sort_key(extA), platform::no_case_sort_key(extB));
+    };
     if (byExtension) {
-        const int c = platform::compare_no_case(path_extension(a), path_extension(b));
+        const int c = compare_ext();
         return c != 0 ? c : compare_natural(path_base_name(a), path_base_name(b));
     }
     const int c = compare_natural(path_base_name(a), path_base_name(b));
-    return c != 0 ? c : platform::compare_no_case(path_extension(a), path_extension(b));
+    return c != 0 ? c : compare_ext();
 }

@@ -3,6 +3,8 @@
 // locale order.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -30,6 +32,14 @@ class SortKeyCache {
 // NaturalKey holds what the natural comparison needs of one text, worked out
 // once, so that a sort does not scan and collate a name on every comparison.
 // It refers to `text`, which must outlive it, and to `cache` when given.
+//
+// The order is that of one key per text, so it is a strict weak ordering
+// however names mix. A text that ends in its only digit run ("file10"), or in
+// "(" digits ")" ("Photo (12)"), is keyed by the locale key of the text before
+// the number with a "0" in place of the number, then its number: names with
+// the same text before the number form one group in numeric order, placed
+// where that text followed by a digit sorts. Every other text is keyed by
+// its locale key. Equal keys fall back to the multibyte byte order.
 class NaturalKey {
   public:
     explicit NaturalKey(std::string_view text, SortKeyCache* cache = nullptr);
@@ -39,29 +49,30 @@ class NaturalKey {
   private:
     friend int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
-    bool same_prefix(const NaturalKey& other) const;
-    const std::string& full_sort_key() const;
+    const std::string& locale_key() const;
+
+    // Behind a numbered text's locale key: a NUL byte (below every byte the
+    // collator writes), whether there is text before the number, the form
+    // (plain or in parentheses) and the number, saturated, big-endian.
+    static constexpr std::size_t kTailSize = 11;
 
     std::string_view m_text;
     std::uint32_t m_prefixLen = 0; // bytes before the first digit
-    bool m_hasDigit = false;
-    bool m_digitsToEnd = false;   // digits from the first digit to the end
-    bool m_endsWithParen = false; // the text ends with ")"
-    bool m_parenNumber = false;   // "(" digits ")" at the end
-    std::int64_t m_number = 0;    // the digit run, saturated
+    bool m_numbered = false;       // keyed by text before the number and number
+    std::array<char, kTailSize> m_tail{};
     SortKeyCache* m_cache;
-    const std::string* m_prefixKey = nullptr; // from the cache, when there is one
-    mutable const std::string* m_fullKey = nullptr;
-    // The keys of a text compared without a cache.
-    mutable std::unique_ptr<std::string> m_ownPrefixKey;
-    mutable std::unique_ptr<std::string> m_ownFullKey;
+    mutable const std::string* m_key = nullptr;
+    // The key of a text compared without a cache.
+    mutable std::unique_ptr<std::string> m_ownKey;
 };
 
 // compare_natural returns a negative, zero or positive value as `a` orders
-// before, equal to or after `b`.
+// before, equal to or after `b`; zero only for equal texts.
 int compare_natural(const NaturalKey& a, const NaturalKey& b);
 int compare_natural(std::string_view a, std::string_view b);
 
 // compare_file_names compares two paths by base name (then extension without
-// regard to case), or by extension first when `byExtension` is set.
+// regard to case), or by extension first when `byExtension` is set. The
+// extensions compare by their no-case sort keys, so that the order stays a
+// strict weak ordering for texts the collator cannot read.
 int compare_file_names(std::string_view a, std::string_view b, bool byExtension);

@@ -13,8 +13,10 @@ class RowTemplate {
 
     // append writes the row to `out`: the template with its first "%d", "%s"
     // and "%n" replaced by the date, size and name cells. The placeholders
-    // are located in the template, so no cell is searched; for date and size
-    // cells without "%" (the only ones the listings make) this is the row
+    // are located in the template, so no cell is searched and a "%" in any
+    // cell is copied as it is. For date and size cells that are not empty,
+    // hold no "%" and do not begin with "s" or "n" (the only ones the
+    // listings make: they begin with a digit, a blank or "*") this is the row
     // that replacing "%d", "%s", "%n" one after another gives. A missing
     // placeholder is skipped; a second occurrence stays as written.
     void append(std::string& out, std::string_view date, std::string_view size,

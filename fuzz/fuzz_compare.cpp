@@ -117,6 +117,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sort_entries(twice, key, conf);
     FUZZ_CHECK(same_list(twice, sorted));
     if (key == "name" || key == "ext") {
+        // The sort's precomputed keys order as the comparisons do: folders
+        // first, by compare_natural of the path, files by compare_file_names.
+        for (std::size_t i = 1; i < sorted.size(); ++i) {
+            const DirEntry& a = sorted[i - 1];
+            const DirEntry& b = sorted[i];
+            FUZZ_CHECK(a.isDir || !b.isDir);
+            if (a.isDir && b.isDir) {
+                FUZZ_CHECK(compare_natural(a.path, b.path) <= 0);
+            } else if (!a.isDir && !b.isDir) {
+                FUZZ_CHECK(compare_file_names(a.path, b.path, key == "ext") <= 0);
+            }
+        }
         // Folders and files of equal path keep their listed order.
         for (std::size_t i = 0; i < sorted.size(); ++i) {
             for (std::size_t j = i + 1; j < sorted.size(); ++j) {

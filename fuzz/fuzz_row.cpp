@@ -1,6 +1,8 @@
 // fuzz_row: any bytes as a row template and three cell texts. RowTemplate
-// gives the same row as replacing the first "%d", "%s" and "%n" one after
-// another, and a name cell built from a fuzzed name keeps the name's bytes
+// puts the cells in place of the template's first "%d", "%s" and "%n" (no
+// cell is searched, whatever "%" it holds), which for cells like the
+// listings' is the row of replacing the placeholders one after another; a
+// name cell built from a fuzzed name keeps the name's bytes
 // only inside the percent-encoded href and the escaped text.
 #include "cgi/html.h"
 #include "cgi/row_template.h"
@@ -31,11 +33,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(row.text() == parts[0] && row.size() == parts[0].size());
     std::string out = "prefix";
     row.append(out, parts[1], parts[2], parts[3]);
+    // The placeholders are those of the template: mark them in turn with
+    // tokens that hold no "%" and start with a NUL byte (which the template,
+    // split at NUL bytes, cannot hold), so no replacement creates or breaks
+    // one; then put the cells in place of the tokens.
     std::string expected(parts[0]);
-    replace_first(expected, "%d", parts[1]);
-    replace_first(expected, "%s", parts[2]);
-    replace_first(expected, "%n", parts[3]);
+    const std::string tokens[] = {std::string("\0D", 2), std::string("\0S", 2),
+                                  std::string("\0N", 2)};
+    replace_first(expected, "%d", tokens[0]);
+    replace_first(expected, "%s", tokens[1]);
+    replace_first(expected, "%n", tokens[2]);
+    for (int cell = 0; cell < 3; ++cell) {
+        replace_first(expected, tokens[cell], parts[1 + cell]);
+    }
     FUZZ_CHECK(out == "prefix" + expected);
+    // For cells like the listings' (not empty, no "%", not starting with "s"
+    // or "n")
+    // that is also the row of replacing the placeholders in turn.
+    const auto plain = [](std::string_view cell) {
+        return !cell.empty() && cell.find('%') == std::string_view::npos && cell[0] != 's' &&
+               cell[0] != 'n';
+    };
+    if (plain(parts[1]) && plain(parts[2])) {
+        std::string inTurn(parts[0]);
+        replace_first(inTurn, "%d", parts[1]);
+        replace_first(inTurn, "%s", parts[2]);
+        replace_first(inTurn, "%n", parts[3]);
+        FUZZ_CHECK(out == "prefix" + inTurn);
+    }
 
     // A name cell as the listing writes it, in a template without markup of
     // its own: whatever lies outside the tags is escaped text.

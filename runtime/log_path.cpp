@@ -130,7 +130,31 @@ struct PathMarker {
     std::string sizeLimit;
 };
 
-bool read_path_marker(std::string_view path, PathMarker& marker) {
+// The longest vv.path read: its lines are a directory of at most 257
+// characters, a level and a number, so nothing useful lies further on.
+constexpr std::size_t marker_limit = 65536;
+
+// parse_path_marker splits vv.path's text into its first three lines, each
+// up to a line feed, carriage returns dropped.
+PathMarker parse_path_marker(std::string_view text) {
+    PathMarker marker;
+    std::size_t pos = 0;
+    for (std::string* line : {&marker.directory, &marker.level, &marker.sizeLimit}) {
+        if (pos >= text.size()) {
+            break;
+        }
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        line->assign(text.substr(pos, end - pos));
+        std::erase(*line, '\r');
+        pos = end + 1;
+    }
+    return marker;
+}
+
+bool read_marker_text(std::string_view path, std::string& text) {
     if (path.empty()) {
         return false;
     }
@@ -138,33 +162,41 @@ bool read_path_marker(std::string_view path, PathMarker& marker) {
     if (!file) {
         return false;
     }
-    for (std::string* line : {&marker.directory, &marker.level, &marker.sizeLimit}) {
-        if (!std::getline(file, *line)) {
-            line->clear();
-            break;
-        }
-        std::erase(*line, '\r');
-    }
+    text.resize(marker_limit);
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
     return true;
 }
 
 // redirect_directory gives line 1 of vv.path joined to the template's file
 // name, or "" when line 1 is not used.
-std::string redirect_directory(std::string line, std::string_view pathTemplate) {
+std::string redirect_directory(std::string line, std::string_view pathTemplate,
+                               const vvLogPathServices& services) {
+    // The folder's own "%" are doubled, so that the expansion writes its path
+    // as it is instead of reading them as placeholders.
+    std::size_t folderLength = 0;
+    std::string escapedFolder;
     if (line.size() >= 2 && line[0] == '%' && line[1] == '%') {
         const std::size_t close = line.find("%%", 3);
         if (close != std::string::npos) {
             const std::string folder =
-                vv_special_folder_path(std::string_view(line).substr(2, close - 2));
-            line = folder + line.substr(close + 2);
+                services.specialFolder(std::string_view(line).substr(2, close - 2));
+            folderLength = folder.size();
+            for (const char c : folder) {
+                escapedFolder += c;
+                if (c == '%') {
+                    escapedFolder += '%';
+                }
+            }
+            line = line.substr(close + 2);
         }
     }
     const std::string_view fileName = pathTemplate.substr(last_separator_end(pathTemplate));
-    if (fileName.size() + line.size() > 257) {
+    if (fileName.size() + folderLength + line.size() > 257) {
         return std::string();
     }
     // Joined as a path-append does: one separator between the two parts.
-    std::string joined = line;
+    std::string joined = escapedFolder + line;
     if (!joined.empty() && last_separator_end(joined) != joined.size()) {
         joined += '\\';
     }
@@ -173,14 +205,16 @@ std::string redirect_directory(std::string line, std::string_view pathTemplate) 
 }
 
 // apply_path_marker reads vv.path and returns the text to expand.
-std::string apply_path_marker(const vvLogPathInput& input, bool anchored, vvLogPathState& state) {
+std::string apply_path_marker(const vvLogPathInput& input, const std::string* markerText,
+                              const vvLogPathServices& services, bool anchored,
+                              vvLogPathState& state) {
     std::string text(input.pathTemplate);
-    PathMarker marker;
-    if (!read_path_marker(input.markerPath, marker)) {
+    if (markerText == nullptr) {
         return text;
     }
+    const PathMarker marker = parse_path_marker(*markerText);
     if (!marker.directory.empty() && !(anchored && last_separator_end(input.pathTemplate) == 0)) {
-        std::string redirected = redirect_directory(marker.directory, input.pathTemplate);
+        std::string redirected = redirect_directory(marker.directory, input.pathTemplate, services);
         if (!redirected.empty()) {
             text = std::move(redirected);
         }
@@ -291,7 +325,8 @@ const char* folder_placeholder(char c) {
 
 // expand_placeholders copies `text` with its placeholders replaced; false
 // when a placeholder or a double-byte character finds no room.
-bool expand_placeholders(std::string_view text, const vvLogPathInput& input, vvLogPathState& state,
+bool expand_placeholders(std::string_view text, const vvLogPathInput& input,
+                         const vvLogPathServices& services, vvLogPathState& state,
                          std::string& out) {
     bool afterSeparator = false; // the last output character is a separator
     std::size_t pos = 0;
@@ -336,8 +371,8 @@ bool expand_placeholders(std::string_view text, const vvLogPathInput& input, vvL
         if (folder != nullptr || p == '*') {
             if (i == 0) {
                 const std::string path = folder != nullptr
-                                             ? vv_special_folder_path(folder)
-                                             : vv_numbered_directory(state.numberedDirectory);
+                                             ? services.specialFolder(folder)
+                                             : services.numberedDirectory(state.numberedDirectory);
                 if (path.size() >= absolute_limit) {
                     return false;
                 }
@@ -493,7 +528,15 @@ std::string vv_rotate_log_file(std::string_view path) {
     return platform::move_file(base, first) ? first : std::string();
 }
 
-std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state) {
+vvLogPathServices vv_system_log_path_services() {
+    vvLogPathServices services;
+    services.specialFolder = vv_special_folder_path;
+    services.numberedDirectory = vv_numbered_directory;
+    return services;
+}
+
+std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* markerText,
+                               const vvLogPathServices& services, vvLogPathState& state) {
     const std::string_view pathTemplate = input.pathTemplate;
     if (pathTemplate.empty()) {
         return std::string();
@@ -506,12 +549,18 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
                           (first == '%' && second != '\0' &&
                            std::string_view("#@$&?*").find(second) != std::string_view::npos);
 
-    const std::string text = apply_path_marker(input, anchored, state);
+    const std::string text = apply_path_marker(input, markerText, services, anchored, state);
     std::string expanded;
-    if (!expand_placeholders(text, input, state, expanded) || expanded.empty()) {
+    if (!expand_placeholders(text, input, services, state, expanded)) {
         return std::string();
     }
+    return expanded;
+}
 
+std::string vv_log_absolute_path(std::string expanded) {
+    if (expanded.empty()) {
+        return std::string();
+    }
     // Backslashes separate directories; the file system's separator is "/".
     for (std::size_t pos = 0; pos < expanded.size();) {
         const std::size_t length = platform::char_length(expanded, pos);
@@ -522,6 +571,17 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     }
     std::string path = platform::absolute_path(expanded);
     if (path.empty() || path.size() > absolute_limit) {
+        return std::string();
+    }
+    return path;
+}
+
+std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state) {
+    std::string markerText;
+    const bool haveMarker = read_marker_text(input.markerPath, markerText);
+    const std::string path = vv_log_absolute_path(vv_expand_log_text(
+        input, haveMarker ? &markerText : nullptr, vv_system_log_path_services(), state));
+    if (path.empty()) {
         return std::string();
     }
     const std::string directory = path.substr(0, path.rfind('/') + 1);

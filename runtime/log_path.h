@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,29 @@ struct vvLogPathState {
     int threshold = 0;
     unsigned sizeLimit = 0; // in 1000 bytes; 0: no limit (then never changed)
 };
+
+// vvLogPathServices are the look-ups of the system an expansion makes: a
+// special folder's path by name ("" when unknown) and the numbered directory
+// (see vv_numbered_directory).
+struct vvLogPathServices {
+    std::function<std::string(std::string_view name)> specialFolder;
+    std::function<std::string(std::string& cache)> numberedDirectory;
+};
+
+// vv_system_log_path_services returns the look-ups of this system.
+vvLogPathServices vv_system_log_path_services();
+
+// vv_expand_log_text does the text steps of an expansion, reading nothing
+// and creating nothing: vv.path's lines (`markerText`, the file's text, or
+// null without the file) and the placeholders. Returns the text of at most
+// 259 characters, "" when the expansion fails.
+std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* markerText,
+                               const vvLogPathServices& services, vvLogPathState& state);
+
+// vv_log_absolute_path makes an expanded text an absolute file system path
+// ("\" becomes "/") against the current directory; "" when that fails or the
+// path exceeds 260 characters.
+std::string vv_log_absolute_path(std::string expanded);
 
 // vv_expand_log_path turns the template into the absolute path of the log
 // file, creating its directory with all missing parents. Returns "" when the

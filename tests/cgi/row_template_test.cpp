@@ -33,6 +33,18 @@ TEST(RowTemplate, Examples) {
     }
 }
 
+// Cells are never searched: a "%n" in the date cell (a fuzz finding) stays,
+// and the name goes where the template has its "%n".
+TEST(RowTemplate, CellsHoldingPercentAreCopiedAsTheyAre) {
+    std::string out;
+    RowTemplate("<tr><td>%d</td><td>%s</td><td>%n</td></tr>")
+        .append(out, "%n%2026-01-01", "s1", "N");
+    EXPECT_EQ(out, "<tr><td>%n%2026-01-01</td><td>s1</td><td>N</td></tr>");
+    out.clear();
+    RowTemplate("%%d|%n").append(out, "s", "S", "N");
+    EXPECT_EQ(out, "%s|N");
+}
+
 // Every template of up to seven characters over "%", "d", "s", "n" and "x",
 // with cells shaped like the real ones (a name cell that holds placeholders).
 TEST(RowTemplate, MatchesReplacementInTurnForEveryShortTemplate) {

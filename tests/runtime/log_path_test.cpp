@@ -393,6 +393,30 @@ TEST(LogPath, LevelNames) {
     }
 }
 
+// The text steps alone, with look-ups of a made-up system: a special
+// folder's path is written as it is, its "%" not read as placeholders, and
+// vv.path's lines come from the text given.
+TEST(LogPathText, FolderPathsAreWrittenAsTheyAre) {
+    vvLogPathServices services;
+    services.specialFolder = [](std::string_view name) {
+        return name == "APPDATA" ? std::string("/home/100%Y") : std::string();
+    };
+    services.numberedDirectory = [](std::string& cache) { return cache = "/n/0000"; };
+    vvLogPathState state;
+    const std::string marker = "%%APPDATA%%\\x\r\nINFO\n";
+    EXPECT_EQ(vv_expand_log_text(fixed_input("a\\%Y.log"), &marker, services, state),
+              "/home/100%Y\\x\\2026.log");
+    EXPECT_EQ(state.threshold, 6);
+    EXPECT_EQ(vv_expand_log_text(fixed_input("%@%Y.log"), nullptr, services, state),
+              "/home/100%Y2026.log");
+    EXPECT_EQ(vv_expand_log_text(fixed_input("%*\\%N"), nullptr, services, state), "/n/0000\\0007");
+    // Without a usable first line the template stays; an empty one fails.
+    const std::string levelOnly = "\nDEBUG\n";
+    EXPECT_EQ(vv_expand_log_text(fixed_input("l%%.log"), &levelOnly, services, state), "l%.log");
+    EXPECT_EQ(state.threshold, 7);
+    EXPECT_EQ(vv_expand_log_text(fixed_input(""), nullptr, services, state), "");
+}
+
 TEST(LogRotation, FirstFreeNumberAndTheNextDeleted) {
     TempCwd cwd;
     for (const char* name : {"x.log", "x.log.0000", "x.log.0001", "x.log.0003", "x.log.0004"}) {
