@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class RowTemplate;
@@ -105,5 +106,8 @@ class Corvane : public CgiResponse {
     std::vector<DirEntry> m_fileList;
     std::string m_scriptDir;
     std::string m_iconPath;
+    // get_icon's answers by key: the settings do not change during a
+    // request, and most entries share a handful of extensions.
+    mutable std::unordered_map<std::string, std::string> m_iconByKey;
     bool m_nhFlag;
 };

@@ -57,14 +57,20 @@ std::string Corvane::str_link(std::string_view target, std::string_view name,
 
 std::string Corvane::get_icon(std::string_view key) const {
     vvTraceScope trace("Corvane::get_icon");
-    if (vv_tracing())
+    const bool tracing = vv_tracing();
+    if (tracing) {
         vv_dump_text(trace.label("Arg: ext"), key);
+    } else if (const auto known = m_iconByKey.find(std::string(key)); known != m_iconByKey.end()) {
+        return known->second;
+    }
     std::string value = m_conf.get_string("icon", key);
     if (value.empty())
         value = m_conf.get_string("icon", "default");
     if (value.empty()) {
-        if (vv_tracing())
+        if (tracing)
             vv_dump_text(trace.label("icon"), value);
+        else
+            m_iconByKey.emplace(key, std::string());
         return {};
     }
     const std::uint32_t height = parse_unsigned(m_conf.get_string("icon", "height"));
@@ -74,8 +80,10 @@ std::string Corvane::get_icon(std::string_view key) const {
     icon += "src=\"";
     icon += url_path(m_iconPath + value);
     icon += "\">";
-    if (vv_tracing())
+    if (tracing)
         vv_dump_text(trace.label("icon"), icon);
+    else
+        m_iconByKey.emplace(key, icon);
     return icon;
 }
 

@@ -43,6 +43,20 @@ char* put_number(char* out, std::int64_t value, int width) {
     return out;
 }
 
+// put_two writes 0 to 99 as two digits.
+char* put_two(char* out, int value) {
+    out[0] = static_cast<char>('0' + value / 10);
+    out[1] = static_cast<char>('0' + value % 10);
+    return out + 2;
+}
+
+// put_field writes a calendar field that is two digits wide when it lies in
+// 0..99 (always, but for a broken clock) without the general conversion.
+char* put_field(char* out, std::int64_t value) {
+    return value >= 0 && value < 100 ? put_two(out, static_cast<int>(value))
+                                     : put_number(out, value, 2);
+}
+
 } // namespace
 
 // The text is the strftime form "%Y/%m/%d %H:%M:%S." followed by six digits
@@ -57,20 +71,23 @@ void TimeValue::append_text(std::string& out) const {
     char text[64];
     char* end = put_number(text, local.year, 4);
     *end++ = '/';
-    end = put_number(end, local.month, 2);
+    end = put_field(end, local.month);
     *end++ = '/';
-    end = put_number(end, local.day, 2);
+    end = put_field(end, local.day);
     *end++ = ' ';
-    end = put_number(end, local.hour, 2);
+    end = put_field(end, local.hour);
     *end++ = ':';
-    end = put_number(end, local.minute, 2);
+    end = put_field(end, local.minute);
     *end++ = ':';
-    end = put_number(end, local.second, 2);
+    end = put_field(end, local.second);
     *end++ = '.';
     if (end - text > 23) {
         out += kMissingTimeText;
         return;
     }
-    end = put_number(end, make(0, microseconds).microseconds, 6);
+    const int usec = make(0, microseconds).microseconds;
+    end = put_two(end, usec / 10000);
+    end = put_two(end, usec / 100 % 100);
+    end = put_two(end, usec % 100);
     out.append(text, static_cast<std::size_t>(end - text));
 }
