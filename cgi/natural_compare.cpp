@@ -115,6 +115,7 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
     if (!m_numbered)
         return;
     const auto number = static_cast<std::uint64_t>(read_number(rest));
+    m_number = number;
     m_tail[0] = '\0';
     m_tail[1] = prefixLen > 0 ? '\1' : '\0';
     m_tail[2] = parenForm ? '\2' : '\1';
@@ -125,9 +126,7 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
 // The locale key of the text, or for a numbered text that of the text before
 // the number followed by "0": names of one group share it, and with a cache
 // they share one string.
-const std::string& NaturalKey::locale_key() const {
-    if (m_key != nullptr)
-        return *m_key;
+const std::string& NaturalKey::make_locale_key() const {
     if (m_numbered) {
         std::string group(m_text.substr(0, m_prefixLen));
         group += '0';
@@ -143,16 +142,35 @@ const std::string& NaturalKey::locale_key() const {
         m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
         m_key = m_ownKey.get();
     }
+    const std::size_t tailSize = m_numbered ? kTailSize : 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t k = m_key->size();
+        const char byte = i < k ? (*m_key)[i] : i - k < tailSize ? m_tail[i - k] : '\0';
+        m_head = m_head << 8 | static_cast<unsigned char>(byte);
+    }
     return *m_key;
 }
 
 int compare_natural(const NaturalKey& a, const NaturalKey& b) {
     const std::string& keyA = a.locale_key();
     const std::string& keyB = b.locale_key();
+    // Zero filling keeps the order: a shorter key that is a prefix of the
+    // longer one pads to a number no greater than the longer one's.
+    if (a.m_head != b.m_head)
+        return a.m_head < b.m_head ? -1 : 1;
     const std::string_view tailA(a.m_tail.data(), a.m_numbered ? NaturalKey::kTailSize : 0);
     const std::string_view tailB(b.m_tail.data(), b.m_numbered ? NaturalKey::kTailSize : 0);
-    const int c =
-        &keyA == &keyB ? compare_views(tailA, tailB) : compare_joined(keyA, tailA, keyB, tailB);
+    int c = 0;
+    if (&keyA == &keyB) {
+        // One group (only numbered texts share a key): the tails' flags,
+        // then their numbers, as the tail bytes would compare.
+        if (a.m_tail[1] != b.m_tail[1] || a.m_tail[2] != b.m_tail[2])
+            c = compare_views(tailA, tailB);
+        else if (a.m_number != b.m_number)
+            c = a.m_number < b.m_number ? -1 : 1;
+    } else {
+        c = compare_joined(keyA, tailA, keyB, tailB);
+    }
     return c != 0 ? c : compare_mb(a.m_text, b.m_text);
 }
 

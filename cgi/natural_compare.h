@@ -49,7 +49,8 @@ class NaturalKey {
   private:
     friend int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
-    const std::string& locale_key() const;
+    const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
+    const std::string& make_locale_key() const;
 
     // Behind a numbered text's locale key: a NUL byte (below every byte the
     // collator writes), whether there is text before the number, the form
@@ -62,6 +63,11 @@ class NaturalKey {
     std::array<char, kTailSize> m_tail{};
     SortKeyCache* m_cache;
     mutable const std::string* m_key = nullptr;
+    // The first eight bytes of the key and tail, big-endian, zero-filled:
+    // two texts whose numbers differ order as the whole keys do, without
+    // reading the keys (which lie elsewhere in memory).
+    mutable std::uint64_t m_head = 0;
+    std::uint64_t m_number = 0; // a numbered text's number, as in the tail
     // The key of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownKey;
 };
