@@ -20,8 +20,21 @@ bool needs_escaping(std::string_view text) {
     return false;
 }
 
+// A byte that escaping changes: the three markup characters and the
+// control bytes.
+constexpr bool changes(unsigned char byte) {
+    return byte == '&' || byte == '<' || byte == '>' || byte < 0x20 || byte == 0x7F;
+}
+
 void append_escaped_bytes(std::string& out, std::string_view text) {
-    for (const char c : text) {
+    // Bytes that stay as they are go in runs, not one by one.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!changes(static_cast<unsigned char>(c)))
+            continue;
+        out.append(text.data() + run, i - run);
+        run = i + 1;
         switch (c) {
         case '&':
             out += "&amp;";
@@ -35,9 +48,10 @@ void append_escaped_bytes(std::string& out, std::string_view text) {
         default:
             // A control byte would be an invalid character of the page, and
             // a line feed or tab would break the listing's columns.
-            out += is_control(c) ? '?' : c;
+            out += '?';
         }
     }
+    out.append(text.data() + run, text.size() - run);
 }
 
 } // namespace
