@@ -2,6 +2,8 @@
 // collators), or UTF-8 text through the same collators.
 #include "platform/text.h"
 
+#include "platform/common/text_chars.h"
+
 #include "platform/posix/ascii_collation.h"
 
 #include <unicode/uchar.h>
@@ -19,78 +21,11 @@
 
 namespace platform {
 
+using text_chars::decode_utf8;
+using text_chars::utf8_mode;
+using text_chars::Utf8Char;
+
 namespace {
-
-// The character set is written once at start and read on every character;
-// relaxed loads cost what a plain load costs.
-std::atomic<Charset> g_charset{Charset::shift_jis};
-
-bool utf8_mode() {
-    return g_charset.load(std::memory_order_relaxed) == Charset::utf8;
-}
-
-// Utf8Char is one decoded UTF-8 character: its code point and byte length,
-// or `valid` false for a byte that starts no valid sequence (length 1).
-struct Utf8Char {
-    char32_t code = 0;
-    std::size_t length = 1;
-    bool valid = false;
-};
-
-bool is_continuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-// decode_utf8 reads the character at `pos` (which lies inside `text`).
-// Overlong forms, surrogates and codes above U+10FFFF are invalid, as is a
-// sequence cut short by the end of the text or by a byte that is no
-// continuation byte.
-Utf8Char decode_utf8(std::string_view text, std::size_t pos) {
-    const auto b0 = static_cast<unsigned char>(text[pos]);
-    if (b0 < 0x80) {
-        return {b0, 1, true};
-    }
-    std::size_t n = 0;
-    char32_t code = 0;
-    char32_t min = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        n = 2;
-        code = b0 & 0x1Fu;
-        min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        n = 3;
-        code = b0 & 0x0Fu;
-        min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        n = 4;
-        code = b0 & 0x07u;
-        min = 0x10000;
-    } else {
-        return {b0, 1, false};
-    }
-    if (text.size() - pos < n) {
-        return {b0, 1, false};
-    }
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(text[pos + k]);
-        if (!is_continuation(b)) {
-            return {b0, 1, false};
-        }
-        code = (code << 6) | (b & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return {b0, 1, false};
-    }
-    return {code, n, true};
-}
-
-bool is_lead_byte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-bool is_trail_byte(unsigned char c) {
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
 
 // Texts longer than this (far beyond any name) are compared byte-wise
 // instead, which keeps ICU's int32_t lengths and the buffers in bounds.
@@ -392,8 +327,15 @@ int collate(const UCollator* collator, const Utf16Text& a, const Utf16Text& b) {
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
-// utf8_width returns the columns of one valid code point.
-std::size_t utf8_width(char32_t code) {
+} // namespace
+
+namespace text_chars {
+
+unsigned unicode_fold_case(unsigned code) {
+    return static_cast<unsigned>(u_foldCase(static_cast<UChar32>(code), U_FOLD_CASE_DEFAULT));
+}
+
+std::size_t unicode_width(char32_t code) {
     const auto c = static_cast<UChar32>(code);
     const auto category = static_cast<UCharCategory>(u_charType(c));
     if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
@@ -404,149 +346,7 @@ std::size_t utf8_width(char32_t code) {
     return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
 
-} // namespace
-
-void set_text_charset(Charset charset) {
-    g_charset.store(charset, std::memory_order_relaxed);
-}
-
-Charset text_charset() {
-    return g_charset.load(std::memory_order_relaxed);
-}
-
-std::size_t char_length(std::string_view text, std::size_t pos) {
-    if (utf8_mode()) {
-        if (pos >= text.size() || static_cast<unsigned char>(text[pos]) < 0x80) {
-            return 1;
-        }
-        return decode_utf8(text, pos).length;
-    }
-    if (pos + 1 < text.size() && is_lead_byte(static_cast<unsigned char>(text[pos])) &&
-        is_trail_byte(static_cast<unsigned char>(text[pos + 1]))) {
-        return 2;
-    }
-    // Also past the end: 1, so that a caller's loop always moves on.
-    return 1;
-}
-
-unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length) {
-    const std::size_t n = char_length(text, pos);
-    if (length != nullptr) {
-        *length = n;
-    }
-    if (pos >= text.size()) {
-        return 0;
-    }
-    if (utf8_mode()) {
-        const Utf8Char c = decode_utf8(text, pos);
-        return c.valid ? static_cast<unsigned>(c.code) : 0xDC00u + static_cast<unsigned>(c.code);
-    }
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    if (n == 1) {
-        return lead;
-    }
-    return lead * 256u + static_cast<unsigned char>(text[pos + 1]);
-}
-
-unsigned fold_case(unsigned code) {
-    if (code >= 'A' && code <= 'Z') {
-        return code + 0x20;
-    }
-    if (utf8_mode()) {
-        return code < 0x80 || code > 0x10FFFF
-                   ? code
-                   : static_cast<unsigned>(
-                         u_foldCase(static_cast<UChar32>(code), U_FOLD_CASE_DEFAULT));
-    }
-    if (code >= 0x8260 && code <= 0x8279) { // full-width Latin
-        return code + 0x21;
-    }
-    if (code >= 0x839F && code <= 0x83B6) { // Greek
-        return code + 0x20;
-    }
-    if (code >= 0x8440 && code <= 0x8460) { // Cyrillic; the small run skips trail 0x7F
-        const unsigned index = code - 0x8440;
-        return index < 15 ? 0x8470 + index : 0x8471 + index;
-    }
-    return code;
-}
-
-std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
-    // A byte that is never a trail byte is a whole character wherever it
-    // stands, so the search need not walk the characters from the start.
-    // In UTF-8 no byte below 0x80 lies inside a sequence.
-    const auto byte = static_cast<unsigned char>(c);
-    if (utf8_mode() ? byte < 0x80 : !is_trail_byte(byte)) {
-        if (from >= text.size()) {
-            return std::string_view::npos;
-        }
-        const void* found = memrchr(text.data() + from, c, text.size() - from);
-        return found == nullptr
-                   ? std::string_view::npos
-                   : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
-    }
-    std::size_t found = std::string_view::npos;
-    for (std::size_t i = 0; i < text.size(); i += char_length(text, i)) {
-        if (i >= from && text[i] == c && char_length(text, i) == 1) {
-            found = i;
-        }
-    }
-    return found;
-}
-
-std::size_t display_width(std::string_view text) {
-    if (!utf8_mode()) {
-        return text.size();
-    }
-    std::size_t width = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++width;
-            ++i;
-            continue;
-        }
-        const Utf8Char c = decode_utf8(text, i);
-        width += c.valid ? utf8_width(c.code) : 1;
-        i += c.length;
-    }
-    return width;
-}
-
-bool is_page_text(std::string_view text) {
-    if (!utf8_mode()) {
-        return true;
-    }
-    for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const Utf8Char c = decode_utf8(text, i);
-        if (!c.valid) {
-            return false;
-        }
-        i += c.length;
-    }
-    return true;
-}
-
-std::string page_text(std::string_view text) {
-    if (is_page_text(text)) {
-        return std::string(text);
-    }
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (std::size_t i = 0; i < text.size();) {
-        const Utf8Char c = decode_utf8(text, i);
-        if (c.valid) {
-            out.append(text.substr(i, c.length));
-        } else {
-            out += "\xEF\xBF\xBD"; // U+FFFD
-        }
-        i += c.length;
-    }
-    return out;
-}
+} // namespace text_chars
 
 int compare_locale(std::string_view a, std::string_view b) {
     if (a == b) {

@@ -1,0 +1,367 @@
+// Win32 only: files through CreateFileA/ReadFile/WriteFile, append-only
+// handles (FILE_APPEND_DATA) wrapped as run-time library descriptors,
+// GetFileAttributesA, CreateDirectoryA, MoveFileA, DeleteFileA, ReplaceFileA
+// and the working directory; the wide functions for UTF-8 names.
+#include "platform/file.h"
+
+#include "platform/fs.h"
+#include "platform/text.h"
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+using win32::ansi_text;
+using win32::c_text;
+using win32::to_wide;
+
+// by_charset calls `ansi` with the path's bytes while they are the ANSI
+// code page, else `wide` with the path converted.
+template <typename Ansi, typename Wide>
+auto by_charset(const std::string& path, Ansi ansi, Wide wide) {
+    if (ansi_text()) {
+        return ansi(path.c_str());
+    }
+    const std::wstring name = to_wide(path);
+    return wide(name.c_str());
+}
+
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE open_file(const std::string& path, DWORD access, DWORD disposition) {
+    return by_charset(
+        path,
+        [&](const char* name) {
+            return CreateFileA(name, access, share_all, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        },
+        [&](const wchar_t* name) {
+            return CreateFileW(name, access, share_all, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        });
+}
+
+DWORD attributes_of(const std::string& path) {
+    return by_charset(
+        path, [](const char* name) { return GetFileAttributesA(name); },
+        [](const wchar_t* name) { return GetFileAttributesW(name); });
+}
+
+bool remove_file(const std::string& path) {
+    return by_charset(
+               path, [](const char* name) { return DeleteFileA(name); },
+               [](const wchar_t* name) { return DeleteFileW(name); }) != FALSE;
+}
+
+bool write_all(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk =
+            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// write_and_close writes `bytes`, flushes them to the disk and closes the
+// handle; false when any of that fails.
+bool write_and_close(HANDLE handle, std::string_view bytes) {
+    const bool written = write_all(handle, bytes) && FlushFileBuffers(handle);
+    return CloseHandle(handle) && written;
+}
+
+HANDLE handle_of(FileHandle file) {
+    return file < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(file));
+}
+
+// is_separator tells whether the byte at `i` is a path separator, and not
+// the trail byte of a double-byte character.
+bool is_separator(std::string_view path, std::size_t i) {
+    return (path[i] == '\\' || path[i] == '/') && char_length(path, i) == 1;
+}
+
+} // namespace
+
+std::string current_directory() {
+    if (ansi_text()) {
+        const DWORD n = GetCurrentDirectoryA(0, nullptr);
+        if (n == 0) {
+            return std::string();
+        }
+        std::string buffer(n, '\0');
+        const DWORD got = GetCurrentDirectoryA(n, buffer.data());
+        buffer.resize(got < n ? got : 0);
+        return buffer;
+    }
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) {
+        return std::string();
+    }
+    std::wstring buffer(n, L'\0');
+    const DWORD got = GetCurrentDirectoryW(n, buffer.data());
+    buffer.resize(got < n ? got : 0);
+    return win32::from_wide(buffer);
+}
+
+bool set_current_directory(std::string_view path) {
+    std::string name;
+    return c_text(path, name) &&
+           by_charset(
+               name, [](const char* n) { return SetCurrentDirectoryA(n); },
+               [](const wchar_t* n) { return SetCurrentDirectoryW(n); }) != FALSE;
+}
+
+bool read_file_contents(std::string_view path, std::string& bytes) {
+    bytes.clear();
+    std::string name;
+    if (!c_text(path, name)) {
+        return false;
+    }
+    const HANDLE handle = open_file(name, GENERIC_READ, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = true;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(handle, buffer, sizeof buffer, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, got);
+    }
+    CloseHandle(handle);
+    if (!ok) {
+        bytes.clear();
+    }
+    return ok;
+}
+
+bool write_new_file(std::string_view path, std::string_view bytes) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return false;
+    }
+    const HANDLE handle = open_file(name, GENERIC_WRITE, CREATE_NEW);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (!write_and_close(handle, bytes)) {
+        remove_file(name);
+        return false;
+    }
+    return true;
+}
+
+bool replace_file_contents(std::string_view path, std::string_view bytes) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return false;
+    }
+    const DWORD attributes = attributes_of(name);
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    const std::string temp = name + ".tmp";
+    const HANDLE handle = open_file(temp, GENERIC_WRITE, CREATE_ALWAYS);
+    if (handle != INVALID_HANDLE_VALUE) {
+        if (!write_and_close(handle, bytes)) {
+            remove_file(temp);
+            return false;
+        }
+        // ReplaceFile keeps the old file's access rights and attributes.
+        const bool replaced =
+            by_charset(
+                name,
+                [&](const char* n) {
+                    return existed ? ReplaceFileA(n, temp.c_str(), nullptr,
+                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                   : MoveFileExA(temp.c_str(), n, MOVEFILE_WRITE_THROUGH);
+                },
+                [&](const wchar_t* n) {
+                    const std::wstring t = to_wide(temp);
+                    return existed ? ReplaceFileW(n, t.c_str(), nullptr,
+                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                   : MoveFileExW(t.c_str(), n, MOVEFILE_WRITE_THROUGH);
+                }) != FALSE;
+        if (replaced) {
+            return true;
+        }
+        remove_file(temp);
+        return false;
+    }
+    // No file can be made beside it (a read-only folder): rewrite in place.
+    const HANDLE in = open_file(name, GENERIC_WRITE, existed ? TRUNCATE_EXISTING : CREATE_NEW);
+    return in != INVALID_HANDLE_VALUE && write_and_close(in, bytes);
+}
+
+FileHandle open_append_file(std::string_view path, bool truncate) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return no_file;
+    }
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end
+    // of the file in one step, also with other processes writing.
+    HANDLE handle = open_file(name, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return no_file;
+    }
+    if (truncate) {
+        CloseHandle(handle);
+        const HANDLE emptied = open_file(name, GENERIC_WRITE, TRUNCATE_EXISTING);
+        if (emptied == INVALID_HANDLE_VALUE) {
+            return no_file;
+        }
+        CloseHandle(emptied);
+        handle = open_file(name, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return no_file;
+        }
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return no_file;
+    }
+    return fd;
+}
+
+bool write_whole(FileHandle file, std::string_view bytes) {
+    const HANDLE handle = handle_of(file);
+    if (handle == INVALID_HANDLE_VALUE || bytes.size() > 0xFFFFFFFFu) {
+        return false;
+    }
+    if (bytes.empty()) {
+        return true;
+    }
+    DWORD written = 0;
+    return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::int64_t file_length(FileHandle file) {
+    LARGE_INTEGER size{};
+    const HANDLE handle = handle_of(file);
+    if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(size.QuadPart);
+}
+
+void close_file(FileHandle file) {
+    if (file >= 0) {
+        _close(file);
+    }
+}
+
+PathKind path_kind(std::string_view path) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return PathKind::missing;
+    }
+    const DWORD attributes = attributes_of(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::missing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::directory : PathKind::file;
+}
+
+bool create_directories(std::string_view path) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return false;
+    }
+    while (name.size() > 1 && is_separator(name, name.size() - 1) &&
+           !(name.size() == 3 && name[1] == ':')) {
+        name.pop_back();
+    }
+    if (path_kind(name) == PathKind::directory) {
+        return true;
+    }
+    // Create each prefix that ends before a separator behind the root, then
+    // the whole path; a prefix that exists already is no failure.
+    const std::ptrdiff_t root = path_root_length(name);
+    std::size_t from = root > 0 ? static_cast<std::size_t>(root) + 1 : 1;
+    for (std::size_t i = from; i <= name.size(); i += i < name.size() ? char_length(name, i) : 1) {
+        if (i < name.size() && !is_separator(name, i)) {
+            continue;
+        }
+        const std::string prefix = name.substr(0, i);
+        const bool made =
+            by_charset(
+                prefix, [](const char* n) { return CreateDirectoryA(n, nullptr); },
+                [](const wchar_t* n) { return CreateDirectoryW(n, nullptr); }) != FALSE;
+        if (!made && GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    return path_kind(name) == PathKind::directory;
+}
+
+bool move_file(std::string_view from, std::string_view to) {
+    std::string source;
+    std::string target;
+    if (!c_text(from, source) || !c_text(to, target)) {
+        return false;
+    }
+    // MoveFile fails when the target exists.
+    if (ansi_text()) {
+        return MoveFileA(source.c_str(), target.c_str()) != FALSE;
+    }
+    return MoveFileW(to_wide(source).c_str(), to_wide(target).c_str()) != FALSE;
+}
+
+bool delete_file(std::string_view path) {
+    std::string name;
+    return c_text(path, name) && remove_file(name);
+}
+
+std::string absolute_path(std::string_view name) {
+    // GetFullPathName joins the name to the working directory and removes
+    // "." and ".." components and repeated separators; it never looks at
+    // the file system.
+    std::string path;
+    if (!c_text(name, path) && !name.empty()) {
+        return std::string();
+    }
+    if (path.empty()) {
+        path = ".\\";
+    }
+    if (ansi_text()) {
+        const DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+        if (n == 0) {
+            return std::string();
+        }
+        std::string buffer(n, '\0');
+        const DWORD got = GetFullPathNameA(path.c_str(), n, buffer.data(), nullptr);
+        buffer.resize(got < n ? got : 0);
+        return buffer;
+    }
+    const std::wstring wide = to_wide(path);
+    const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) {
+        return std::string();
+    }
+    std::wstring buffer(n, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), n, buffer.data(), nullptr);
+    buffer.resize(got < n ? got : 0);
+    return win32::from_wide(buffer);
+}
+
+} // namespace platform

@@ -1,0 +1,54 @@
+// Win32 only: the environment block through GetEnvironmentStringsA, process
+// and thread ids, and an immediate end through TerminateProcess.
+#include "platform/process.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace platform {
+
+std::vector<std::string> environment_entries() {
+    std::vector<std::string> entries;
+    char* block = GetEnvironmentStringsA();
+    if (block == nullptr) {
+        return entries;
+    }
+    for (const char* e = block; *e != '\0'; e += std::strlen(e) + 1) {
+        // Entries such as "=C:=C:\www" keep the working folder of each drive
+        // for the command interpreter; they name no variable.
+        if (*e != '=') {
+            entries.emplace_back(e);
+        }
+    }
+    FreeEnvironmentStringsA(block);
+    return entries;
+}
+
+std::uint32_t current_process_id() {
+    return static_cast<std::uint32_t>(GetCurrentProcessId());
+}
+
+std::uint32_t current_thread_id() {
+    return static_cast<std::uint32_t>(GetCurrentThreadId());
+}
+
+void keep_running_on_failed_writes() {
+    // A write to a pipe whose reader has gone, or to a full disk, fails with
+    // an error code on Windows; nothing ends the process. Only the system's
+    // error boxes are switched off, which would wait for a click nobody on a
+    // web server gives.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+void exit_process_now(int code) {
+    // ExitProcess would run the library's detach code while another thread
+    // may hold its locks; the time-out must end the process whatever the
+    // other threads do.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
+
+} // namespace platform
