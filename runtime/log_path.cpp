@@ -3,6 +3,7 @@
 #include "runtime/log_path.h"
 
 #include "platform/file.h"
+#include "platform/fs.h"
 #include "platform/folders.h"
 #include "platform/io.h"
 #include "platform/text.h"
@@ -561,11 +562,13 @@ std::string vv_log_absolute_path(std::string expanded) {
     if (expanded.empty()) {
         return std::string();
     }
-    // Backslashes separate directories; the file system's separator is "/".
+    // Backslashes and slashes both separate directories; the file system
+    // takes its own separator.
+    const char separator = platform::path_separator();
     for (std::size_t pos = 0; pos < expanded.size();) {
         const std::size_t length = platform::char_length(expanded, pos);
-        if (length == 1 && expanded[pos] == '\\') {
-            expanded[pos] = '/';
+        if (length == 1 && is_separator(expanded[pos])) {
+            expanded[pos] = separator;
         }
         pos += length;
     }
@@ -584,7 +587,8 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     if (path.empty()) {
         return std::string();
     }
-    const std::string directory = path.substr(0, path.rfind('/') + 1);
+    const std::size_t last = platform::find_last_char(path, platform::path_separator());
+    const std::string directory = path.substr(0, last + 1);
     if (platform::path_kind(directory) != platform::PathKind::directory &&
         !platform::create_directories(directory)) {
         return std::string();

@@ -6,6 +6,7 @@
 
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "platform/win32/append_lock.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -250,6 +251,7 @@ bool write_whole(FileHandle file, std::string_view bytes) {
     if (bytes.empty()) {
         return true;
     }
+    const win32::AppendLock lock(handle);
     DWORD written = 0;
     return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();

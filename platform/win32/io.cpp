@@ -3,6 +3,8 @@
 // _localtime64_s, the clock through GetSystemTimeAsFileTime.
 #include "platform/io.h"
 
+#include "platform/win32/append_lock.h"
+
 #include <windows.h>
 
 #include <ctime>
@@ -70,6 +72,7 @@ bool append_record(FileHandle file, std::string_view bytes) {
     if (bytes.size() > 0xFFFFFFFFu) {
         return false;
     }
+    const win32::AppendLock lock(handle);
     DWORD written = 0;
     const BOOL ok =
         WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

@@ -2,6 +2,8 @@
 #include "cgi/html.h"
 #include "cgi/path.h"
 
+#include "support/host.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -54,6 +56,9 @@ struct PathCase {
 };
 
 TEST(PathFunctions, NameExtensionAndBase) {
+    if (host_is_windows) {
+        GTEST_SKIP() << "POSIX paths; see WindowsPathsAndRoots";
+    }
     const PathCase cases[] = {
         {"/srv/pub/a.tar.gz", "a.tar.gz", ".gz", "a.tar"},
         {"/srv/pub/.profile", ".profile", "", ".profile"},
@@ -74,7 +79,39 @@ TEST(PathFunctions, NameExtensionAndBase) {
     }
 }
 
+// Backslashes, drive roots and UNC roots: the file name is looked for
+// behind the root only, and a server without a share has no name.
+TEST(PathFunctions, WindowsPathsAndRoots) {
+    if (!host_is_windows) {
+        GTEST_SKIP() << "Windows paths";
+    }
+    const PathCase cases[] = {
+        {"C:\\srv\\pub\\a.tar.gz", "a.tar.gz", ".gz", "a.tar"},
+        {"C:\\srv\\pub\\.profile", ".profile", "", ".profile"},
+        {"C:\\srv\\pub.d\\noext", "noext", "", "noext"},
+        {"C:a.txt", "a.txt", ".txt", "a"},
+        {"C:", "", "", ""},
+        {"C:\\", "", "", ""},
+        {"\\\\host\\share\\x.txt", "x.txt", ".txt", "x"},
+        {"\\\\host\\share", "", "", ""},
+        {"\\\\host", "", "", ""},                            // no share: malformed
+        {"\\\\host\\\x83\x5c\\y.txt", "y.txt", ".txt", "y"}, // 0x5C as a trail byte ends no share
+        {"C:\\srv\\\x83\x5c.txt", "\x83\x5c.txt", ".txt", "\x83\x5c"},
+        {"a", "a", "", "a"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(path_file_name(c.path), c.fileName) << c.path;
+        EXPECT_EQ(path_extension(c.path), c.extension) << c.path;
+        EXPECT_EQ(path_base_name(c.path), c.baseName) << c.path;
+    }
+    EXPECT_EQ(path_change_extension("C:\\cgi\\Dirvane.exe", ".ini"), "C:\\cgi\\Dirvane.ini");
+    EXPECT_EQ(path_change_extension("C:\\x.y\\Dirvane", ".ini"), "C:\\x.y\\Dirvane.ini");
+}
+
 TEST(PathFunctions, ChangeExtension) {
+    if (host_is_windows) {
+        GTEST_SKIP() << "POSIX paths; see WindowsPathsAndRoots";
+    }
     const std::pair<const char*, const char*> cases[] = {
         {"/usr/lib/cgi/Dirvane", "/usr/lib/cgi/Dirvane.ini"},
         {"/usr/lib/cgi/Dirvane.exe", "/usr/lib/cgi/Dirvane.ini"},

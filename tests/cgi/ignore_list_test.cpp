@@ -4,6 +4,8 @@
 #include "cgi/corvane.h"
 #include "platform/text.h"
 
+#include "support/host.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -72,8 +74,11 @@ TEST_F(IgnoreListTest, RemovedNamesAreShownAgain) {
 TEST_F(IgnoreListTest, Utf8FoldingThatChangesTheFirstByte) {
     // KELVIN SIGN folds to "k": the name's first byte is not the list's.
     const Corvane r = request("[index]\ncharset=UTF-8\n[ignore]\nkb=1\n\xC3\x84rger=1\n");
-    EXPECT_TRUE(r.is_ignored("\xE2\x84\xAA"
-                             "b"));
+    // Windows lowers letters within their script only: its case mapping
+    // keeps the Kelvin sign, where Unicode case folding (ICU) gives "k".
+    EXPECT_EQ(r.is_ignored("\xE2\x84\xAA"
+                           "b"),
+              !host_is_windows);
     EXPECT_TRUE(r.is_ignored("KB"));
     EXPECT_TRUE(r.is_ignored("\xC3\xA4RGER")); // a with diaeresis, small
     EXPECT_FALSE(r.is_ignored("\xE2\x84\xAA"));

@@ -143,10 +143,10 @@ TEST(LogPath, AnchoredAndAbsoluteTemplates) {
         }
     }
     EXPECT_EQ(expand(backslashed + "\\log\\%X\\dv%p_%N.log"),
-              root + "/log/20041105/dv1234_0007.log");
-    EXPECT_TRUE(fs::is_directory(root + "/log/20041105"));
-    EXPECT_EQ(expand(root + "/sub/./x/../y.log"), root + "/sub/y.log");
-    EXPECT_EQ(expand("rel\\..\\z.log"), root + "/z.log");
+              native_path(root + "/log/20041105/dv1234_0007.log"));
+    EXPECT_TRUE(fs::is_directory(native_path(root + "/log/20041105")));
+    EXPECT_EQ(expand(root + "/sub/./x/../y.log"), native_path(root + "/sub/y.log"));
+    EXPECT_EQ(expand("rel\\..\\z.log"), native_path(root + "/z.log"));
 }
 
 TEST(LogPath, Failures) {
@@ -155,16 +155,20 @@ TEST(LogPath, Failures) {
     EXPECT_EQ(expand(""), "");
     EXPECT_EQ(expand("file\\x.log"), ""); // the directory cannot be created
     // A folder that expands to nothing leaves nothing to make absolute.
+    // Without a home folder POSIX has no application data folder; Windows
+    // always has one.
     ScopedEnv none("HOME", std::nullopt);
     ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(expand("%@"), "");
+    if (platform::path_separator() == '/') {
+        EXPECT_EQ(expand("%@"), "");
+    }
 }
 
 // prefix_to returns the working directory, a separator and filler up to
 // `length` characters: an absolute template whose next placeholder starts at
 // output position `length`.
 std::string prefix_to(const TempCwd& cwd, std::size_t length) {
-    std::string prefix = cwd.dir() + "/";
+    std::string prefix = cwd.dir() + platform::path_separator();
     prefix.resize(length, 'a');
     return prefix;
 }
@@ -195,7 +199,7 @@ TEST(LogPath, PlaceholderRoomAtTheEnd) {
     };
     for (const auto& c : cases) {
         const std::string fits = prefix_to(cwd, c.highest);
-        EXPECT_EQ(expand(fits + c.placeholder), fits + c.text) << c.placeholder;
+        EXPECT_EQ(expand(fits + c.placeholder), native_path(fits + c.text)) << c.placeholder;
         EXPECT_EQ(expand(prefix_to(cwd, c.highest + 1) + c.placeholder), "") << c.placeholder;
     }
     // A double-byte character needs two places of the 259.
@@ -235,7 +239,30 @@ TEST(LogPath, NumberedDirectory) {
     EXPECT_EQ(cache, cwd.path("0002"));
 }
 
+// Windows names the folders itself (SHGetFolderPath); a folder placeholder
+// at the start of a template writes the folder as it is.
+TEST(LogPath, SpecialFoldersOfWindows) {
+    if (platform::path_separator() != '\\') {
+        GTEST_SKIP() << "Windows only";
+    }
+    TempCwd cwd;
+    const std::string appData = vv_special_folder_path("APPDATA");
+    ASSERT_GE(appData.size(), 3u);
+    EXPECT_EQ(appData[1], ':') << appData;
+    EXPECT_EQ(vv_special_folder_path("26"), appData);
+    EXPECT_NE(vv_special_folder_path("LOCAL_APPDATA"), appData);
+    EXPECT_NE(vv_special_folder_path("PERSONAL"), "");
+    EXPECT_EQ(vv_special_folder_path("NOSUCHFOLDER"), "");
+    EXPECT_EQ(expand("%@\\dirvane\\x.log"), appData + "\\dirvane\\x.log");
+    EXPECT_EQ(expand("a\\%@b.log"), cwd.path("a/.b.log"));
+}
+
+// The POSIX folders behind the numbers, from the environment and
+// user-dirs.dirs.
 TEST(LogPath, SpecialFolders) {
+    if (platform::path_separator() != '/') {
+        GTEST_SKIP() << "the XDG folders are POSIX only; see SpecialFoldersOfWindows";
+    }
     TempCwd cwd;
     const std::string config = cwd.path("config");
     const std::string data = cwd.path("data");
@@ -297,7 +324,10 @@ TEST(LogPath, SpecialFolders) {
 TEST(LogPath, PathMarkerRedirectsTheDirectory) {
     TempCwd cwd;
     const std::string marker = cwd.path("vv.path");
-    const std::string config = cwd.path("config");
+    // The application data folder: one of the test's own where POSIX reads
+    // it from the environment, the user's own on Windows.
+    const std::string config =
+        platform::path_separator() == '/' ? cwd.path("config") : vv_special_folder_path("APPDATA");
     fs::create_directories(config);
     ScopedEnv configHome("XDG_CONFIG_HOME", config);
     const std::string redirect = cwd.path("redir");
@@ -319,14 +349,14 @@ TEST(LogPath, PathMarkerRedirectsTheDirectory) {
     };
     for (const auto& c : cases) {
         write_file(marker, c.markerText);
-        EXPECT_EQ(expand(c.pathTemplate, marker), c.expected) << c.markerText;
+        EXPECT_EQ(expand(c.pathTemplate, marker), native_path(c.expected)) << c.markerText;
     }
     // Line 1 is joined to the file name while both fit into 257 characters.
     const std::string fileName(58, 'f');
     std::string directory = cwd.dir() + "/";
     directory.resize(199, 'd');
     write_file(marker, directory + "\n");
-    EXPECT_EQ(expand(fileName, marker), directory + "/" + fileName);
+    EXPECT_EQ(expand(fileName, marker), native_path(directory + "/" + fileName));
     directory += 'd';
     write_file(marker, directory + "\n");
     EXPECT_EQ(expand(fileName, marker), cwd.path(fileName));

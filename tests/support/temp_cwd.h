@@ -2,11 +2,33 @@
 // the old one back afterwards.
 #pragma once
 
+#include "platform/fs.h"
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+
+// native_path returns `path` with each "/" replaced by the system's
+// separator; the trail byte of a double-byte character stays as it is.
+inline std::string native_path(std::string_view path) {
+    const char separator = platform::path_separator();
+    std::string native;
+    native.reserve(path.size());
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t length = platform::char_length(path, i);
+        if (length == 1 && path[i] == '/') {
+            native += separator;
+        } else {
+            native.append(path.substr(i, length));
+        }
+        i += length;
+    }
+    return native;
+}
 
 class TempCwd {
   public:
@@ -28,7 +50,11 @@ class TempCwd {
     TempCwd(const TempCwd&) = delete;
     TempCwd& operator=(const TempCwd&) = delete;
 
-    std::string path(const std::string& relative) const { return (m_dir / relative).string(); }
+    // path returns `relative` (written with "/") inside the folder, spelled
+    // with the system's separator.
+    std::string path(const std::string& relative) const {
+        return native_path(m_dir.string() + "/" + relative);
+    }
     std::string dir() const { return m_dir.string(); }
 
   private:
