@@ -9,6 +9,30 @@ import tempfile
 
 BIN = os.environ.get("DIRVANE_BIN", "")
 
+# A Windows build runs under Wine: the loader's path and the variables of the
+# test's Wine prefix come from the environment.
+WINE = os.environ.get("DIRVANE_WINE", "")
+WINE_VARIABLES = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "LC_ALL", "HOME")
+
+
+def windows_path(path):
+    """The name Wine gives a Unix path: drive Z: is the root folder."""
+    path = os.fsdecode(path)
+    if os.path.isabs(path):
+        return "Z:" + path.replace("/", "\\")
+    return path.replace("/", "\\")
+
+
+def host_name(name, charset="cp932"):
+    """The bytes a file name has on disk. Under Wine the program sees Unix
+    names as UTF-8, so a name meant as Shift_JIS (the program's code page)
+    is stored as its UTF-8 form."""
+    if not WINE:
+        return os.fsencode(name)
+    if isinstance(name, str):
+        return name.encode()
+    return name.decode(charset).encode()
+
 # 2004/11/05 09:07 in the time zone the tests run in (JST, UTC+9).
 TZ = "JST-9"
 EXAMPLE_TIME = calendar.timegm((2004, 11, 5, 0, 7, 0))
@@ -24,8 +48,15 @@ class Site:
         self.folder = os.path.join(self.root, "pub")
         os.mkdir(self.cgi)
         os.mkdir(self.folder)
-        self.exe = os.path.join(self.cgi, "Dirvane")
-        os.symlink(os.path.abspath(BIN), self.exe)
+        if WINE:
+            # Windows programs find their settings beside their own file.
+            self.exe = os.path.join(self.cgi, "Dirvane.exe")
+            shutil.copy(BIN, self.exe)
+        else:
+            self.exe = os.path.join(self.cgi, "Dirvane")
+            os.symlink(os.path.abspath(BIN), self.exe)
+        # The character set of the names the test gives as bytes.
+        self.charset = "cp932"
         if ini_text is not None:
             self.write_ini(ini_text)
 
@@ -33,6 +64,9 @@ class Site:
         shutil.rmtree(self.root, ignore_errors=True)
 
     def write_ini(self, text):
+        raw = text.encode() if isinstance(text, str) else text
+        if b"charset=utf-8" in raw.lower():
+            self.charset = "utf-8"
         with open(os.path.join(self.cgi, "Dirvane.ini"), "wb") as f:
             f.write(text.encode() if isinstance(text, str) else text)
 
@@ -41,28 +75,44 @@ class Site:
             f.write(text.encode() if isinstance(text, str) else text)
 
     def add_file(self, name, size=0, mtime=EXAMPLE_TIME, folder=None):
-        path = os.path.join(os.fsencode(folder or self.folder), os.fsencode(name))
+        path = os.path.join(os.fsencode(folder or self.folder), host_name(name, self.charset))
         with open(path, "wb") as f:
             f.write(b"x" * size)
         os.utime(path, (mtime, mtime))
         return path
 
     def add_dir(self, name, mtime=EXAMPLE_TIME, folder=None):
-        path = os.path.join(os.fsencode(folder or self.folder), os.fsencode(name))
+        path = os.path.join(os.fsencode(folder or self.folder), host_name(name, self.charset))
         os.mkdir(path)
         os.utime(path, (mtime, mtime))
         return path
 
-    def run(self, args=None, env=None, cwd=None):
-        """Runs Dirvane; returns (exit code, stdout bytes)."""
+    def command(self, args=None, env=None, cwd=None):
+        """The command line, working folder and environment of a run."""
         cwd = cwd or self.folder
         if args is None:
             args = [os.path.join(os.fsdecode(cwd), "config.index")]
         full_env = {"TZ": TZ, "PATH": "/usr/bin:/bin"}
+        command = [self.exe] + list(args)
+        if WINE:
+            full_env.update({k: os.environ[k] for k in WINE_VARIABLES if k in os.environ})
+            command = [WINE, self.exe] + [windows_path(a) if os.path.isabs(a) else a
+                                          for a in args]
         full_env.update(env or {})
-        done = subprocess.run([self.exe] + list(args), cwd=cwd, env=full_env,
+        return command, cwd, full_env
+
+    def run(self, args=None, env=None, cwd=None):
+        """Runs Dirvane; returns (exit code, stdout bytes)."""
+        command, cwd, full_env = self.command(args, env, cwd)
+        done = subprocess.run(command, cwd=cwd, env=full_env,
                               capture_output=True, timeout=60)
         return done.returncode, done.stdout
+
+    def spawn(self, args=None, env=None, cwd=None):
+        """Starts Dirvane without waiting; returns the Popen."""
+        command, cwd, full_env = self.command(args, env, cwd)
+        return subprocess.Popen(command, cwd=cwd, env=full_env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
 def split_response(out):

@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import Site, split_response  # noqa: E402
+from dirvane_run import WINE, Site, split_response  # noqa: E402
 
 STYLED_INI = """; common settings
 [index]
@@ -80,9 +80,12 @@ class IgnoreLists(unittest.TestCase):
                       __import__("re").findall(rb'<a href="[^"]*">([^<]*)</a>', out))
 
     def test_defaults_and_section_ignore(self):
-        self.assertEqual(self.names(""), ["B.TXT", "a.txt", "archive.", "keep.md"])
+        # Windows drops the dot that ends a file name: "archive." is stored
+        # as "archive" there.
+        archive = "archive" if WINE else "archive."
+        self.assertEqual(self.names(""), ["B.TXT", "a.txt", archive, "keep.md"])
         conf = "[ignore]\n.txt=1\nindex.html=0\nThumbs.db=abc\n.=1\n=1\n"
-        self.assertEqual(self.names(conf), ["THUMBS.DB", "archive.", "index.html", "keep.md"])
+        self.assertEqual(self.names(conf), ["THUMBS.DB", archive, "index.html", "keep.md"])
 
 
 class Icons(unittest.TestCase):
