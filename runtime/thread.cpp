@@ -1,9 +1,10 @@
 // vvThread, vvStopwatch and vvIntervalTimer on standard threads and the
-// monotonic clock. A thread is created by start() and passes a gate there;
+// platform's millisecond clock. A thread is created by start() and passes a gate there;
 // every wait of the thread (the gate, sleep_for) is on one condition
 // variable, so that start, stop and wake reach it at once.
 #include "runtime/thread.h"
 
+#include "platform/clock.h"
 #include "platform/process.h"
 
 #include <chrono>
@@ -179,11 +180,9 @@ std::uint32_t vvStopwatch::elapsed() const {
 }
 
 std::uint32_t vvStopwatch::now_ms() {
-    const auto since = std::chrono::steady_clock::now().time_since_epoch();
-    // Truncated to 32 bits: the count wraps after about 49.7 days, and every
-    // difference is taken modulo 2^32.
-    return static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    // 32 bits: the count wraps after about 49.7 days, and every difference
+    // is taken modulo 2^32.
+    return platform::clock_ms();
 }
 
 // ---- vvIntervalTimer --------------------------------------------------------

@@ -1,0 +1,16 @@
+// POSIX only: the monotonic clock, whose resolution is fine already.
+#include "platform/clock.h"
+
+#include <time.h>
+
+namespace platform {
+
+std::uint32_t clock_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+} // namespace platform
