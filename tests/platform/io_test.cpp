@@ -1,6 +1,8 @@
 // Tests of the stream and time services.
 #include "platform/io.h"
 
+#include "support/host.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -57,6 +59,12 @@ TEST(ToLocalTime, ConvertsInTheProcessTimeZone) {
     for (const auto& row : table) {
         TimeZone zone(row.tz);
         platform::LocalTime t;
+        if (host_is_windows && row.seconds < 0) {
+            // The Windows run-time library has no local time before 1970:
+            // such a time shows as the missing time.
+            EXPECT_FALSE(platform::to_local_time(row.seconds, t)) << row.seconds;
+            continue;
+        }
         ASSERT_TRUE(platform::to_local_time(row.seconds, t)) << row.seconds;
         const auto& e = row.expected;
         EXPECT_EQ((std::array<std::int64_t, 6>{t.year, t.month, t.day, t.hour, t.minute, t.second}),
