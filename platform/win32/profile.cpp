@@ -1,0 +1,118 @@
+// Win32 only: profile files through the system's profile services
+// (GetPrivateProfileStringA, WritePrivateProfileStringA), which compare
+// names without regard to case, trim values and remove one pair of quotes
+// around them. Texts are bytes in the ANSI code page.
+#include "platform/profile.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view blanks = " \t\r\v\f";
+
+// missing_marker is the default handed to the system so that a missing key
+// can be told from a key with an empty value: no file holds this text as a
+// value (it has control bytes, and the system would trim none of it).
+constexpr char missing_marker[] = "\x01\x7F<no value>\x7F\x01";
+
+std::string_view trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return std::string_view();
+    }
+    const std::size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+bool has_line_break(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool has_nul(std::string_view text) {
+    return text.find('\0') != std::string_view::npos;
+}
+
+// valid_names tells whether a write could store `section` and `key` so that
+// a read finds them again (and no other line comes into being).
+bool valid_names(std::string_view section, std::string_view key) {
+    const std::string_view s = trim(section);
+    const std::string_view k = trim(key);
+    return !s.empty() && !has_line_break(section) && !has_nul(section) &&
+           s.find(']') == std::string_view::npos && !k.empty() && !has_line_break(key) &&
+           !has_nul(key) && k.find('=') == std::string_view::npos && k.front() != '[' &&
+           k.front() != ';';
+}
+
+// absolute_path makes `path` absolute: the system looks for a file named
+// without a folder in the Windows folder, not in the working directory.
+std::string absolute_path(std::string_view path) {
+    if (path.empty() || has_nul(path)) {
+        return std::string();
+    }
+    const std::string relative(path);
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameA(relative.c_str(), static_cast<DWORD>(buffer.size()),
+                                              buffer.data(), nullptr);
+        if (length == 0) {
+            return std::string();
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(length + 1, '\0');
+    }
+}
+
+} // namespace
+
+std::string read_profile_string(std::string_view path, std::string_view section,
+                                std::string_view key, std::string_view fallback) {
+    const std::string file = absolute_path(path);
+    const std::string wantedSection(trim(section));
+    const std::string wantedKey(trim(key));
+    if (file.empty() || wantedSection.empty() || wantedKey.empty() || has_nul(section) ||
+        has_nul(key)) {
+        return std::string(fallback);
+    }
+    std::string buffer(256, '\0');
+    for (;;) {
+        const DWORD length = GetPrivateProfileStringA(
+            wantedSection.c_str(), wantedKey.c_str(), missing_marker, buffer.data(),
+            static_cast<DWORD>(buffer.size()), file.c_str());
+        // A value that filled the buffer may have been cut: try a larger one.
+        if (length + 1 >= buffer.size()) {
+            buffer.assign(buffer.size() * 4, '\0');
+            continue;
+        }
+        buffer.resize(length);
+        break;
+    }
+    if (buffer == missing_marker) {
+        return std::string(fallback);
+    }
+    return buffer;
+}
+
+bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
+                          std::string_view value) {
+    if (!valid_names(section, key) || has_line_break(value) || has_nul(value)) {
+        return false;
+    }
+    const std::string file = absolute_path(path);
+    if (file.empty()) {
+        return false;
+    }
+    const std::string wantedSection(trim(section));
+    const std::string wantedKey(trim(key));
+    const std::string text(value);
+    return WritePrivateProfileStringA(wantedSection.c_str(), wantedKey.c_str(), text.c_str(),
+                                      file.c_str()) != FALSE;
+}
+
+} // namespace platform
