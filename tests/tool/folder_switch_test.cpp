@@ -6,6 +6,8 @@
 #include "support/file_text.h"
 #include "support/temp_cwd.h"
 
+#include "support/host.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,6 +75,9 @@ TEST_F(FolderSwitchTest, MissingFolderIsReportedOncePerFolder) {
 }
 
 TEST_F(FolderSwitchTest, UnreadableTemplateWritesNothing) {
+    if (host_is_windows) {
+        GTEST_SKIP() << "Windows keeps read rights in access lists, not in permission bits";
+    }
     settings.confTemplate = cwd.path("www/file.txt");
     fs::permissions(settings.confTemplate, fs::perms::none);
     if (std::ifstream(settings.confTemplate).good())
