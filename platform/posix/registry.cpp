@@ -2,6 +2,7 @@
 // rename, and its writers are serialized with flock on a lock file.
 #include "platform/registry.h"
 
+#include "platform/common/ascii.h"
 #include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
@@ -43,22 +44,6 @@ struct Document {
     std::vector<Key> keys;
 };
 
-char lower_ascii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower_ascii(a[i]) != lower_ascii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool is_control(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
@@ -86,7 +71,7 @@ std::string full_key_name(std::string_view key) {
 
 Key* find_key(Document& doc, std::string_view key) {
     for (Key& k : doc.keys) {
-        if (equal_no_case(k.path, key)) {
+        if (ascii::equal_no_case(k.path, key)) {
             return &k;
         }
     }
@@ -96,11 +81,11 @@ Key* find_key(Document& doc, std::string_view key) {
 // key_present: the key has a header of its own or one of a key below it.
 bool key_present(const Document& doc, std::string_view key) {
     for (const Key& k : doc.keys) {
-        if (equal_no_case(k.path, key)) {
+        if (ascii::equal_no_case(k.path, key)) {
             return true;
         }
         if (k.path.size() > key.size() && k.path[key.size()] == '\\' &&
-            equal_no_case(std::string_view(k.path).substr(0, key.size()), key)) {
+            ascii::equal_no_case(std::string_view(k.path).substr(0, key.size()), key)) {
             return true;
         }
     }
@@ -109,7 +94,7 @@ bool key_present(const Document& doc, std::string_view key) {
 
 Value* find_value(Key& key, std::string_view name) {
     for (Value& v : key.values) {
-        if (equal_no_case(v.name, name)) {
+        if (ascii::equal_no_case(v.name, name)) {
             return &v;
         }
     }
@@ -171,7 +156,7 @@ int hex_digit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    c = lower_ascii(c);
+    c = ascii::lower(c);
     if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
     }
@@ -256,7 +241,7 @@ bool parse_header_line(std::string_view line, std::string& key, std::string& why
     }
     const std::string_view inner = line.substr(1, line.size() - 2);
     if (inner.size() <= root_key.size() + 1 || inner[root_key.size()] != '\\' ||
-        !equal_no_case(inner.substr(0, root_key.size()), root_key)) {
+        !ascii::equal_no_case(inner.substr(0, root_key.size()), root_key)) {
         return false;
     }
     key.assign(inner.substr(root_key.size() + 1));
@@ -640,7 +625,7 @@ bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
             }
             if (Key* k = find_key(doc, key)) {
                 for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-                    if (equal_no_case(it->name, name)) {
+                    if (ascii::equal_no_case(it->name, name)) {
                         k->values.erase(it);
                         return true;
                     }

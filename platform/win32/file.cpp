@@ -7,6 +7,7 @@
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/win32/append_lock.h"
+#include "platform/win32/handle_io.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -62,23 +63,10 @@ bool remove_file(const std::string& path) {
                [](const wchar_t* name) { return DeleteFileW(name); }) != FALSE;
 }
 
-bool write_all(HANDLE handle, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk =
-            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
-    return true;
-}
-
 // write_and_close writes `bytes`, flushes them to the disk and closes the
 // handle; false when any of that fails.
 bool write_and_close(HANDLE handle, std::string_view bytes) {
-    const bool written = write_all(handle, bytes) && FlushFileBuffers(handle);
+    const bool written = win32::write_all(handle, bytes) && FlushFileBuffers(handle);
     return CloseHandle(handle) && written;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/io.h"
 
 #include "platform/win32/append_lock.h"
+#include "platform/win32/handle_io.h"
 
 #include <windows.h>
 
@@ -14,21 +15,6 @@
 namespace platform {
 
 namespace {
-
-// write_all writes every byte of `bytes` to `handle`; a pipe may take them
-// in parts.
-bool write_all(HANDLE handle, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk =
-            bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
-    return true;
-}
 
 HANDLE handle_of(int fd) {
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -56,9 +42,9 @@ bool write_response(std::FILE* stream, std::string_view head, std::string_view b
         std::string joined;
         joined.reserve(head.size() + body.size());
         joined.append(head).append(body);
-        return write_all(handle, joined);
+        return win32::write_all(handle, joined);
     }
-    return write_all(handle, head) && write_all(handle, body);
+    return win32::write_all(handle, head) && win32::write_all(handle, body);
 }
 
 bool append_record(FileHandle file, std::string_view bytes) {

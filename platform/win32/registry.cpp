@@ -16,6 +16,8 @@
 // keys (with the keys above it).
 #include "platform/registry.h"
 
+#include "platform/common/ascii.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -26,22 +28,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view default_root = "HKEY_LOCAL_MACHINE";
-
-char lower_ascii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower_ascii(a[i]) != lower_ascii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Root is a store path taken apart: the hive's handle, its name as written
 // in messages and the subkey below it ("" for the hive itself).
@@ -66,7 +52,7 @@ bool parse_root(std::string_view path, Root& root) {
         {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
     };
     for (const Known& k : known) {
-        if (equal_no_case(hive, k.longName) || equal_no_case(hive, k.shortName)) {
+        if (ascii::equal_no_case(hive, k.longName) || ascii::equal_no_case(hive, k.shortName)) {
             root.hive = k.handle;
             root.hiveName = std::string(k.longName);
             root.subkey.clear();
