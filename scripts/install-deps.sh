@@ -14,20 +14,34 @@ packages=(
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
     qt6-base-dev xvfb xauth
     python3-html5lib wrk time
+    mingw-w64 wine wine64 locales
 )
+
+# Wine takes its ANSI code page (932) from this locale.
+ensure_japanese_locale() {
+    if locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+        return 0
+    fi
+    echo "Generating the locale ja_JP.UTF-8"
+    local as_root=()
+    [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+    if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        echo "ja_JP.UTF-8 UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+    "${as_root[@]}" locale-gen
+}
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    as_root=()
+    if [ "$(id -u)" -ne 0 ]; then
+        as_root=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${as_root[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
-
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-    as_root=(sudo)
-fi
-echo "Installing: ${missing[*]}"
-"${as_root[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+ensure_japanese_locale

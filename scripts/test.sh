@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Dirvane twice (release, and with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test of both.
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test of
+# both, then the fuzz targets, then the Windows builds (tests under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,5 +21,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 # The libFuzzer targets, a bounded run each (clang 14, ASan+UBSan).
 DIRVANE_FUZZ_SECONDS="${DIRVANE_FUZZ_SECONDS:-60}" scripts/fuzz.sh
+
+# Windows: both MinGW-w64 targets; the 64-bit one tested under Wine.
+scripts/windows.sh
 
 echo "All tests passed."
