@@ -2,6 +2,8 @@
 // disk is cut off again; times through localtime_r and clock_gettime.
 #include "platform/io.h"
 
+#include "platform/common/local_time.h"
+
 #include <cerrno>
 #include <ctime>
 #include <limits>
@@ -85,12 +87,7 @@ bool to_local_time(std::int64_t seconds, LocalTime& out) {
     if (localtime_r(&time, &local) == nullptr) {
         return false;
     }
-    out.year = static_cast<std::int64_t>(local.tm_year) + 1900;
-    out.month = local.tm_mon + 1;
-    out.day = local.tm_mday;
-    out.hour = local.tm_hour;
-    out.minute = local.tm_min;
-    out.second = local.tm_sec;
+    out = local_time_of(local);
     return true;
 }
 

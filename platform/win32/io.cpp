@@ -3,6 +3,8 @@
 // _localtime64_s, the clock through GetSystemTimeAsFileTime.
 #include "platform/io.h"
 
+#include "platform/common/local_time.h"
+
 #include "platform/win32/append_lock.h"
 #include "platform/win32/handle_io.h"
 
@@ -89,12 +91,7 @@ bool to_local_time(std::int64_t seconds, LocalTime& out) {
     if (_localtime64_s(&local, &time) != 0) {
         return false;
     }
-    out.year = static_cast<std::int64_t>(local.tm_year) + 1900;
-    out.month = local.tm_mon + 1;
-    out.day = local.tm_mday;
-    out.hour = local.tm_hour;
-    out.minute = local.tm_min;
-    out.second = local.tm_sec;
+    out = local_time_of(local);
     return true;
 }
 

@@ -26,6 +26,8 @@
 #include "platform/common/ascii.h"
 #include "platform/win32/command_line.h"
 
+#include "platform/win32/wide_text.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -121,25 +123,6 @@ BOOL WINAPI on_control_event(DWORD event) {
     lastStopSignal = number;
     stop_process(forwardTo.load());
     return TRUE;
-}
-
-std::string system_message(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message;
-    if (length != 0 && text != nullptr) {
-        message.assign(text, length);
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
 }
 
 // name_of returns the NAME of a "NAME=value" entry; the entries that keep
@@ -350,7 +333,7 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
     if (!CreateProcessA(argv[0].c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                         CREATE_SUSPENDED, environment.data(),
                         folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
-        error = "cannot start " + argv[0] + ": " + system_message(GetLastError());
+        error = "cannot start " + argv[0] + ": " + win32::error_text(GetLastError());
         return no_process;
     }
     HANDLE job = kill_on_close_job();

@@ -18,6 +18,8 @@
 
 #include "platform/common/ascii.h"
 
+#include "platform/win32/wide_text.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -88,28 +90,6 @@ bool has_nul(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
 }
 
-std::string system_message(LONG code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message;
-    if (length != 0 && text != nullptr) {
-        message.assign(text, length);
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    if (message.empty()) {
-        message = "error " + std::to_string(code);
-    }
-    return message;
-}
-
 // OpenKey opens one key below the store's root and closes it again.
 class OpenKey {
   public:
@@ -135,7 +115,7 @@ class OpenKey {
             m_key = nullptr;
             error = result == ERROR_FILE_NOT_FOUND
                         ? "no key " + name()
-                        : "cannot open " + name() + ": " + system_message(result);
+                        : "cannot open " + name() + ": " + win32::error_text(result);
             return false;
         }
         return true;
@@ -151,7 +131,7 @@ class OpenKey {
                             KEY_READ | KEY_WOW64_32KEY, nullptr, &m_key, nullptr);
         if (result != ERROR_SUCCESS) {
             m_key = nullptr;
-            error = "cannot create " + name() + ": " + system_message(result);
+            error = "cannot create " + name() + ": " + win32::error_text(result);
             return false;
         }
         return true;
@@ -209,7 +189,7 @@ std::string value_error(const OpenKey& key, std::string_view what, std::string_v
     if (result == ERROR_FILE_NOT_FOUND || result == ERROR_SUCCESS) {
         message += "no " + std::string(what) + " \"" + std::string(name) + "\"";
     } else {
-        message += "cannot read \"" + std::string(name) + "\": " + system_message(result);
+        message += "cannot read \"" + std::string(name) + "\": " + win32::error_text(result);
     }
     return message;
 }
@@ -226,8 +206,8 @@ bool set_value(const std::string& storePath, std::string_view key, std::string_v
     }
     const LONG result = RegSetValueExA(open.get(), std::string(name).c_str(), 0, type, data, size);
     if (result != ERROR_SUCCESS) {
-        error =
-            open.name() + ": cannot write \"" + std::string(name) + "\": " + system_message(result);
+        error = open.name() + ": cannot write \"" + std::string(name) +
+                "\": " + win32::error_text(result);
         return false;
     }
     return true;
@@ -297,7 +277,7 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
     LONG result = RegQueryInfoKeyA(open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, &longest, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) {
-        m_error = open.name() + ": cannot list the values: " + system_message(result);
+        m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
         return names;
     }
     // The length is in characters; a double-byte character takes two bytes.
@@ -316,7 +296,7 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
             continue;
         }
         if (result != ERROR_SUCCESS) {
-            m_error = open.name() + ": cannot list the values: " + system_message(result);
+            m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
             names.clear();
             return names;
         }
@@ -369,7 +349,7 @@ bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
         m_error = result == ERROR_FILE_NOT_FOUND
                       ? open.name() + ": no value \"" + std::string(name) + "\""
                       : open.name() + ": cannot delete \"" + std::string(name) +
-                            "\": " + system_message(result);
+                            "\": " + win32::error_text(result);
         return false;
     }
     return true;

@@ -65,7 +65,8 @@ std::string error_text(unsigned long code) {
     if (buffer != nullptr) {
         LocalFree(buffer);
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
         text.pop_back();
     }
     if (text.empty()) {

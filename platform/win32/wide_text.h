@@ -29,7 +29,7 @@ std::string from_wide(std::wstring_view text);
 bool c_text(std::string_view text, std::string& out);
 
 // error_text returns the system's message for the error code `code`,
-// without its line end.
+// without its line end and final full stop ("error N" when it has none).
 std::string error_text(unsigned long code);
 
 } // namespace platform::win32
