@@ -1,0 +1,85 @@
+// TSettingForm: the modal tool settings dialog. Its controls are the live
+// store of the tool settings: the other windows read them through the
+// accessors, also while the dialog is hidden.
+#pragma once
+
+#include "tool/tool_settings.h"
+#include "tool/win32view/win32_controls.h"
+
+#include <string>
+#include <string_view>
+
+class TGetDirForm;
+
+class TSettingForm : public win32view::ModalDialog {
+  public:
+    // Creates the hidden dialog owned by `owner`; the tool folder is the
+    // working directory now. `registryPath` names the web server's
+    // registry values.
+    TSettingForm(ToolUi& ui, HWND owner, std::string registryPath);
+
+    void setFolderPicker(TGetDirForm* picker) { m_picker = picker; }
+
+    // ShowSettings shows the dialog modally (reading `path` first when it
+    // is given); OK saves, anything else discards the edits. True on OK.
+    bool ShowSettings(const std::string& path);
+
+    // The accessors, read from the controls as they are now.
+    ToolSettings settings() const;
+    std::string GetIniPath() const;
+    std::string GetCgiPath() const;
+    std::string GetConfName() const;
+    std::string GetTemplatePath() const;
+    std::string GetEditorPath() const;
+
+    const std::string& settingsPath() const { return m_settingsPath; }
+
+    // FormShow sets the registration button's caption and state.
+    void FormShow();
+    void ButtonRegistClick();
+
+    HWND EditIniDir = nullptr;
+    HWND ButtonGetIniDir = nullptr;
+    HWND EditConfName = nullptr;
+    HWND ButtonRegist = nullptr;
+    HWND EditConfTemplate = nullptr;
+    HWND ButtonGetConfTmplt = nullptr;
+    HWND EditEditor = nullptr;
+    HWND ButtonSetEditor = nullptr;
+    HWND Label1 = nullptr;
+    HWND ComboUA = nullptr;
+    HWND ButtonEdit = nullptr;
+    HWND ButtonOK = nullptr;
+    HWND ButtonCancel = nullptr;
+
+    // What the file dialogs offer, in the "text|pattern|..." form.
+    static constexpr std::string_view template_filter =
+        "テキストファイル(*.txt)|*.txt|表示設定ファイル(*.index)|*.index|全てのファイル|*.*";
+    static constexpr std::string_view editor_filter =
+        "実行ファイル|*.exe;*.com;*.bat;*.cmd|全てのファイル|*.*";
+
+  private:
+    void create_controls() override;
+    void on_show() override;
+    bool on_command(int id, int code, HWND control) override;
+
+    void FormCreate();
+    void LoadSettings();
+    void SaveSettings();
+    void fill_user_agents(const ToolSettings& s, const std::string& text);
+    void ButtonGetIniDirClick();
+    void ButtonGetConfTmpltClick();
+    void ButtonSetEditorClick();
+    void ButtonEditClick();
+
+    ToolUi& m_ui;
+    std::string m_registryPath;
+    TGetDirForm* m_picker = nullptr;
+    std::string m_toolFolder;
+    std::string m_settingsPath;
+};
+
+// open_file_name runs the open-file dialog over `owner` with `filter` in
+// the "text|pattern|..." form, starting at `current`; the chosen file, or
+// "" when cancelled.
+std::string open_file_name(HWND owner, std::string_view filter, const std::string& current);
