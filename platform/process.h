@@ -26,4 +26,12 @@ void keep_running_on_failed_writes();
 // no static destructors, no flushing of streams.
 [[noreturn]] void exit_process_now(int code);
 
+// end_process_after arms a one-shot timer that ends the process with `code`
+// (as exit_process_now does) once `ms` milliseconds have passed, whatever
+// its threads are doing at that moment; a later call replaces the earlier
+// time and code. It needs no thread of its own. Returns false when the
+// platform has no such timer: then nothing is armed, and the caller has to
+// watch the time itself.
+bool end_process_after(std::uint32_t ms, int code);
+
 } // namespace platform
