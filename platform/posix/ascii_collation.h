@@ -1,6 +1,7 @@
 // ASCII collation keys without the collator: the primary-strength sort key
 // that ICU's Japanese (and root) collation gives a text of characters below
-// U+0080, read from a table.
+// U+0080, read from a table, and the identical-strength key of printable
+// ASCII text with its letters folded, built around it.
 //
 // For such a text the key is the plain concatenation of each character's
 // key: no ASCII character expands, no contraction is made of ASCII
@@ -27,5 +28,16 @@ bool applies(std::string_view locale);
 // terminating 0 byte. `unitOf` gives the UTF-16 unit (below 0x80) that the
 // text layer's character set makes of each such byte.
 void append_key(std::string& out, std::string_view text, const char16_t (&unitOf)[128]);
+
+// is_printable tells whether every byte of `text` lies in 0x20-0x7E, where
+// each character set of the text layer is ASCII itself.
+bool is_printable(std::string_view text);
+
+// append_no_case_key appends the key that the no-case collator (identical
+// strength, on text with its letters folded to small ones) gives a printable
+// text (see is_printable), without a terminating 0 byte: the primary key,
+// then the secondary and tertiary levels, which hold only common weights,
+// then the identical level, the code points.
+void append_no_case_key(std::string& out, std::string_view text);
 
 } // namespace platform::ascii_collation

@@ -373,12 +373,22 @@ int compare_no_case(std::string_view a, std::string_view b) {
     return collate(collator, s.foldedA, s.foldedB);
 }
 
-std::string locale_sort_key(std::string_view text) {
-    // Most names are ASCII: their keys come from a table, without
-    // converting the text or opening the collator. The table holds the
-    // weights of ICU 72; another ICU computes every key itself.
-    static const bool asciiKeys =
+namespace {
+
+// ascii_keys_apply tells whether the keys of ASCII text may come from the
+// table, without converting the text or opening the collator. The table
+// holds the weights of ICU 72; another ICU computes every key itself.
+bool ascii_keys_apply() {
+    static const bool apply =
         U_ICU_VERSION_MAJOR_NUM == 72 && ascii_collation::applies(collation_locale_name());
+    return apply;
+}
+
+} // namespace
+
+std::string locale_sort_key(std::string_view text) {
+    // Most names are ASCII: their keys come from the table.
+    const bool asciiKeys = ascii_keys_apply();
     const AsciiTable& ascii = ascii_table();
     if (asciiKeys && ascii.usable && text.size() <= kMaxIcuLength &&
         ascii_prefix_length(text) == text.size()) {
@@ -395,6 +405,12 @@ std::string locale_sort_key(std::string_view text) {
 }
 
 std::string no_case_sort_key(std::string_view text) {
+    // Extensions and type names are mostly printable ASCII.
+    if (ascii_keys_apply() && text.size() <= kMaxIcuLength && ascii_collation::is_printable(text)) {
+        std::string key;
+        ascii_collation::append_no_case_key(key, text);
+        return key;
+    }
     const UCollator* collator = no_case_collator();
     Scratch& s = scratch();
     if (collator == nullptr || !to_folded_utf16(text, s.a, s.foldedA)) {

@@ -31,11 +31,11 @@ const Identity kIdentity;
 // opens it.
 class Collator {
   public:
-    explicit Collator(const char* locale) {
+    explicit Collator(const char* locale, UColAttributeValue strength = UCOL_PRIMARY) {
         UErrorCode status = U_ZERO_ERROR;
         m_collator = ucol_open(locale, &status);
         EXPECT_TRUE(U_SUCCESS(status)) << locale << ": " << u_errorName(status);
-        ucol_setAttribute(m_collator, UCOL_STRENGTH, UCOL_PRIMARY, &status);
+        ucol_setAttribute(m_collator, UCOL_STRENGTH, strength, &status);
     }
     ~Collator() { ucol_close(m_collator); }
     Collator(const Collator&) = delete;
@@ -44,7 +44,7 @@ class Collator {
     // key of an ASCII text, without the final 0 byte.
     std::string key(std::string_view text) const {
         std::u16string units(text.begin(), text.end());
-        std::vector<std::uint8_t> buffer(4 * text.size() + 8);
+        std::vector<std::uint8_t> buffer(8 * text.size() + 16);
         const std::int32_t n =
             ucol_getSortKey(m_collator, units.data(), static_cast<std::int32_t>(units.size()),
                             buffer.data(), static_cast<std::int32_t>(buffer.size()));
@@ -61,6 +61,24 @@ std::string table_key(std::string_view text) {
     std::string key;
     ac::append_key(key, text, kIdentity.units);
     return key;
+}
+
+// no_case_key is the table's no-case key; folded_key the key that the
+// no-case collator (identical strength) gives the text with its letters
+// folded, as the text layer collates it.
+std::string no_case_key(std::string_view text) {
+    std::string key;
+    ac::append_no_case_key(key, text);
+    return key;
+}
+
+std::string folded(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    }
+    return out;
 }
 
 std::string show(std::string_view s) {
@@ -113,6 +131,51 @@ TEST(AsciiCollation, LongerTextsAsTheCollatorWritesThem) {
     }
 }
 
+TEST(AsciiCollation, NoCaseKeysOfPrintableTextAsTheCollatorWritesThem) {
+    // Every pair of printable characters, then random texts of every length
+    // up to 300: the runs of common weights are counted in pieces of 33
+    // (secondary) and 97 (tertiary) characters, so the lengths around their
+    // multiples are written out as well.
+    std::mt19937 random(932);
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 300; ++n)
+        lengths.push_back(n);
+    for (const std::string_view locale : ac::kLocales) {
+        const Collator collator(std::string(locale).c_str(), UCOL_IDENTICAL);
+        int mismatches = 0;
+        for (int a = 0x20; a < 0x7F && mismatches < 5; ++a) {
+            for (int b = 0x1F; b < 0x7F && mismatches < 5; ++b) {
+                std::string text(1, static_cast<char>(a));
+                if (b >= 0x20)
+                    text += static_cast<char>(b);
+                if (no_case_key(text) != collator.key(folded(text))) {
+                    ++mismatches;
+                    ADD_FAILURE() << locale << " " << show(text);
+                }
+            }
+        }
+        for (int round = 0; round < 3000 && mismatches < 5; ++round) {
+            std::string text(lengths[round % lengths.size()], ' ');
+            for (char& c : text)
+                c = static_cast<char>(0x20 + random() % 95);
+            if (no_case_key(text) != collator.key(folded(text))) {
+                ++mismatches;
+                ADD_FAILURE() << locale << " " << text.size() << " " << show(text);
+            }
+        }
+    }
+}
+
+TEST(AsciiCollation, PrintableIsSpaceToTilde) {
+    EXPECT_TRUE(ac::is_printable(""));
+    EXPECT_TRUE(ac::is_printable(" .tar.gz~"));
+    EXPECT_FALSE(ac::is_printable(".t\tx"));
+    EXPECT_FALSE(ac::is_printable(std::string_view("a\x1F", 2)));
+    EXPECT_FALSE(ac::is_printable("a\x7F"));
+    EXPECT_FALSE(ac::is_printable("\x83\x5c"));
+    EXPECT_FALSE(ac::is_printable(std::string_view("\0", 1)));
+}
+
 TEST(AsciiCollation, OnlyTheCheckedLocales) {
     EXPECT_TRUE(ac::applies("ja"));
     EXPECT_TRUE(ac::applies("ja_JP"));
@@ -144,6 +207,28 @@ TEST(AsciiCollation, TableAndCollatorKeysSortTogether) {
     EXPECT_EQ(platform::locale_sort_key("file"), platform::locale_sort_key("FILE"));
     EXPECT_EQ(platform::locale_sort_key("abc"),
               platform::locale_sort_key("\x82\x81\x82\x82\x82\x83")); // full-width abc
+}
+
+// The same for the no-case keys of extensions: table keys of printable text
+// and the collator's keys of the rest sort as compare_no_case orders them.
+TEST(AsciiCollation, NoCaseTableAndCollatorKeysSortTogether) {
+    const std::vector<std::string> exts = {
+        ".txt", ".TXT", ".Txt", ".tar.gz",   ".jpg",      ".JPG",       ".jpeg",      ".c",
+        ".C",   ".",    "",     ".\x82\x60", ".\x82\x81", ".\x83\x41",  ".a b",       ".a\tb",
+        ".1",   ".10",  ".~",   ".[x]",      ".\x88\x9f", ".a\x82\xa0", ".A\x82\xa0",
+    };
+    std::vector<std::string> byKey = exts;
+    std::stable_sort(byKey.begin(), byKey.end(), [](const std::string& a, const std::string& b) {
+        return platform::no_case_sort_key(a) < platform::no_case_sort_key(b);
+    });
+    std::vector<std::string> byCompare = exts;
+    std::stable_sort(byCompare.begin(), byCompare.end(),
+                     [](const std::string& a, const std::string& b) {
+                         return platform::compare_no_case(a, b) < 0;
+                     });
+    EXPECT_EQ(byKey, byCompare);
+    EXPECT_EQ(platform::no_case_sort_key(".JPG"), platform::no_case_sort_key(".jpg"));
+    EXPECT_NE(platform::no_case_sort_key(".jpg"), platform::no_case_sort_key(".jpeg"));
 }
 
 } // namespace
