@@ -3,6 +3,8 @@
 // locale order.
 #pragma once
 
+#include "platform/text.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +53,12 @@ class NaturalKey {
 
     const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
     const std::string& make_locale_key() const;
+    // in_group_with tells whether both texts are numbered with the same text
+    // before the number: then their keys are equal without working them out.
+    bool in_group_with(const NaturalKey& other) const {
+        return m_numbered && other.m_numbered && m_prefixLen == other.m_prefixLen &&
+               m_text.substr(0, m_prefixLen) == other.m_text.substr(0, m_prefixLen);
+    }
 
     // Behind a numbered text's locale key: a NUL byte (below every byte the
     // collator writes), whether there is text before the number, the form
@@ -68,6 +76,11 @@ class NaturalKey {
     // reading the keys (which lie elsewhere in memory).
     mutable std::uint64_t m_head = 0;
     std::uint64_t m_number = 0; // a numbered text's number, as in the tail
+    // What the text layer knows of the key's first byte: two texts of
+    // different known classes order without their keys, so that a folder of
+    // ASCII names with a few Japanese ones among them need not open the
+    // collator.
+    platform::KeyLead m_lead = platform::KeyLead::unknown;
     // The key of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownKey;
 };

@@ -404,6 +404,24 @@ std::string locale_sort_key(std::string_view text) {
     return sort_key(collator, s.a, text);
 }
 
+KeyLead locale_key_lead(std::string_view text) {
+    if (!ascii_keys_apply() || text.size() > kMaxIcuLength)
+        return KeyLead::unknown;
+    if (ascii_prefix_length(text) == text.size())
+        return ascii_table().usable ? KeyLead::low : KeyLead::unknown;
+    // Only the first character counts: its weight leads the key.
+    if (utf8_mode()) {
+        const Utf8Char c = decode_utf8(text, 0);
+        return c.valid && ascii_collation::is_kana_or_kanji(c.code) ? KeyLead::high
+                                                                    : KeyLead::unknown;
+    }
+    if (text.size() < 2)
+        return KeyLead::unknown;
+    const unsigned code =
+        static_cast<unsigned char>(text[0]) * 256u + static_cast<unsigned char>(text[1]);
+    return ascii_collation::is_cp932_kana_or_kanji(code) ? KeyLead::high : KeyLead::unknown;
+}
+
 std::string no_case_sort_key(std::string_view text) {
     // Extensions and type names are mostly printable ASCII.
     if (ascii_keys_apply() && text.size() <= kMaxIcuLength && ascii_collation::is_printable(text)) {

@@ -93,6 +93,59 @@ TEST(CompareNatural, MixedNamesFormAStrictWeakOrder) {
     EXPECT_LT(compare_natural("file2", "file1x"), 0);
 }
 
+// The orders found without keys (names of different scripts, numbered names
+// of one group) are those of the keys.
+TEST(CompareNatural, OrdersWithoutKeysAreTheOrdersOfTheKeys) {
+    const std::vector<std::string> names = {"file1",
+                                            "file10",
+                                            "File2",
+                                            "fa2",
+                                            "\x83\x5c"
+                                            "a1",
+                                            "IMG_0042",
+                                            "a",
+                                            "zz~",
+                                            "",
+                                            "7",
+                                            "(3)",
+                                            "x (3)",
+                                            "\x83\x5c"
+                                            "1",
+                                            "\x83\x5c"
+                                            "2",
+                                            "\x83\x5c"
+                                            "01",
+                                            "\x83\x5c"
+                                            " (3)",
+                                            "\x83\x5c",
+                                            "\x83\x5c\x83\x5c",
+                                            "\x93\xfa\x96\x7b",
+                                            "\x93\xfa\x96\x7b"
+                                            "12",
+                                            "\x82\xa0"
+                                            "3",
+                                            "\x82\x60"
+                                            "1",
+                                            "a\x83\x5c",
+                                            "\x81\x5b"};
+    // A full-width letter has no lead class: comparing with it works out a
+    // name's key first, and the comparisons after that go by the keys.
+    const std::string probe = "\x82\x60";
+    for (const std::string& a : names) {
+        for (const std::string& b : names) {
+            SortKeyCache fresh;
+            const NaturalKey quickA(a, &fresh), quickB(b, &fresh);
+            const int quick = sign(compare_natural(quickA, quickB));
+            SortKeyCache warm;
+            const NaturalKey keyedA(a, &warm), keyedB(b, &warm), other(probe, &warm);
+            compare_natural(keyedA, other);
+            compare_natural(keyedB, other);
+            EXPECT_EQ(quick, sign(compare_natural(keyedA, keyedB))) << a << " / " << b;
+            EXPECT_EQ(quick, sign(compare_natural(a, b))) << a << " / " << b;
+        }
+    }
+}
+
 TEST(CompareNatural, FullWidthLettersCollateLikeTheirAsciiForms) {
     // "ＡＢＣ1" in Shift_JIS against "abc2": prefixes equal in the locale.
     EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62"
