@@ -159,6 +159,22 @@ const std::string& NaturalKey::make_locale_key() const {
     return *m_key;
 }
 
+NaturalHead NaturalKey::summary() const {
+    NaturalHead h;
+    if (m_key == nullptr && m_lead != platform::KeyLead::low)
+        return h;
+    const std::string& key = locale_key();
+    h.known = true;
+    h.head = m_head;
+    if (m_numbered && m_cache != nullptr) {
+        h.group = &key;
+        h.number = m_number;
+        h.form = static_cast<std::uint16_t>(static_cast<unsigned char>(m_tail[1]) << 8 |
+                                            static_cast<unsigned char>(m_tail[2]));
+    }
+    return h;
+}
+
 namespace {
 
 // compare_in_group orders two numbered texts of one group: by the flags of
