@@ -146,6 +146,64 @@ TEST(CompareNatural, OrdersWithoutKeysAreTheOrdersOfTheKeys) {
     }
 }
 
+// Where the summaries decide, they decide as the keys do; names of one group
+// are decided by number, and names of different groups by their heads.
+TEST(CompareNatural, SummariesOrderAsTheKeys) {
+    const std::vector<std::string> names = {
+        "file1",
+        "file10",
+        "file010",
+        "File2",
+        "file (3)",
+        "file(3)",
+        "file",
+        "file0x",
+        "files1",
+        "IMG_0042",
+        "IMG_0042 (2)",
+        "report_00001",
+        "report_(1)",
+        "7",
+        "(3)",
+        "",
+        "zzzzzzzzzzzzz1",
+        "zzzzzzzzzzzzz2",
+        "zzzzzzzzzzzzzz1",
+        "\x83\x5c"
+        "1",
+        "\x83\x5c"
+        "2",
+        "\x82\x60"
+        "1",
+        "~~~~~~~~~~~~1",
+    };
+    SortKeyCache cache;
+    std::vector<NaturalKey> keys;
+    keys.reserve(names.size());
+    for (const std::string& name : names)
+        keys.emplace_back(name, &cache);
+    std::vector<NaturalHead> heads;
+    for (const NaturalKey& key : keys)
+        heads.push_back(key.summary());
+    int decided = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t j = 0; j < names.size(); ++j) {
+            const int byHeads = compare_heads(heads[i], heads[j]);
+            const int byKeys = sign(compare_natural(keys[i], keys[j]));
+            if (byHeads != 0) {
+                ++decided;
+                EXPECT_EQ(byHeads, byKeys) << names[i] << " / " << names[j];
+            }
+        }
+    }
+    // Shared groups and differing heads decide most pairs; names with no
+    // cheap key (kana, full-width letters) decide none.
+    EXPECT_GT(decided, 300);
+    EXPECT_EQ(compare_heads(heads[0], heads[1]), -1); // file1 < file10, one group
+    EXPECT_EQ(compare_heads(heads[19], heads[20]), 0);
+    EXPECT_FALSE(heads[21].known);
+}
+
 TEST(CompareNatural, FullWidthLettersCollateLikeTheirAsciiForms) {
     // "ＡＢＣ1" in Shift_JIS against "abc2": prefixes equal in the locale.
     EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62"
