@@ -46,9 +46,13 @@ int compare_joined(std::string_view a1, std::string_view a2, std::string_view b1
 // Digits are single-byte characters in every code page the system knows, so
 // a digit found at a character boundary is a whole character.
 std::size_t first_digit(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); i += platform::char_length(text, i)) {
-        if (is_digit(text[i]))
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (is_digit(c))
             return i;
+        // A byte below 0x80 is a character of its own in both character sets.
+        i += static_cast<unsigned char>(c) < 0x80 ? 1 : platform::char_length(text, i);
     }
     return text.size();
 }
