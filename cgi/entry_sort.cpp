@@ -74,9 +74,9 @@ struct SortItem {
     const std::string* extKey = nullptr;  // no-case key of the extension
     const std::string* typeKey = nullptr; // no-case key of the type name, if typed
 
-    SortItem(DirEntry& e, SortKeyCache& cache)
+    SortItem(DirEntry& e, std::string_view name, SortKeyCache& cache)
         : entry(&e), isDir(e.isDir),
-          nameKey(e.isDir ? std::string_view(e.path) : path_base_name(e.path), &cache) {}
+          nameKey(e.isDir ? std::string_view(e.path) : name_base(name), &cache) {}
 };
 
 // SortRef is what the sort moves: an item's place and its name's summary.
@@ -174,10 +174,11 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     items.reserve(list.size());
     const bool needsExtension = order.column != Column::bytes;
     for (DirEntry& e : list) {
-        SortItem& item = items.emplace_back(e, cache);
+        const std::string_view name = e.isDir ? std::string_view() : path_file_name(e.path);
+        SortItem& item = items.emplace_back(e, name, cache);
         if (e.isDir || !needsExtension)
             continue;
-        const std::string_view ext = path_extension(e.path);
+        const std::string_view ext = name_extension(name);
         item.extKey = &cache.no_case_key(ext);
         if (order.column == Column::type) {
             const std::string type = conf.get_string("type", ext);
