@@ -26,6 +26,10 @@ namespace {
 // a write fail, and the request still ends with its own exit code.
 const bool writeFailuresSurvived = (platform::keep_running_on_failed_writes(), true);
 
+// A request builds its folder's list, sorts it and drops the sort's work
+// space before the page is built: the page reuses that memory.
+const bool freedMemoryKept = (platform::keep_freed_memory(), true);
+
 // The program log is current before main runs and put back after it ends.
 vvProgramLog programLog;
 

@@ -22,6 +22,12 @@ std::uint32_t current_thread_id();
 // instead of ending the process.
 void keep_running_on_failed_writes();
 
+// keep_freed_memory makes memory that the process frees stay with it for its
+// later allocations, large blocks among them, instead of going back to the
+// system at once: a short-lived process that builds and drops large buffers
+// then takes fresh pages (each zeroed by the system) for its peak only.
+void keep_freed_memory();
+
 // exit_process_now ends the process at once with `code`: no exit handlers,
 // no static destructors, no flushing of streams.
 [[noreturn]] void exit_process_now(int code);

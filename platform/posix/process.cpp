@@ -3,6 +3,7 @@
 // the process's real-time interval timer, whose SIGALRM ends the process.
 #include "platform/process.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -42,6 +43,18 @@ std::uint32_t current_thread_id() {
 void keep_running_on_failed_writes() {
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
+}
+
+void keep_freed_memory() {
+    // glibc's allocator hands blocks from 128 KB up to the system one by one
+    // (mmap) and gives the top of the heap back once 128 KB of it are free;
+    // both mean fresh pages for every large buffer. Blocks up to its limit
+    // of 32 MB come from the heap instead, which keeps what is freed.
+    constexpr int kLargestHeapBlock = 32 * 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
+    mallopt(M_TRIM_THRESHOLD, 2 * kLargestHeapBlock);
+    // The heap grows in steps of this much beyond each request: fewer calls.
+    mallopt(M_TOP_PAD, 4 * 1024 * 1024);
 }
 
 void exit_process_now(int code) {

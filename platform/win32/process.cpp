@@ -41,6 +41,10 @@ void keep_running_on_failed_writes() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+void keep_freed_memory() {
+    // The process heap keeps freed blocks for reuse already.
+}
+
 void exit_process_now(int code) {
     // ExitProcess would run the library's detach code while another thread
     // may hold its locks; the time-out must end the process whatever the
