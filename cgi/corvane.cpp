@@ -229,10 +229,8 @@ void Corvane::add_ignore(std::string_view text) {
         return;
     const bool ext = text.front() == '.';
     NameSet& set = ext ? m_ignExt : m_ignName;
-    if (set.find(text) == set.end()) {
-        set.emplace(text);
-        collect_heads(set, ext ? m_ignExtHeads : m_ignNameHeads);
-    }
+    if (set.emplace(text).second)
+        (ext ? m_ignExtHeads : m_ignNameHeads).push_back(head_of(text));
 }
 
 void Corvane::remove_ignore(std::string_view text) {
