@@ -60,21 +60,27 @@ constexpr std::array<StatusRow, 40> kStatusTexts = {{
 } // namespace
 
 CgiResponse::CgiResponse(std::FILE* out, std::string_view contentType)
-    : m_out(out), m_contentType(contentType) {
-    // A later entry of the same name replaces an earlier one.
-    for (const std::string& entry : platform::environment_entries()) {
-        const std::size_t eq = entry.find('=');
-        if (eq == std::string::npos)
-            continue;
-        m_env.insert_or_assign(entry.substr(0, eq), entry.substr(eq + 1));
-    }
+    : m_env(platform::environment_entries()), m_out(out), m_contentType(contentType) {
     platform::set_binary_mode(m_out);
 }
 
 const std::string& CgiResponse::env(std::string_view name) const {
-    static const std::string kEmpty;
-    const auto it = m_env.find(name);
-    return it == m_env.end() ? kEmpty : it->second;
+    if (const auto known = m_envValues.find(name); known != m_envValues.end())
+        return known->second;
+    // A variable's name is the text before the first "=" of its entry; a
+    // later entry of the same name replaces an earlier one. Entries without
+    // "=" name nothing.
+    std::string value;
+    if (name.find('=') == std::string_view::npos) {
+        for (auto entry = m_env.rbegin(); entry != m_env.rend(); ++entry) {
+            if (entry->size() > name.size() && (*entry)[name.size()] == '=' &&
+                entry->compare(0, name.size(), name) == 0) {
+                value = entry->substr(name.size() + 1);
+                break;
+            }
+        }
+    }
+    return m_envValues.emplace(name, std::move(value)).first->second;
 }
 
 void CgiResponse::debug_line(std::string_view text) {

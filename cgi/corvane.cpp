@@ -193,8 +193,14 @@ std::uint64_t head_of(std::string_view text) {
             continue;
         }
         const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte < 0x80) {
+            // Below 0x80 both character sets fold only the capitals A-Z.
+            head |= byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+            ++pos;
+            continue;
+        }
         std::size_t length = 1;
-        const unsigned code = byte < 0x80 ? byte : platform::char_code(text, pos, &length);
+        const unsigned code = platform::char_code(text, pos, &length);
         head |= platform::fold_case(code);
         pos += length == 0 ? 1 : length;
     }
@@ -223,10 +229,8 @@ void Corvane::add_ignore(std::string_view text) {
         return;
     const bool ext = text.front() == '.';
     NameSet& set = ext ? m_ignExt : m_ignName;
-    if (set.find(text) == set.end()) {
-        set.emplace(text);
-        collect_heads(set, ext ? m_ignExtHeads : m_ignNameHeads);
-    }
+    if (set.emplace(text).second)
+        (ext ? m_ignExtHeads : m_ignNameHeads).push_back(head_of(text));
 }
 
 void Corvane::remove_ignore(std::string_view text) {
@@ -241,9 +245,12 @@ void Corvane::remove_ignore(std::string_view text) {
 }
 
 bool Corvane::is_ignored(std::string_view fileName) const {
+    return is_ignored(fileName, path_extension(fileName));
+}
+
+bool Corvane::is_ignored(std::string_view fileName, std::string_view ext) const {
     if (has_head(m_ignNameHeads, head_of(fileName)) && m_ignName.count(fileName) != 0)
         return true;
-    const std::string_view ext = path_extension(fileName);
     return !ext.empty() && has_head(m_ignExtHeads, head_of(ext)) && m_ignExt.count(ext) != 0;
 }
 

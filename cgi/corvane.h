@@ -64,6 +64,8 @@ class Corvane : public CgiResponse {
     void add_ignore(std::string_view text);
     void remove_ignore(std::string_view text);
     bool is_ignored(std::string_view fileName) const;
+    // The same for a name whose extension (path_extension) is known.
+    bool is_ignored(std::string_view fileName, std::string_view ext) const;
 
     const IniFile& conf() const { return m_conf; }
     const std::vector<DirEntry>& file_list() const { return m_fileList; }
@@ -84,9 +86,13 @@ class Corvane : public CgiResponse {
     // append_link appends the anchor element that str_link returns.
     void append_link(std::string& out, std::string_view target, std::string_view name,
                      std::string_view anchor) const;
-    // append_name_cell appends an entry's icon (unless `noicon`) and link.
+    // append_name_cell appends an entry's icon (unless `noicon`) and link;
+    // `ext` is the extension of `name`.
     void append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,
-                          bool noicon) const;
+                          std::string_view ext, bool noicon) const;
+    // icon_for is get_icon's answer (untraced), kept for the rest of the
+    // request.
+    const std::string& icon_for(std::string_view key) const;
     // append_rows appends one row per entry that is not ignored; folders show
     // `dirMarker` as their size, and a `nameWidth` other than 0 fills the
     // name and size cells into columns.
@@ -109,5 +115,8 @@ class Corvane : public CgiResponse {
     // get_icon's answers by key: the settings do not change during a
     // request, and most entries share a handful of extensions.
     mutable std::unordered_map<std::string, std::string> m_iconByKey;
+    // The last answer of icon_for: a sorted folder holds runs of one extension.
+    mutable std::string m_lastIconKey;
+    mutable const std::string* m_lastIcon = nullptr;
     bool m_nhFlag;
 };

@@ -87,6 +87,19 @@ std::string Corvane::get_icon(std::string_view key) const {
     return icon;
 }
 
+const std::string& Corvane::icon_for(std::string_view key) const {
+    if (m_lastIcon == nullptr || key != m_lastIconKey) {
+        auto known = m_iconByKey.find(std::string(key));
+        if (known == m_iconByKey.end()) {
+            get_icon(key); // which keeps its answer
+            known = m_iconByKey.find(std::string(key));
+        }
+        m_lastIconKey.assign(key);
+        m_lastIcon = &known->second;
+    }
+    return *m_lastIcon;
+}
+
 std::string Corvane::str_size(std::uint64_t size) {
     std::uint64_t number = size;
     const char* unit = " TB";
@@ -108,9 +121,15 @@ std::string Corvane::str_size(std::uint64_t size) {
 }
 
 void Corvane::append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,
-                               bool noicon) const {
-    if (!noicon)
-        out += get_icon(entry.isDir ? std::string_view("dir") : path_extension(name));
+                               std::string_view ext, bool noicon) const {
+    if (!noicon) {
+        const std::string_view key = entry.isDir ? std::string_view("dir") : ext;
+        // A traced request shows every look-up.
+        if (vv_tracing())
+            out += get_icon(key);
+        else
+            out += icon_for(key);
+    }
     if (entry.isDir) {
         std::string target(name);
         target += '/';

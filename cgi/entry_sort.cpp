@@ -74,9 +74,16 @@ struct SortItem {
     const std::string* extKey = nullptr;  // no-case key of the extension
     const std::string* typeKey = nullptr; // no-case key of the type name, if typed
 
-    SortItem(DirEntry& e, SortKeyCache& cache)
+    SortItem(DirEntry& e, std::string_view name, SortKeyCache& cache)
         : entry(&e), isDir(e.isDir),
-          nameKey(e.isDir ? std::string_view(e.path) : path_base_name(e.path), &cache) {}
+          nameKey(e.isDir ? std::string_view(e.path) : name_base(name), &cache) {}
+};
+
+// SortRef is what the sort moves: an item's place and its name's summary.
+struct SortRef {
+    NaturalHead head;
+    std::uint32_t index = 0;
+    bool isDir = false;
 };
 
 int compare_ext(const SortItem& a, const SortItem& b) {
@@ -167,10 +174,11 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     items.reserve(list.size());
     const bool needsExtension = order.column != Column::bytes;
     for (DirEntry& e : list) {
-        SortItem& item = items.emplace_back(e, cache);
+        const std::string_view name = e.isDir ? std::string_view() : path_file_name(e.path);
+        SortItem& item = items.emplace_back(e, name, cache);
         if (e.isDir || !needsExtension)
             continue;
-        const std::string_view ext = path_extension(e.path);
+        const std::string_view ext = name_extension(name);
         item.extKey = &cache.no_case_key(ext);
         if (order.column == Column::type) {
             const std::string type = conf.get_string("type", ext);
@@ -179,24 +187,42 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         }
     }
 
-    // The items themselves are sorted, not indices to them: a merge sort reads
-    // and writes its runs in order, which keeps a large folder in the cache.
-    std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) {
+    // The sort moves small records that sum each item's name up: by name,
+    // most pairs order by the summaries alone (different groups by the
+    // heads of their keys, one group by number). The rest, and every other
+    // order, compare the items themselves.
+    const bool headsOrderFiles = order.column == Column::name;
+    const bool headsOrderFolders = order.column != Column::bytes && order.column != Column::time;
+    std::vector<SortRef> refs;
+    refs.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SortRef& ref = refs.emplace_back();
+        ref.index = static_cast<std::uint32_t>(i);
+        ref.isDir = items[i].isDir;
+        if (ref.isDir ? headsOrderFolders : headsOrderFiles)
+            ref.head = items[i].nameKey.summary();
+    }
+    std::stable_sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
         if (a.isDir != b.isDir)
             return a.isDir;
+        int c = compare_heads(a.head, b.head);
         if (a.isDir) {
-            const int c = compare_folders(a, b, order);
+            if (c == 0)
+                c = compare_folders(items[a.index], items[b.index], order);
             return order.foldersDescending ? c > 0 : c < 0;
         }
-        const int c = compare_files(a, b, order);
+        if (c == 0)
+            c = compare_files(items[a.index], items[b.index], order);
         return order.filesDescending ? c > 0 : c < 0;
     });
 
     // Put the entries in that order in place, cycle by cycle: the list is the
     // largest structure of a request and is not copied.
     std::vector<std::size_t> source(list.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        source[i] = static_cast<std::size_t>(items[i].entry - list.data());
+    for (std::size_t i = 0; i < refs.size(); ++i)
+        source[i] = static_cast<std::size_t>(items[refs[i].index].entry - list.data());
+    refs.clear();
+    refs.shrink_to_fit();
     items.clear();
     items.shrink_to_fit();
     for (std::size_t start = 0; start < source.size(); ++start) {

@@ -112,12 +112,13 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
     std::string nameCell, size, date;
     for (const DirEntry& entry : m_fileList) {
         const std::string_view name = path_file_name(entry.path);
-        if (is_ignored(name)) {
+        const std::string_view ext = name_extension(name);
+        if (is_ignored(name, ext)) {
             trace.print("%s ignored.", std::string(name).c_str());
             continue;
         }
         nameCell.clear();
-        append_name_cell(nameCell, entry, name, noicon);
+        append_name_cell(nameCell, entry, name, ext, noicon);
         if (entry.isDir)
             size = dirMarker;
         else

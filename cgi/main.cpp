@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -24,6 +25,10 @@ namespace {
 // Before anything is written: a server that hung up or a full log file makes
 // a write fail, and the request still ends with its own exit code.
 const bool writeFailuresSurvived = (platform::keep_running_on_failed_writes(), true);
+
+// A request builds its folder's list, sorts it and drops the sort's work
+// space before the page is built: the page reuses that memory.
+const bool freedMemoryKept = (platform::keep_freed_memory(), true);
 
 // The program log is current before main runs and put back after it ends.
 vvProgramLog programLog;
@@ -96,14 +101,20 @@ int main(int argc, char** argv) {
         exeTo = request_timeout(settings.get_number("index", "timeout", 30));
     }
 
-    vvIntervalTimer watchdog(1000, itCallback, true, nullptr, false, false);
+    // Without a program log the watchdog's ticks write nothing, and at the
+    // time-out it only ends the process: a timer of the system does that
+    // without starting a thread. A traced request keeps the ticking thread,
+    // which writes each tick and the time-out to the trace.
+    std::optional<vvIntervalTimer> watchdog;
+    if (exeTo == 0 || !programLog.is_off() || !platform::end_process_after(exeTo, 2))
+        watchdog.emplace(1000, itCallback, true, nullptr, false, false);
     if (vv_tracing())
         vv_dump_unsigned(trace.label("exeTo"), exeTo);
 
     if (exeTo == 0) {
         // A time-out of 0 leaves no time to answer: nothing is written, and
         // the watchdog ends the request at its first tick.
-        watchdog.wait(std::numeric_limits<unsigned>::max());
+        watchdog->wait(std::numeric_limits<unsigned>::max());
         return 2;
     }
 

@@ -46,9 +46,13 @@ int compare_joined(std::string_view a1, std::string_view a2, std::string_view b1
 // Digits are single-byte characters in every code page the system knows, so
 // a digit found at a character boundary is a whole character.
 std::size_t first_digit(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); i += platform::char_length(text, i)) {
-        if (is_digit(text[i]))
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (is_digit(c))
             return i;
+        // A byte below 0x80 is a character of its own in both character sets.
+        i += static_cast<unsigned char>(c) < 0x80 ? 1 : platform::char_length(text, i);
     }
     return text.size();
 }
@@ -99,8 +103,10 @@ const std::string& SortKeyCache::unique_locale_key(std::string_view text) {
 NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text), m_cache(cache) {
     const std::size_t prefixLen = first_digit(text);
     m_prefixLen = static_cast<std::uint32_t>(prefixLen);
-    if (prefixLen == text.size())
+    if (prefixLen == text.size()) {
+        m_lead = platform::locale_key_lead(text);
         return;
+    }
     const std::string_view rest = text.substr(prefixLen);
     bool parenForm = false;
     if (text.back() == ')') {
@@ -112,8 +118,14 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
     } else {
         m_numbered = all_digits(rest);
     }
-    if (!m_numbered)
+    if (!m_numbered) {
+        m_lead = platform::locale_key_lead(text);
         return;
+    }
+    // The key is that of the text before the number followed by "0".
+    std::string group(text.substr(0, prefixLen));
+    group += '0';
+    m_lead = platform::locale_key_lead(group);
     const auto number = static_cast<std::uint64_t>(read_number(rest));
     m_number = number;
     m_tail[0] = '\0';
@@ -151,23 +163,61 @@ const std::string& NaturalKey::make_locale_key() const {
     return *m_key;
 }
 
+NaturalHead NaturalKey::summary() const {
+    NaturalHead h;
+    if (m_key == nullptr && m_lead != platform::KeyLead::low)
+        return h;
+    const std::string& key = locale_key();
+    h.known = true;
+    h.head = m_head;
+    if (m_numbered && m_cache != nullptr) {
+        h.group = &key;
+        h.number = m_number;
+        h.form = static_cast<std::uint16_t>(static_cast<unsigned char>(m_tail[1]) << 8 |
+                                            static_cast<unsigned char>(m_tail[2]));
+    }
+    return h;
+}
+
+namespace {
+
+// compare_in_group orders two numbered texts of one group: by the flags of
+// their tails, then their numbers, as the tail bytes would compare; equal
+// ones by their bytes.
+int compare_in_group(std::string_view tailA, std::string_view tailB, std::uint64_t numberA,
+                     std::uint64_t numberB) {
+    if (tailA[1] != tailB[1] || tailA[2] != tailB[2])
+        return compare_views(tailA, tailB);
+    if (numberA != numberB)
+        return numberA < numberB ? -1 : 1;
+    return 0;
+}
+
+} // namespace
+
 int compare_natural(const NaturalKey& a, const NaturalKey& b) {
+    const std::string_view tailA(a.m_tail.data(), a.m_numbered ? NaturalKey::kTailSize : 0);
+    const std::string_view tailB(b.m_tail.data(), b.m_numbered ? NaturalKey::kTailSize : 0);
+    if (a.m_key == nullptr || b.m_key == nullptr) {
+        // Orders that need no key: working one out may open the collator.
+        using platform::KeyLead;
+        if (a.m_lead != b.m_lead && a.m_lead != KeyLead::unknown && b.m_lead != KeyLead::unknown)
+            return a.m_lead == KeyLead::low ? -1 : 1;
+        if (a.in_group_with(b)) {
+            const int c = compare_in_group(tailA, tailB, a.m_number, b.m_number);
+            return c != 0 ? c : compare_mb(a.m_text, b.m_text);
+        }
+    }
     const std::string& keyA = a.locale_key();
     const std::string& keyB = b.locale_key();
     // Zero filling keeps the order: a shorter key that is a prefix of the
     // longer one pads to a number no greater than the longer one's.
     if (a.m_head != b.m_head)
         return a.m_head < b.m_head ? -1 : 1;
-    const std::string_view tailA(a.m_tail.data(), a.m_numbered ? NaturalKey::kTailSize : 0);
-    const std::string_view tailB(b.m_tail.data(), b.m_numbered ? NaturalKey::kTailSize : 0);
     int c = 0;
     if (&keyA == &keyB) {
-        // One group (only numbered texts share a key): the tails' flags,
-        // then their numbers, as the tail bytes would compare.
-        if (a.m_tail[1] != b.m_tail[1] || a.m_tail[2] != b.m_tail[2])
-            c = compare_views(tailA, tailB);
-        else if (a.m_number != b.m_number)
-            c = a.m_number < b.m_number ? -1 : 1;
+        // One group (only numbered texts share a key).
+        c = compare_in_group(tailA, tailB, a.m_number, b.m_number);
     } else {
         c = compare_joined(keyA, tailA, keyB, tailB);
     }

@@ -3,6 +3,8 @@
 // locale order.
 #pragma once
 
+#include "platform/text.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,17 +42,38 @@ class SortKeyCache {
 // the same text before the number form one group in numeric order, placed
 // where that text followed by a digit sorts. Every other text is keyed by
 // its locale key. Equal keys fall back to the multibyte byte order.
+// NaturalHead sums a NaturalKey up in a few numbers, for a sort that moves
+// small records: compare_heads orders most pairs from them alone.
+struct NaturalHead {
+    std::uint64_t head = 0;             // the key's and tail's first eight bytes
+    std::uint64_t number = 0;           // a numbered text's number
+    const std::string* group = nullptr; // the shared key of a numbered text's group
+    std::uint16_t form = 0;             // a numbered text's tail flags
+    bool known = false;                 // the key was worked out: the fields hold
+};
+
 class NaturalKey {
   public:
     explicit NaturalKey(std::string_view text, SortKeyCache* cache = nullptr);
 
     std::string_view text() const { return m_text; }
 
+    // summary works the key out when that is cheap (the text layer keys the
+    // text from its ASCII table) and sums it up; otherwise, or once the key
+    // is known but not shared, compare_heads cannot order by it.
+    NaturalHead summary() const;
+
   private:
     friend int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
     const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
     const std::string& make_locale_key() const;
+    // in_group_with tells whether both texts are numbered with the same text
+    // before the number: then their keys are equal without working them out.
+    bool in_group_with(const NaturalKey& other) const {
+        return m_numbered && other.m_numbered && m_prefixLen == other.m_prefixLen &&
+               m_text.substr(0, m_prefixLen) == other.m_text.substr(0, m_prefixLen);
+    }
 
     // Behind a numbered text's locale key: a NUL byte (below every byte the
     // collator writes), whether there is text before the number, the form
@@ -68,6 +91,11 @@ class NaturalKey {
     // reading the keys (which lie elsewhere in memory).
     mutable std::uint64_t m_head = 0;
     std::uint64_t m_number = 0; // a numbered text's number, as in the tail
+    // What the text layer knows of the key's first byte: two texts of
+    // different known classes order without their keys, so that a folder of
+    // ASCII names with a few Japanese ones among them need not open the
+    // collator.
+    platform::KeyLead m_lead = platform::KeyLead::unknown;
     // The key of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownKey;
 };
@@ -75,6 +103,23 @@ class NaturalKey {
 // compare_natural returns a negative, zero or positive value as `a` orders
 // before, equal to or after `b`; zero only for equal texts.
 int compare_natural(const NaturalKey& a, const NaturalKey& b);
+
+// compare_heads returns what compare_natural returns for the keys summed up
+// in `a` and `b` when their summaries decide it, else 0 (compare the keys).
+inline int compare_heads(const NaturalHead& a, const NaturalHead& b) {
+    if (!a.known || !b.known)
+        return 0;
+    if (a.head != b.head)
+        return a.head < b.head ? -1 : 1;
+    if (a.group == nullptr || a.group != b.group)
+        return 0;
+    // One group: the tail flags, then the numbers, as compare_natural does.
+    if (a.form != b.form)
+        return a.form < b.form ? -1 : 1;
+    if (a.number != b.number)
+        return a.number < b.number ? -1 : 1;
+    return 0;
+}
 int compare_natural(std::string_view a, std::string_view b);
 
 // compare_file_names compares two paths by base name (then extension without

@@ -16,15 +16,21 @@ std::string_view path_file_name(std::string_view path) {
 }
 
 std::string_view path_extension(std::string_view path) {
-    const std::string_view name = path_file_name(path);
+    return name_extension(path_file_name(path));
+}
+
+std::string_view path_base_name(std::string_view path) {
+    return name_base(path_file_name(path));
+}
+
+std::string_view name_extension(std::string_view name) {
     const std::size_t dot = platform::find_last_char(name, '.', 0);
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size())
         return {};
     return name.substr(dot);
 }
 
-std::string_view path_base_name(std::string_view path) {
-    const std::string_view name = path_file_name(path);
+std::string_view name_base(std::string_view name) {
     const std::size_t dot = platform::find_last_char(name, '.', 0);
     if (dot == std::string_view::npos || dot == 0)
         return name;

@@ -17,6 +17,12 @@ std::string_view path_extension(std::string_view path);
 // name when it has no dot or the dot is its first character.
 std::string_view path_base_name(std::string_view path);
 
+// name_extension and name_base are path_extension and path_base_name of a
+// file name (a path's last component, as path_file_name returns it), without
+// looking for a separator again.
+std::string_view name_extension(std::string_view name);
+std::string_view name_base(std::string_view name);
+
 // path_change_extension returns `path` with its extension replaced by `ext`
 // (appended when it has none).
 std::string path_change_extension(std::string_view path, std::string_view ext);

@@ -22,8 +22,22 @@ std::uint32_t current_thread_id();
 // instead of ending the process.
 void keep_running_on_failed_writes();
 
+// keep_freed_memory makes memory that the process frees stay with it for its
+// later allocations, large blocks among them, instead of going back to the
+// system at once: a short-lived process that builds and drops large buffers
+// then takes fresh pages (each zeroed by the system) for its peak only.
+void keep_freed_memory();
+
 // exit_process_now ends the process at once with `code`: no exit handlers,
 // no static destructors, no flushing of streams.
 [[noreturn]] void exit_process_now(int code);
+
+// end_process_after arms a one-shot timer that ends the process with `code`
+// (as exit_process_now does) once `ms` milliseconds have passed, whatever
+// its threads are doing at that moment; a later call replaces the earlier
+// time and code. It needs no thread of its own. Returns false when the
+// platform has no such timer: then nothing is armed, and the caller has to
+// watch the time itself.
+bool end_process_after(std::uint32_t ms, int code);
 
 } // namespace platform

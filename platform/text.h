@@ -84,4 +84,20 @@ std::string locale_sort_key(std::string_view text);
 // no_case_sort_key is the same for compare_no_case.
 std::string no_case_sort_key(std::string_view text);
 
+// KeyLead is what is known of the first byte of a text's locale_sort_key
+// without working the key out. Every `low` key (an empty one among them)
+// orders before every `high` key, whatever bytes follow either: their first
+// bytes differ.
+enum class KeyLead {
+    unknown,
+    low,  // a text of characters below 0x80 (letters, digits, punctuation)
+    high, // a text that starts with a kana or a kanji
+};
+
+// locale_key_lead tells which of the classes above `text` belongs to, so that
+// a sort can order most names of different scripts without opening the
+// collator. Texts that fit neither, or a system that cannot tell, give
+// `unknown`.
+KeyLead locale_key_lead(std::string_view text);
+
 } // namespace platform

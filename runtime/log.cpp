@@ -47,11 +47,14 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     : vvThread("vvLog", false), m_template(pathTemplate), m_tags(tags), m_terminator(terminator),
       m_noBanners(noBanners), m_processId(processId), m_offByDefault(offByDefault),
       m_threshold(threshold), m_sizeLimit(effective_size_limit(sizeLimit)) {
-    m_stamp = vv_log_stamp(vv_local_time_now());
-    m_noLogPath = platform::absolute_path("vv.nolog");
-    m_markerPath = platform::absolute_path("vv.path");
-
-    bool on;
+    bool on = false;
+    // A log without a file name never opens one: it needs no stamp and no
+    // markers.
+    if (!m_template.empty()) {
+        m_stamp = vv_log_stamp(vv_local_time_now());
+        m_noLogPath = platform::absolute_path("vv.nolog");
+        m_markerPath = platform::absolute_path("vv.path");
+    }
     if (m_template.empty() || marker_exists(m_noLogPath)) {
         on = false;
     } else if (marker_exists(m_markerPath)) {

@@ -18,6 +18,11 @@ class vvProgramLog {
     // milliseconds: for a process that is about to end at once.
     void finish(unsigned ms);
 
+    // is_off tells whether the log stays off for the whole process (no
+    // "vv.path", or "vv.nolog"): then it never writes a line, and finish has
+    // nothing to do.
+    bool is_off() const { return m_log.is_disabled(); }
+
   private:
     vvLog m_nullLog;
     vvLog m_log;

@@ -1,5 +1,6 @@
 // The primary weights of the ASCII characters in ICU 72's Japanese and root
-// collations, as ucol_getSortKey writes them at primary strength.
+// collations, as ucol_getSortKey writes them at primary strength, and the
+// further levels of an identical-strength key of printable ASCII text.
 #include "platform/posix/ascii_collation.h"
 
 #include <cstdint>
@@ -60,6 +61,40 @@ constexpr Weight kWeights[128] = {
     w(0x0c, 0x8a), w(0x09, 0x9c), w(0x0c, 0x8e), w(),           // | } ~ DEL
 };
 
+// The level separator of a sort key.
+constexpr char kLevelSeparator = 0x01;
+
+// A run of common weights at the end of a level is written as counts: the
+// low byte plus the run length less one, after one "middle" byte for every
+// full `maxCount` of the run. Secondary and tertiary levels differ only in
+// their middle byte and count.
+constexpr std::uint8_t kCommonLow = 0x05;
+constexpr std::uint8_t kSecondaryMiddle = 0x25;
+constexpr std::size_t kSecondaryMaxCount = 0x21;
+constexpr std::uint8_t kTertiaryMiddle = 0x65;
+constexpr std::size_t kTertiaryMaxCount = 0x61;
+
+void append_common_run(std::string& out, std::size_t count, std::uint8_t middle,
+                       std::size_t maxCount) {
+    if (count == 0)
+        return;
+    --count;
+    if (count >= maxCount) {
+        out.append(count / maxCount, static_cast<char>(middle));
+        count %= maxCount;
+    }
+    out += static_cast<char>(kCommonLow + count);
+}
+
+// The identical level writes each code point as its distance from the middle
+// (0x50) of the previous one's 128-code block, one byte 0x81 + distance when
+// it is within 80: every ASCII character after an ASCII character.
+constexpr int kIdenticalByteOffset = 0x81 - 0x50;
+
+constexpr char fold_ascii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
 } // namespace
 
 bool applies(std::string_view locale) {
@@ -86,6 +121,37 @@ void append_key(std::string& out, std::string_view text, const char16_t (&unitOf
         }
     }
     out.append(buffer, n);
+}
+
+bool is_printable(std::string_view text) {
+    for (const char c : text) {
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+void append_no_case_key(std::string& out, std::string_view text) {
+    // Printable characters are their own units in every character set of the
+    // text layer, and the primary weight of a letter is that of its small form.
+    static constexpr struct Identity {
+        char16_t units[128] = {};
+        constexpr Identity() {
+            for (int i = 0; i < 128; ++i)
+                units[i] = static_cast<char16_t>(i);
+        }
+    } identity;
+    out.reserve(out.size() + 4 * text.size() + 8);
+    append_key(out, text, identity.units);
+    out += kLevelSeparator;
+    append_common_run(out, text.size(), kSecondaryMiddle, kSecondaryMaxCount);
+    out += kLevelSeparator;
+    append_common_run(out, text.size(), kTertiaryMiddle, kTertiaryMaxCount);
+    // The quaternary level is empty: no character is variable.
+    out += kLevelSeparator;
+    out += kLevelSeparator;
+    for (const char c : text)
+        out += static_cast<char>(fold_ascii(c) + kIdenticalByteOffset);
 }
 
 } // namespace platform::ascii_collation

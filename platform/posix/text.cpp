@@ -373,12 +373,22 @@ int compare_no_case(std::string_view a, std::string_view b) {
     return collate(collator, s.foldedA, s.foldedB);
 }
 
-std::string locale_sort_key(std::string_view text) {
-    // Most names are ASCII: their keys come from a table, without
-    // converting the text or opening the collator. The table holds the
-    // weights of ICU 72; another ICU computes every key itself.
-    static const bool asciiKeys =
+namespace {
+
+// ascii_keys_apply tells whether the keys of ASCII text may come from the
+// table, without converting the text or opening the collator. The table
+// holds the weights of ICU 72; another ICU computes every key itself.
+bool ascii_keys_apply() {
+    static const bool apply =
         U_ICU_VERSION_MAJOR_NUM == 72 && ascii_collation::applies(collation_locale_name());
+    return apply;
+}
+
+} // namespace
+
+std::string locale_sort_key(std::string_view text) {
+    // Most names are ASCII: their keys come from the table.
+    const bool asciiKeys = ascii_keys_apply();
     const AsciiTable& ascii = ascii_table();
     if (asciiKeys && ascii.usable && text.size() <= kMaxIcuLength &&
         ascii_prefix_length(text) == text.size()) {
@@ -394,7 +404,31 @@ std::string locale_sort_key(std::string_view text) {
     return sort_key(collator, s.a, text);
 }
 
+KeyLead locale_key_lead(std::string_view text) {
+    if (!ascii_keys_apply() || text.size() > kMaxIcuLength)
+        return KeyLead::unknown;
+    if (ascii_prefix_length(text) == text.size())
+        return ascii_table().usable ? KeyLead::low : KeyLead::unknown;
+    // Only the first character counts: its weight leads the key.
+    if (utf8_mode()) {
+        const Utf8Char c = decode_utf8(text, 0);
+        return c.valid && ascii_collation::is_kana_or_kanji(c.code) ? KeyLead::high
+                                                                    : KeyLead::unknown;
+    }
+    if (text.size() < 2)
+        return KeyLead::unknown;
+    const unsigned code =
+        static_cast<unsigned char>(text[0]) * 256u + static_cast<unsigned char>(text[1]);
+    return ascii_collation::is_cp932_kana_or_kanji(code) ? KeyLead::high : KeyLead::unknown;
+}
+
 std::string no_case_sort_key(std::string_view text) {
+    // Extensions and type names are mostly printable ASCII.
+    if (ascii_keys_apply() && text.size() <= kMaxIcuLength && ascii_collation::is_printable(text)) {
+        std::string key;
+        ascii_collation::append_no_case_key(key, text);
+        return key;
+    }
     const UCollator* collator = no_case_collator();
     Scratch& s = scratch();
     if (collator == nullptr || !to_folded_utf16(text, s.a, s.foldedA)) {

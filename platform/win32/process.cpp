@@ -41,6 +41,10 @@ void keep_running_on_failed_writes() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+void keep_freed_memory() {
+    // The process heap keeps freed blocks for reuse already.
+}
+
 void exit_process_now(int code) {
     // ExitProcess would run the library's detach code while another thread
     // may hold its locks; the time-out must end the process whatever the
@@ -49,6 +53,12 @@ void exit_process_now(int code) {
     for (;;) {
         Sleep(INFINITE);
     }
+}
+
+bool end_process_after(std::uint32_t, int) {
+    // Every Windows timer calls back on a thread of its own: the caller's
+    // watchdog thread does the same job.
+    return false;
 }
 
 } // namespace platform

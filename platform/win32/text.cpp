@@ -181,4 +181,9 @@ std::string no_case_sort_key(std::string_view text) {
     return sort_key_with(NORM_IGNORECASE, text);
 }
 
+KeyLead locale_key_lead(std::string_view) {
+    // The keys of LCMapString are not classed: every text is keyed.
+    return KeyLead::unknown;
+}
+
 } // namespace platform

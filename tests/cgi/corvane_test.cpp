@@ -198,6 +198,25 @@ TEST_F(RequestTest, DebugReportStopsGrowingAtOneMebibyte) {
     EXPECT_GT(r.debug_text().size(), before);
 }
 
+TEST_F(RequestTest, EnvironmentIsASnapshotAtTheStart) {
+    setenv("DIRVANE_TEST_VALUE", "a=b", 1);
+    setenv("DIRVANE_TEST_EMPTY", "", 1);
+    setenv("DIRVANE_TEST_LATE", "before", 1);
+    Corvane r = request("");
+    setenv("DIRVANE_TEST_LATE", "after", 1);
+    setenv("DIRVANE_TEST_NEW", "new", 1);
+    EXPECT_EQ(r.env("DIRVANE_TEST_VALUE"), "a=b"); // the first "=" ends the name
+    EXPECT_EQ(r.env("DIRVANE_TEST_VALUE=a"), "");
+    EXPECT_EQ(r.env("DIRVANE_TEST_VALU"), ""); // a prefix of a name is no name
+    EXPECT_EQ(r.env("DIRVANE_TEST_EMPTY"), "");
+    EXPECT_EQ(r.env("DIRVANE_TEST_LATE"), "before");
+    EXPECT_EQ(r.env("DIRVANE_TEST_NEW"), "");
+    EXPECT_EQ(&r.env("DIRVANE_TEST_VALUE"), &r.env("DIRVANE_TEST_VALUE"));
+    for (const char* name :
+         {"DIRVANE_TEST_VALUE", "DIRVANE_TEST_EMPTY", "DIRVANE_TEST_LATE", "DIRVANE_TEST_NEW"})
+        unsetenv(name);
+}
+
 TEST_F(RequestTest, HeaderCarriesStatusAndExactLength) {
     Corvane r = request("[index]\nresult=299\nhtml=<p>x</p>\n");
     r.put("");

@@ -93,6 +93,120 @@ TEST(CompareNatural, MixedNamesFormAStrictWeakOrder) {
     EXPECT_LT(compare_natural("file2", "file1x"), 0);
 }
 
+// The orders found without keys (names of different scripts, numbered names
+// of one group) are those of the keys.
+TEST(CompareNatural, OrdersWithoutKeysAreTheOrdersOfTheKeys) {
+    const std::vector<std::string> names = {"file1",
+                                            "file10",
+                                            "File2",
+                                            "fa2",
+                                            "\x83\x5c"
+                                            "a1",
+                                            "IMG_0042",
+                                            "a",
+                                            "zz~",
+                                            "",
+                                            "7",
+                                            "(3)",
+                                            "x (3)",
+                                            "\x83\x5c"
+                                            "1",
+                                            "\x83\x5c"
+                                            "2",
+                                            "\x83\x5c"
+                                            "01",
+                                            "\x83\x5c"
+                                            " (3)",
+                                            "\x83\x5c",
+                                            "\x83\x5c\x83\x5c",
+                                            "\x93\xfa\x96\x7b",
+                                            "\x93\xfa\x96\x7b"
+                                            "12",
+                                            "\x82\xa0"
+                                            "3",
+                                            "\x82\x60"
+                                            "1",
+                                            "a\x83\x5c",
+                                            "\x81\x5b"};
+    // A full-width letter has no lead class: comparing with it works out a
+    // name's key first, and the comparisons after that go by the keys.
+    const std::string probe = "\x82\x60";
+    for (const std::string& a : names) {
+        for (const std::string& b : names) {
+            SortKeyCache fresh;
+            const NaturalKey quickA(a, &fresh), quickB(b, &fresh);
+            const int quick = sign(compare_natural(quickA, quickB));
+            SortKeyCache warm;
+            const NaturalKey keyedA(a, &warm), keyedB(b, &warm), other(probe, &warm);
+            compare_natural(keyedA, other);
+            compare_natural(keyedB, other);
+            EXPECT_EQ(quick, sign(compare_natural(keyedA, keyedB))) << a << " / " << b;
+            EXPECT_EQ(quick, sign(compare_natural(a, b))) << a << " / " << b;
+        }
+    }
+}
+
+// Where the summaries decide, they decide as the keys do; names of one group
+// are decided by number, and names of different groups by their heads.
+TEST(CompareNatural, SummariesOrderAsTheKeys) {
+    const std::vector<std::string> names = {
+        "file1",
+        "file10",
+        "file010",
+        "File2",
+        "file (3)",
+        "file(3)",
+        "file(12",
+        "file(2",
+        "file",
+        "file0x",
+        "files1",
+        "IMG_0042",
+        "IMG_0042 (2)",
+        "report_00001",
+        "report_(1)",
+        "7",
+        "(3)",
+        "",
+        "zzzzzzzzzzzzz1",
+        "zzzzzzzzzzzzz2",
+        "zzzzzzzzzzzzzz1",
+        "\x83\x5c"
+        "1",
+        "\x83\x5c"
+        "2",
+        "\x82\x60"
+        "1",
+        "~~~~~~~~~~~~1",
+    };
+    SortKeyCache cache;
+    std::vector<NaturalKey> keys;
+    keys.reserve(names.size());
+    for (const std::string& name : names)
+        keys.emplace_back(name, &cache);
+    std::vector<NaturalHead> heads;
+    for (const NaturalKey& key : keys)
+        heads.push_back(key.summary());
+    int decided = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t j = 0; j < names.size(); ++j) {
+            const int byHeads = compare_heads(heads[i], heads[j]);
+            const int byKeys = sign(compare_natural(keys[i], keys[j]));
+            if (byHeads != 0) {
+                ++decided;
+                EXPECT_EQ(byHeads, byKeys) << names[i] << " / " << names[j];
+            }
+        }
+    }
+    // Shared groups and differing heads decide most pairs; names with no
+    // cheap key (kana, full-width letters) decide none. "file(3)" and
+    // "file(2" share a group in different forms.
+    EXPECT_GT(decided, 300);
+    EXPECT_EQ(compare_heads(heads[0], heads[1]), -1);  // file1 < file10, one group
+    EXPECT_EQ(compare_heads(heads[21], heads[22]), 0); // kana: no cheap key
+    EXPECT_FALSE(heads[23].known);
+}
+
 TEST(CompareNatural, FullWidthLettersCollateLikeTheirAsciiForms) {
     // "ＡＢＣ1" in Shift_JIS against "abc2": prefixes equal in the locale.
     EXPECT_LT(compare_natural("\x82\x60\x82\x61\x82\x62"

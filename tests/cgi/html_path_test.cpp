@@ -76,6 +76,9 @@ TEST(PathFunctions, NameExtensionAndBase) {
         EXPECT_EQ(path_file_name(c.path), c.fileName) << c.path;
         EXPECT_EQ(path_extension(c.path), c.extension) << c.path;
         EXPECT_EQ(path_base_name(c.path), c.baseName) << c.path;
+        // The same from the file name alone.
+        EXPECT_EQ(name_extension(c.fileName), c.extension) << c.path;
+        EXPECT_EQ(name_base(c.fileName), c.baseName) << c.path;
     }
 }
 

@@ -187,6 +187,53 @@ TEST(NoCaseSortKey, OrdersLikeCompareNoCase) {
     check_keys(platform::compare_no_case, platform::no_case_sort_key);
 }
 
+// expect_lead_order checks the promise of the lead classes on the real keys:
+// a low key is empty or starts below the first byte of every high key.
+void expect_lead_order(const std::vector<std::string>& texts) {
+    using platform::KeyLead;
+    for (const std::string& low : texts) {
+        if (platform::locale_key_lead(low) != KeyLead::low)
+            continue;
+        const std::string lowKey = platform::locale_sort_key(low);
+        for (const std::string& high : texts) {
+            if (platform::locale_key_lead(high) != KeyLead::high)
+                continue;
+            const std::string highKey = platform::locale_sort_key(high);
+            ASSERT_FALSE(highKey.empty()) << show(high);
+            EXPECT_TRUE(lowKey.empty() || static_cast<unsigned char>(lowKey[0]) <
+                                              static_cast<unsigned char>(highKey[0]))
+                << show(low) << " / " << show(high);
+        }
+    }
+}
+
+TEST(LocaleKeyLead, LowKeysStartBelowHighKeys) {
+    expect_lead_order({"",
+                       "0",
+                       "file0",
+                       "Z",
+                       "zz~",
+                       "~",
+                       "IMG_0",
+                       "\x7f",
+                       " ",
+                       "{x}",
+                       "\x83\x5c",
+                       "\x83\x5c"
+                       "0",
+                       "\x82\xa0",
+                       "\x82\xf1",
+                       "\x83\x94",
+                       "\x88\x9f",
+                       "\x93\xfa\x96\x7b",
+                       "\xea\xa4",
+                       "\x83\x41\x81\x5b",
+                       "\x82\x60",
+                       "\x81\x5b",
+                       "\xb1",
+                       "a\x83\x5c"});
+}
+
 TEST(SortKeys, SameFromSeveralThreads) {
     const std::vector<std::string> texts = key_texts();
     std::vector<std::string> expected;

@@ -153,6 +153,51 @@ TEST_F(Utf8Text, CollationOfKanaKanjiAndAccents) {
     }
 }
 
+TEST_F(Utf8Text, LeadClassesOrderTheKeys) {
+    // Kana and kanji lead their keys above every ASCII key; Latin letters
+    // with marks, the prolonged sound mark and emoji are left to the keys.
+    using platform::KeyLead;
+    const std::vector<std::string> texts = {
+        "",
+        "file0",
+        "Z~",
+        "\xe3\x81\x82",
+        "\xe3\x82\xbd"
+        "0",
+        "\xe6\x97\xa5",
+        "\xe9\xbf\xbf",
+        "\xc3\xa9",
+        "\xe3\x83\xbc",
+        "\xf0\x9f\x8e\xb5",
+        "a\xe3\x81\x82",
+        "\xef\xbc\xa1",
+        "\xe3\x81",
+        "\xef\xbd\xb1",
+    };
+    const KeyLead expected[] = {
+        KeyLead::low,     KeyLead::low,     KeyLead::low,     KeyLead::high,    KeyLead::high,
+        KeyLead::high,    KeyLead::high,    KeyLead::unknown, KeyLead::unknown, KeyLead::unknown,
+        KeyLead::unknown, KeyLead::unknown, KeyLead::unknown, KeyLead::unknown,
+    };
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const KeyLead lead = platform::locale_key_lead(texts[i]);
+        if (!host_is_windows) {
+            EXPECT_EQ(lead, expected[i]) << i;
+        }
+        if (lead != KeyLead::low)
+            continue;
+        const std::string low = platform::locale_sort_key(texts[i]);
+        for (const std::string& text : texts) {
+            if (platform::locale_key_lead(text) != KeyLead::high)
+                continue;
+            const std::string high = platform::locale_sort_key(text);
+            EXPECT_TRUE(low.empty() ||
+                        static_cast<unsigned char>(low[0]) < static_cast<unsigned char>(high[0]))
+                << i << " / " << text;
+        }
+    }
+}
+
 TEST_F(Utf8Text, CollationDiffersFromShiftJisReading) {
     // 日 is E6 97 A5; read as code page 932 the bytes are unrelated
     // characters. In UTF-8 the kana あ (E3 81 82) sorts before it.
