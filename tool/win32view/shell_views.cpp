@@ -105,6 +105,14 @@ bool ends_with_separator(const std::string& path) {
     return last == path.c_str() + path.size() - 1;
 }
 
+// is_plain_name tells whether a name typed in place names an entry of the
+// same folder: one component, no drive or stream (":"), not "." or "..".
+bool is_plain_name(const std::string& name) {
+    const std::vector<std::string> parts = components(name);
+    return parts.size() == 1 && parts[0] == name && name.find(':') == std::string::npos &&
+           name != "." && name != "..";
+}
+
 bool same_drive_letter(char a, char b) {
     const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
     return upper(a) == upper(b);
@@ -356,7 +364,7 @@ bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string&
         // A name changed in place renames the entry; the list keeps the
         // new name only when the file system took it.
         const auto* edit = reinterpret_cast<const NMLVDISPINFOA*>(header);
-        if (edit->item.pszText == nullptr || edit->item.pszText[0] == '\0')
+        if (edit->item.pszText == nullptr || !is_plain_name(edit->item.pszText))
             return true;
         const auto slot = static_cast<std::size_t>(edit->item.lParam);
         if (slot >= m_names.size())

@@ -93,7 +93,7 @@ void Tooltips::add(HWND control, std::string_view hint) {
 std::string Tooltips::hint_of(HWND control) const {
     if (m_tips == nullptr)
         return {};
-    // Tooltip texts are at most 80 characters unless set by callback.
+    // The message has no length: the buffer is larger than any hint.
     char buffer[512] = {};
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
