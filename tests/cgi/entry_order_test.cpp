@@ -3,6 +3,8 @@
 #include "cgi/ini_file.h"
 #include "cgi/natural_compare.h"
 
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -197,6 +199,12 @@ TEST(CompareNatural, SummariesOrderAsTheKeys) {
                 EXPECT_EQ(byHeads, byKeys) << names[i] << " / " << names[j];
             }
         }
+    }
+    if (platform::locale_key_lead("file1") == platform::KeyLead::unknown) {
+        // A text layer that cannot class keys (the Windows one) leaves
+        // every pair to the keys themselves.
+        EXPECT_EQ(decided, 0);
+        return;
     }
     // Shared groups and differing heads decide most pairs; names with no
     // cheap key (kana, full-width letters) decide none. "file(3)" and

@@ -40,17 +40,8 @@ bool is_checked(HWND box) {
 
 TFormConfigMain::TFormConfigMain(ToolUi& ui)
     : m_ui(ui), m_toolFolder(platform::current_directory()), m_test(m_toolFolder) {
-    static const bool registered = [] {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &TFormConfigMain::window_proc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = main_class;
-        return RegisterClassExA(&windowClass) != 0;
-    }();
+    static const bool registered = win32view::register_window_class(
+        main_class, &TFormConfigMain::window_proc, LoadIconA(nullptr, IDI_APPLICATION));
     if (!registered)
         return;
     CreateWindowExA(WS_EX_CONTROLPARENT, main_class, "Dirvane 設定ツール", WS_OVERLAPPEDWINDOW,

@@ -54,6 +54,18 @@ HWND create_label(HWND parent, std::string_view text, int x, int y, int width, i
     return create_child(parent, WC_STATICA, text, SS_LEFT | SS_NOPREFIX, -1, x, y, width, height);
 }
 
+bool register_window_class(const char* name, WNDPROC procedure, HICON icon) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hIcon = icon;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = name;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
 std::string window_text(HWND window) {
     const int length = GetWindowTextLengthA(window);
     if (length <= 0)
@@ -123,16 +135,8 @@ void place_client(HWND window, HWND over, int width, int height) {
 }
 
 void ModalDialog::create_window(HWND owner, std::string_view caption, int width, int height) {
-    static const bool registered = [] {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &ModalDialog::window_proc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = dialog_class;
-        return RegisterClassExA(&windowClass) != 0;
-    }();
+    static const bool registered =
+        register_window_class(dialog_class, &ModalDialog::window_proc, nullptr);
     if (!registered)
         return;
     m_owner = owner;

@@ -26,6 +26,11 @@ HWND create_button(HWND parent, std::string_view caption, int id, int x, int y, 
 HWND create_edit(HWND parent, int id, int x, int y, int width, int height);
 HWND create_label(HWND parent, std::string_view text, int x, int y, int width, int height);
 
+// register_window_class registers a class of top-level windows in the
+// dialog colour, with the arrow cursor and `icon` (none when null); true
+// when the class is there.
+bool register_window_class(const char* name, WNDPROC procedure, HICON icon);
+
 // window_text and set_window_text read and write a window's text.
 std::string window_text(HWND window);
 void set_window_text(HWND window, std::string_view text);
