@@ -9,7 +9,7 @@ packages=(
     libicu-dev
     googletest libgtest-dev libgmock-dev
     python3
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev lld valgrind
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
     qt6-base-dev xvfb xauth
