@@ -66,17 +66,27 @@ int compare_times(const TimeValue& a, const TimeValue& b) {
 // What the comparisons need of one entry: a folder is compared by its full
 // path, a file by its base name, extension and type. The views point into the
 // entry's path, which does not move while the sort works on indices; the
-// sort keys live in the sort's cache.
+// sort keys live in the sort's cache. A file's extension key is worked out
+// when a comparison first needs it: by name, only files whose base names
+// tie are compared by extension.
 struct SortItem {
     DirEntry* entry;
     bool isDir;
     NaturalKey nameKey;                   // full path of a folder, base name of a file
-    const std::string* extKey = nullptr;  // no-case key of the extension
+    std::string_view ext;                 // a file's extension
     const std::string* typeKey = nullptr; // no-case key of the type name, if typed
+    SortKeyCache* cache;
+    mutable const std::string* extKey = nullptr; // no-case key of the extension, once needed
 
-    SortItem(DirEntry& e, std::string_view name, SortKeyCache& cache)
+    SortItem(DirEntry& e, std::string_view name, SortKeyCache& keys)
         : entry(&e), isDir(e.isDir),
-          nameKey(e.isDir ? std::string_view(e.path) : name_base(name), &cache) {}
+          nameKey(e.isDir ? std::string_view(e.path) : name_base(name), &keys), cache(&keys) {}
+
+    const std::string& ext_key() const {
+        if (extKey == nullptr)
+            extKey = &cache->no_case_key(ext);
+        return *extKey;
+    }
 };
 
 // SortRef is what the sort moves: an item's place and its name's summary.
@@ -86,8 +96,14 @@ struct SortRef {
     bool isDir = false;
 };
 
+// compare_ext orders two files by their extensions without regard to case.
+// Equal extensions have one key; others are keyed once each.
 int compare_ext(const SortItem& a, const SortItem& b) {
-    return a.extKey == b.extKey ? 0 : compare_keys(*a.extKey, *b.extKey);
+    if (a.ext == b.ext)
+        return 0;
+    const std::string& keyA = a.ext_key();
+    const std::string& keyB = b.ext_key();
+    return &keyA == &keyB ? 0 : compare_keys(keyA, keyB);
 }
 
 // compare_file_names by base name, on the precomputed keys.
@@ -179,7 +195,7 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         if (e.isDir || !needsExtension)
             continue;
         const std::string_view ext = name_extension(name);
-        item.extKey = &cache.no_case_key(ext);
+        item.ext = ext;
         if (order.column == Column::type) {
             const std::string type = conf.get_string("type", ext);
             if (!type.empty())

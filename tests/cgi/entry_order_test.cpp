@@ -260,6 +260,13 @@ TEST(SortEntries, ByName) {
     const Names reversed = {"B", "a10", "a9", "img12.png", "img2.png", "Img2.jpg"};
     EXPECT_EQ(sorted_names(mixed, "r"), reversed);
     EXPECT_EQ(sorted_names(mixed, "rname"), reversed);
+
+    // Tied base names order by extension without regard to case; extensions
+    // that differ only in case keep the scan order.
+    const std::vector<DirEntry> tied = {file("a.txt"), file("b"),     file("a.DOC"),
+                                        file("a.TXT"), file("a.bmp"), file("a")};
+    EXPECT_EQ(sorted_names(tied, "name"), Names({"a", "a.bmp", "a.DOC", "a.txt", "a.TXT", "b"}));
+    EXPECT_EQ(sorted_names(tied, "r"), Names({"b", "a.txt", "a.TXT", "a.DOC", "a.bmp", "a"}));
 }
 
 TEST(SortEntries, BySizeAndTime) {
