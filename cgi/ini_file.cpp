@@ -109,8 +109,11 @@ bool IniFile::load(std::string_view path) {
     if (in == nullptr) {
         return true; // a missing settings file means defaults
     }
+    // Unbuffered, the stream reads straight into a small buffer on the
+    // stack: a small file touches no memory beyond its text.
+    std::setvbuf(in, nullptr, _IONBF, 0);
     std::string text;
-    char buffer[65536];
+    char buffer[4096];
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, in);
         text.append(buffer, got);

@@ -13,7 +13,6 @@
 #include <array>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -159,13 +158,26 @@ bool read_marker_text(std::string_view path, std::string& text) {
     if (path.empty()) {
         return false;
     }
-    std::ifstream file{std::string(path), std::ios::binary};
-    if (!file) {
+    // C streams: the program needs no C++ stream (and none of the locale
+    // set-up that the first one brings).
+    std::FILE* file = std::fopen(std::string(path).c_str(), "rb");
+    if (file == nullptr) {
         return false;
     }
-    text.resize(marker_limit);
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
+    // Read in small pieces, unbuffered: the file is usually a few lines, and
+    // room for the longest one would be written over before the read.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    text.clear();
+    char buffer[4096];
+    while (text.size() < marker_limit) {
+        const std::size_t want = std::min(sizeof buffer, marker_limit - text.size());
+        const std::size_t got = std::fread(buffer, 1, want, file);
+        text.append(buffer, got);
+        if (got < want) {
+            break;
+        }
+    }
+    std::fclose(file);
     return true;
 }
 

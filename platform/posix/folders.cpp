@@ -2,8 +2,10 @@
 // environment and from user-dirs.dirs, with $HOME as the last resort.
 #include "platform/folders.h"
 
+#include "platform/file.h"
+
 #include <cstdlib>
-#include <fstream>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -44,10 +46,16 @@ std::string user_directory(const char* name) {
     const std::string home = home_directory();
     const std::string config = base_directory("XDG_CONFIG_HOME", ".config");
     if (!config.empty()) {
-        std::ifstream dirs(config + "/user-dirs.dirs");
+        std::string dirs;
+        read_file_contents(config + "/user-dirs.dirs", dirs);
         const std::string prefix = std::string(name) + "=\"";
-        std::string line;
-        while (std::getline(dirs, line)) {
+        for (std::size_t pos = 0; pos < dirs.size();) {
+            std::size_t lineEnd = dirs.find('\n', pos);
+            if (lineEnd == std::string::npos) {
+                lineEnd = dirs.size();
+            }
+            const std::string line = dirs.substr(pos, lineEnd - pos);
+            pos = lineEnd + 1;
             if (line.compare(0, prefix.size(), prefix) != 0) {
                 continue;
             }
