@@ -60,7 +60,7 @@ constexpr std::array<StatusRow, 40> kStatusTexts = {{
 } // namespace
 
 CgiResponse::CgiResponse(std::FILE* out, std::string_view contentType)
-    : m_env(platform::environment_entries()), m_out(out), m_contentType(contentType) {
+    : m_env(platform::environment_block()), m_out(out), m_contentType(contentType) {
     platform::set_binary_mode(m_out);
 }
 
@@ -72,12 +72,16 @@ const std::string& CgiResponse::env(std::string_view name) const {
     // "=" name nothing.
     std::string value;
     if (name.find('=') == std::string_view::npos) {
-        for (auto entry = m_env.rbegin(); entry != m_env.rend(); ++entry) {
-            if (entry->size() > name.size() && (*entry)[name.size()] == '=' &&
-                entry->compare(0, name.size(), name) == 0) {
-                value = entry->substr(name.size() + 1);
-                break;
-            }
+        const std::string_view block = m_env;
+        for (std::size_t pos = 0; pos < block.size();) {
+            std::size_t end = block.find('\0', pos);
+            if (end == std::string_view::npos)
+                end = block.size();
+            const std::string_view entry = block.substr(pos, end - pos);
+            pos = end + 1;
+            if (entry.size() > name.size() && entry[name.size()] == '=' &&
+                entry.substr(0, name.size()) == name)
+                value = entry.substr(name.size() + 1);
         }
     }
     return m_envValues.emplace(name, std::move(value)).first->second;

@@ -8,7 +8,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class CgiResponse {
   public:
@@ -44,9 +43,10 @@ class CgiResponse {
   protected:
     static constexpr std::size_t kDebugTextLimit = 1048576;
 
-    // The environment as the system keeps it ("NAME=value"), and the values
-    // looked up so far: a request asks for a handful of its variables.
-    std::vector<std::string> m_env;
+    // The environment as the system keeps it ("NAME=value", each ended by a
+    // NUL byte), and the values looked up so far: a request asks for a
+    // handful of its variables.
+    std::string m_env;
     mutable std::map<std::string, std::string, std::less<>> m_envValues;
     std::FILE* m_out;
     std::string m_contentType;

@@ -3,13 +3,13 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace platform {
 
-// environment_entries returns the process environment as "NAME=value" texts,
-// in the order the system keeps them.
-std::vector<std::string> environment_entries();
+// environment_block returns the process environment as one text: its
+// "NAME=value" entries in the order the system keeps them, each followed by
+// a NUL byte. One copy, so that a request's snapshot costs one allocation.
+std::string environment_block();
 
 // current_process_id returns the id of this process.
 std::uint32_t current_process_id();

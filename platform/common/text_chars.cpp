@@ -3,6 +3,7 @@
 #include "platform/common/text_chars.h"
 
 #include <atomic>
+#include <cstring>
 #include <string>
 
 namespace platform {
@@ -11,6 +12,23 @@ namespace {
 
 bool is_continuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
+}
+
+// last_byte returns the position of the last byte `c` at or after `from`, or
+// npos. Every entry's name and extension are found this way, so the C
+// library's word-at-a-time search is used where it has one.
+std::size_t last_byte(std::string_view text, char c, std::size_t from) {
+    if (from >= text.size()) {
+        return std::string_view::npos;
+    }
+#if defined(__GLIBC__)
+    const void* found = memrchr(text.data() + from, c, text.size() - from);
+    return found == nullptr ? std::string_view::npos
+                            : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+#else
+    const std::size_t found = text.substr(from).rfind(c);
+    return found == std::string_view::npos ? found : from + found;
+#endif
 }
 
 } // namespace
@@ -138,11 +156,7 @@ std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
     // In UTF-8 no byte below 0x80 lies inside a sequence.
     const auto byte = static_cast<unsigned char>(c);
     if (utf8_mode() ? byte < 0x80 : !is_trail_byte(byte)) {
-        if (from >= text.size()) {
-            return std::string_view::npos;
-        }
-        const std::size_t found = text.substr(from).rfind(c);
-        return found == std::string_view::npos ? found : from + found;
+        return last_byte(text, c, from);
     }
     std::size_t found = std::string_view::npos;
     for (std::size_t i = 0; i < text.size(); i += char_length(text, i)) {

@@ -9,6 +9,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -24,11 +26,15 @@ extern "C" void on_timer(int) {
 
 } // namespace
 
-std::vector<std::string> environment_entries() {
-    std::vector<std::string> entries;
+std::string environment_block() {
+    std::size_t size = 0;
     for (char** e = environ; e != nullptr && *e != nullptr; ++e)
-        entries.emplace_back(*e);
-    return entries;
+        size += std::strlen(*e) + 1;
+    std::string block;
+    block.reserve(size);
+    for (char** e = environ; e != nullptr && *e != nullptr; ++e)
+        block.append(*e, std::strlen(*e) + 1);
+    return block;
 }
 
 std::uint32_t current_process_id() {

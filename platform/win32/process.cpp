@@ -8,8 +8,8 @@
 
 namespace platform {
 
-std::vector<std::string> environment_entries() {
-    std::vector<std::string> entries;
+std::string environment_block() {
+    std::string entries;
     char* block = GetEnvironmentStringsA();
     if (block == nullptr) {
         return entries;
@@ -18,7 +18,7 @@ std::vector<std::string> environment_entries() {
         // Entries such as "=C:=C:\www" keep the working folder of each drive
         // for the command interpreter; they name no variable.
         if (*e != '=') {
-            entries.emplace_back(e);
+            entries.append(e, std::strlen(e) + 1);
         }
     }
     FreeEnvironmentStringsA(block);
