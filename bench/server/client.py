@@ -2,7 +2,7 @@
 """client: per-request latency of folder pages from servers on loopback.
 
 Usage: client.py --ours PORT --nginx PORT --dirlisting PORT --floor PATH
-                 SIZE=PATH:ROUNDS [SIZE=PATH:ROUNDS ...]
+                 [--listing-floor PATH] SIZE=PATH:ROUNDS [SIZE=PATH:ROUNDS ...]
 
 Each request opens a new connection to 127.0.0.1, sends one GET with
 "Connection: close" and reads the response to its end; its time is from
@@ -11,7 +11,8 @@ asked round-robin (one request each, the first server rotating each round),
 so that machine noise hits all of them alike, after one untimed warm-up
 request each that checks the status. The CGI floor (our server running a
 program that prints a fixed 2 KB page) is timed in the rounds of the first
-folder.
+folder, and so is the listing floor when given (the same page after reading
+and stating every entry of a folder as large as the first one).
 
 Prints the median and minimum per server and folder and the ratios against
 the targets. Exits 1 when a server does not answer 200, else 0.
@@ -26,6 +27,8 @@ import time
 TARGET_FLOOR_SIZE = 100
 TARGET_FLOOR = 1.3
 TARGET_NGINX = 1.2  # at 10 000 and 100 000 entries
+CGI_FLOOR = "CGI floor (fixed 2 KB)"
+LISTING_FLOOR = "listing floor (+ stats)"
 
 
 def fetch(port, path):
@@ -60,6 +63,7 @@ def main():
     ap.add_argument("--nginx", type=int, required=True)
     ap.add_argument("--dirlisting", type=int, required=True)
     ap.add_argument("--floor", required=True)
+    ap.add_argument("--listing-floor")
     ap.add_argument("folders", nargs="+")
     args = ap.parse_args()
 
@@ -76,6 +80,8 @@ def main():
                    Target("lighttpd mod_dirlisting", args.dirlisting, path)]
         if first:
             targets.append(Target("CGI floor (fixed 2 KB)", args.ours, args.floor))
+            if args.listing_floor:
+                targets.append(Target(LISTING_FLOOR, args.ours, args.listing_floor))
         first = False
         for t in targets:
             _, status, t.size = fetch(t.port, t.path)
@@ -113,6 +119,13 @@ def main():
             line += "   target <= %.1fx: %s" % (TARGET_NGINX, "met" if o_med / med <=
                                                   TARGET_NGINX else "NOT met")
         print(line)
+    # What the stats alone cost over the CGI floor: the part of the target's
+    # margin that no listing program can save.
+    if (TARGET_FLOOR_SIZE, LISTING_FLOOR) in results:
+        l_med, l_low = results[(TARGET_FLOOR_SIZE, LISTING_FLOOR)]
+        f_med, f_low = results[(TARGET_FLOOR_SIZE, CGI_FLOOR)]
+        print("  %6d entries: %s / CGI floor %5.2fx  [%5.2fx]" % (
+            TARGET_FLOOR_SIZE, LISTING_FLOOR, l_med / f_med, l_low / f_low))
     return 0
 
 

@@ -69,6 +69,12 @@ chmod -R a+rX "$root"
 cc -O2 -static -o "$tmp/floor_start" "$here/../floor_start.c"
 mkdir -p "$root/floor"
 : > "$root/floor/fixed.page"
+# The listing floor: the same response after reading and stating every
+# entry of a copy of the 100-entry folder (its index document takes the
+# place of config.index, so the entry count is the same).
+cc -O2 -static -DLIST_FOLDER -o "$tmp/floor_listing" "$here/../floor_start.c"
+python3 "$here/../gen_tree.py" "$root/listing" 100 >/dev/null
+: > "$root/listing/listing.page"
 
 # Dirvane with its defaults (no Dirvane.ini beside it), as bench/run.sh runs it.
 mkdir -p "$tmp/cgi"
@@ -76,6 +82,7 @@ cp "$dirvane" "$tmp/cgi/Dirvane"
 export DIRVANE_REGISTRY="$tmp/registry.reg"
 "$httpd" --register --cgi "$tmp/cgi/Dirvane" >/dev/null
 "$httpd" --register --conf fixed.page --cgi "$tmp/floor_start" >/dev/null
+"$httpd" --register --conf listing.page --cgi "$tmp/floor_listing" >/dev/null
 
 port_ours=$(free_port)
 "$httpd" --root "$root" --port "$port_ours" --state "$tmp/state" >"$tmp/ours.out" 2>&1 &
@@ -127,5 +134,5 @@ echo "Client:       python3, one connection per request, interleaved round-robin
 echo
 
 python3 "$here/client.py" --ours "$port_ours" --nginx "$port_nginx" \
-    --dirlisting "$port_dirlisting" --floor "/floor/" \
+    --dirlisting "$port_dirlisting" --floor "/floor/" --listing-floor "/listing/" \
     100=/d100/:200 10000=/d10000/:20 100000=/d100000/:7
