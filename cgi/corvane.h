@@ -7,12 +7,12 @@
 #include "cgi/dir_entry.h"
 #include "cgi/ini_file.h"
 #include "cgi/mbstring.h"
+#include "cgi/text_map.h"
 
 #include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class RowTemplate;
@@ -114,7 +114,7 @@ class Corvane : public CgiResponse {
     std::string m_iconPath;
     // get_icon's answers by key: the settings do not change during a
     // request, and most entries share a handful of extensions.
-    mutable std::unordered_map<std::string, std::string> m_iconByKey;
+    mutable TextMap<std::string> m_iconByKey;
     // The last answer of icon_for: a sorted folder holds runs of one extension.
     mutable std::string m_lastIconKey;
     mutable const std::string* m_lastIcon = nullptr;

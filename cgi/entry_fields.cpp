@@ -60,7 +60,7 @@ std::string Corvane::get_icon(std::string_view key) const {
     const bool tracing = vv_tracing();
     if (tracing) {
         vv_dump_text(trace.label("Arg: ext"), key);
-    } else if (const auto known = m_iconByKey.find(std::string(key)); known != m_iconByKey.end()) {
+    } else if (const auto known = m_iconByKey.find(key); known != m_iconByKey.end()) {
         return known->second;
     }
     std::string value = m_conf.get_string("icon", key);
@@ -89,10 +89,10 @@ std::string Corvane::get_icon(std::string_view key) const {
 
 const std::string& Corvane::icon_for(std::string_view key) const {
     if (m_lastIcon == nullptr || key != m_lastIconKey) {
-        auto known = m_iconByKey.find(std::string(key));
+        auto known = m_iconByKey.find(key);
         if (known == m_iconByKey.end()) {
             get_icon(key); // which keeps its answer
-            known = m_iconByKey.find(std::string(key));
+            known = m_iconByKey.find(key);
         }
         m_lastIconKey.assign(key);
         m_lastIcon = &known->second;

@@ -83,14 +83,14 @@ std::int64_t read_number(std::string_view digits) {
 } // namespace
 
 const std::string& SortKeyCache::locale_key(std::string_view text) {
-    auto it = m_locale.find(std::string(text));
+    auto it = m_locale.find(text);
     if (it == m_locale.end())
         it = m_locale.emplace(std::string(text), platform::locale_sort_key(text)).first;
     return it->second;
 }
 
 const std::string& SortKeyCache::no_case_key(std::string_view text) {
-    auto it = m_noCase.find(std::string(text));
+    auto it = m_noCase.find(text);
     if (it == m_noCase.end())
         it = m_noCase.emplace(std::string(text), platform::no_case_sort_key(text)).first;
     return it->second;

@@ -3,6 +3,7 @@
 // locale order.
 #pragma once
 
+#include "cgi/text_map.h"
 #include "platform/text.h"
 
 #include <array>
@@ -12,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 // SortKeyCache hands out one locale sort key per distinct text, so that the
 // many names of a folder that share a text before their number ("IMG_",
@@ -27,8 +27,8 @@ class SortKeyCache {
 
   private:
     std::deque<std::string> m_unique;
-    std::unordered_map<std::string, std::string> m_locale;
-    std::unordered_map<std::string, std::string> m_noCase;
+    TextMap<std::string> m_locale;
+    TextMap<std::string> m_noCase;
 };
 
 // NaturalKey holds what the natural comparison needs of one text, worked out
