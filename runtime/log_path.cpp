@@ -3,8 +3,8 @@
 #include "runtime/log_path.h"
 
 #include "platform/file.h"
-#include "platform/fs.h"
 #include "platform/folders.h"
+#include "platform/fs.h"
 #include "platform/io.h"
 #include "platform/text.h"
 #include "runtime/log.h"

@@ -23,8 +23,9 @@ std::size_t last_byte(std::string_view text, char c, std::size_t from) {
     }
 #if defined(__GLIBC__)
     const void* found = memrchr(text.data() + from, c, text.size() - from);
-    return found == nullptr ? std::string_view::npos
-                            : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+    return found == nullptr
+               ? std::string_view::npos
+               : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
 #else
     const std::size_t found = text.substr(from).rfind(c);
     return found == std::string_view::npos ? found : from + found;
