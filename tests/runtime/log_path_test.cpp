@@ -397,6 +397,15 @@ TEST(LogPath, PathMarkerThresholdAndSizeLimit) {
         EXPECT_EQ(state.threshold, c.threshold) << c.markerText;
         EXPECT_EQ(state.sizeLimit, c.limit) << c.markerText;
     }
+    // A marker file larger than the part of it that is read: its lines still
+    // count, the rest is not read.
+    write_file(marker, "\n3\n100\n" + std::string(70000, 'x'));
+    vvLogPathState large;
+    large.threshold = 7;
+    large.sizeLimit = 4000;
+    EXPECT_EQ(vv_expand_log_path(fixed_input("a.log", marker), large), cwd.path("a.log"));
+    EXPECT_EQ(large.threshold, 3);
+    EXPECT_EQ(large.sizeLimit, 100u);
     // Without the marker file nothing changes.
     fs::remove(marker);
     vvLogPathState state;
