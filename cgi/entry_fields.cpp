@@ -8,6 +8,8 @@
 #include "runtime/trace.h"
 #include "runtime/url.h"
 
+#include <cstring>
+
 namespace {
 
 // The URL path form of a link target or icon source.
@@ -117,7 +119,16 @@ std::string Corvane::str_size(std::uint64_t size) {
     } else {
         number = size >> 40;
     }
-    return std::to_string(number) + unit;
+    // The digits from the back of a small buffer, then the unit.
+    char text[32];
+    char* const end = text + sizeof text - 3;
+    char* first = end;
+    do {
+        *--first = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    std::memcpy(end, unit, 3);
+    return std::string(first, static_cast<std::size_t>(end + 3 - first));
 }
 
 void Corvane::append_name_cell(std::string& out, const DirEntry& entry, std::string_view name,

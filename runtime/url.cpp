@@ -11,38 +11,41 @@ namespace {
 constexpr std::string_view kReserved = ";/?:@&=+$,[]";
 constexpr std::string_view kExcludedMarks = " <>#%\"{}|\\^`";
 
-bool in_encoded_set(unsigned char c) {
+constexpr bool in_encoded_set(unsigned char c) {
     if (c < 0x20 || c >= 0x7F)
         return true;
     return kReserved.find(static_cast<char>(c)) != std::string_view::npos ||
            kExcludedMarks.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-// The table of 256 texts, built once: "%XX" for the encoded set, the byte itself
-// otherwise.
+// The table of 256 texts: "%XX" for the encoded set, the byte itself
+// otherwise. Built by the compiler, so that no request spends time on it.
 struct EncodingTable {
     char text[256][4];
     unsigned char length[256];
 };
 
-const EncodingTable& encoding_table() {
-    static const EncodingTable table = [] {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        EncodingTable t{};
-        for (unsigned c = 0; c < 256; ++c) {
-            if (in_encoded_set(static_cast<unsigned char>(c))) {
-                t.text[c][0] = '%';
-                t.text[c][1] = kHex[c >> 4];
-                t.text[c][2] = kHex[c & 15];
-                t.length[c] = 3;
-            } else {
-                t.text[c][0] = static_cast<char>(c);
-                t.length[c] = 1;
-            }
+constexpr EncodingTable make_encoding_table() {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    EncodingTable t{};
+    for (unsigned c = 0; c < 256; ++c) {
+        if (in_encoded_set(static_cast<unsigned char>(c))) {
+            t.text[c][0] = '%';
+            t.text[c][1] = kHex[c >> 4];
+            t.text[c][2] = kHex[c & 15];
+            t.length[c] = 3;
+        } else {
+            t.text[c][0] = static_cast<char>(c);
+            t.length[c] = 1;
         }
-        return t;
-    }();
-    return table;
+    }
+    return t;
+}
+
+constexpr EncodingTable kEncodingTable = make_encoding_table();
+
+const EncodingTable& encoding_table() {
+    return kEncodingTable;
 }
 
 } // namespace
