@@ -2,8 +2,6 @@
 
 #include "tool/vanecfg/qt_text.h"
 
-#include "platform/shell.h"
-
 #include <QMessageBox>
 
 namespace {
@@ -24,15 +22,4 @@ bool QtToolUi::ask_ok_cancel(std::string_view question) {
     QMessageBox box(QMessageBox::Information, caption, to_qt(question),
                     QMessageBox::Ok | QMessageBox::Cancel, m_parent);
     return box.exec() == QMessageBox::Ok;
-}
-
-bool QtToolUi::open_document(const std::string& path) {
-    return platform::open_with_default_program(path);
-}
-
-bool QtToolUi::start_program(const std::string& program,
-                             const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return platform::start_detached(argv);
 }

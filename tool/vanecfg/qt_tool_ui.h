@@ -15,9 +15,6 @@ class QtToolUi : public ToolUi {
     void show_error(std::string_view message) override;
     void show_information(std::string_view message) override;
     bool ask_ok_cancel(std::string_view question) override;
-    bool open_document(const std::string& path) override;
-    bool start_program(const std::string& program,
-                       const std::vector<std::string>& arguments) override;
 
   private:
     QWidget* m_parent;

@@ -1,7 +1,5 @@
 #include "tool/win32view/win32_tool_ui.h"
 
-#include "platform/shell.h"
-
 namespace {
 
 constexpr const char* caption = "Dirvane";
@@ -27,15 +25,4 @@ void Win32ToolUi::show_information(std::string_view message) {
 
 bool Win32ToolUi::ask_ok_cancel(std::string_view question) {
     return message_box(question, MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
-}
-
-bool Win32ToolUi::open_document(const std::string& path) {
-    return platform::open_with_default_program(path);
-}
-
-bool Win32ToolUi::start_program(const std::string& program,
-                                const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return platform::start_detached(argv);
 }

@@ -1,0 +1,15 @@
+// The toolkit-free part of ToolUi: documents and programs are started
+// through the system's own services.
+#include "tool/tool_ui.h"
+
+#include "platform/shell.h"
+
+bool ToolUi::open_document(const std::string& path) {
+    return platform::open_with_default_program(path);
+}
+
+bool ToolUi::start_program(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return platform::start_detached(argv);
+}
