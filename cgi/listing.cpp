@@ -20,9 +20,9 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
 
 // date_cell sets `cell` to the first 16 bytes of the time text: date, hours
 // and minutes.
-void date_cell(const DirEntry& entry, std::string& cell) {
+void date_cell(const DirEntry& entry, const platform::LocalZone& zone, std::string& cell) {
     cell.clear();
-    entry.time.append_text(cell);
+    entry.time.append_text(cell, zone);
     cell.resize(16);
 }
 
@@ -110,6 +110,7 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
                           std::string_view dirMarker, std::uint32_t nameWidth) {
     // The cells are rebuilt in the same buffers for every entry.
     std::string nameCell, size, date;
+    const platform::LocalZone zone;
     for (const DirEntry& entry : m_fileList) {
         const std::string_view name = path_file_name(entry.path);
         const std::string_view ext = name_extension(name);
@@ -133,7 +134,7 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
             if (size.size() < kSizeWidth)
                 size.insert(0, kSizeWidth - size.size(), ' ');
         }
-        date_cell(entry, date);
+        date_cell(entry, zone, date);
         const std::size_t rowStart = m_body.size();
         row.append(m_body, date, size, nameCell);
         if (vv_tracing()) {

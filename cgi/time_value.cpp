@@ -62,9 +62,9 @@ char* put_field(char* out, std::int64_t value) {
 // The text is the strftime form "%Y/%m/%d %H:%M:%S." followed by six digits
 // of microseconds; a date part longer than 23 bytes (a year beyond seven
 // digits) counts as a time that cannot be shown.
-void TimeValue::append_text(std::string& out) const {
+void TimeValue::append_text(std::string& out, const platform::LocalZone& zone) const {
     platform::LocalTime local;
-    if (is_missing() || !platform::to_local_time(seconds, local)) {
+    if (is_missing() || !zone.convert(seconds, local)) {
         out += kMissingTimeText;
         return;
     }

@@ -1,6 +1,8 @@
 // TimeValue: a point in time as seconds since 1970 (UTC) and microseconds.
 #pragma once
 
+#include "platform/io.h"
+
 #include <cstdint>
 #include <string>
 
@@ -20,8 +22,10 @@ struct TimeValue {
     // the local-time conversion cannot represent.
     std::string to_text() const;
 
-    // append_text appends the time text to `out`.
-    void append_text(std::string& out) const;
+    // append_text appends the time text to `out`, converted in `zone` (a
+    // listing converts all its times in one).
+    void append_text(std::string& out, const platform::LocalZone& zone) const;
+    void append_text(std::string& out) const { append_text(out, platform::LocalZone()); }
 };
 
 // kMissingTimeText is the time text of a missing time.

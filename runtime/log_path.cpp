@@ -416,7 +416,7 @@ vvLogTime vv_local_time_now() {
     platform::current_time(seconds, microseconds);
     platform::LocalTime local;
     vvLogTime time;
-    if (!platform::to_local_time(seconds, local)) {
+    if (!platform::LocalZone().convert(seconds, local)) {
         return time;
     }
     time.year = static_cast<int>(local.year % 1000000);

@@ -13,7 +13,7 @@ packages=(
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
     qt6-base-dev xvfb xauth
-    python3-html5lib wrk time
+    python3-html5lib wrk time tzdata
     mingw-w64 wine wine64 locales
 )
 

@@ -1,12 +1,18 @@
 // POSIX only: streams never translate line ends; a record cut short by a full
-// disk is cut off again; times through localtime_r and clock_gettime.
+// disk is cut off again; times through localtime_r and clock_gettime, and
+// through the zone file itself for whole folders of times.
 #include "platform/io.h"
 
 #include "platform/common/local_time.h"
+#include "platform/file.h"
+#include "platform/posix/zone_rules.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <time.h>
@@ -89,6 +95,36 @@ bool to_local_time(std::int64_t seconds, LocalTime& out) {
     }
     out = local_time_of(local);
     return true;
+}
+
+namespace {
+
+// The rules of the system's default zone, read at the first conversion that
+// needs them; nullptr when the C library converts.
+const posix::ZoneRules* system_zone_rules() {
+    static const std::optional<posix::ZoneRules> rules = [] {
+        std::string bytes;
+        if (!read_file_contents("/etc/localtime", bytes))
+            return std::optional<posix::ZoneRules>();
+        return posix::ZoneRules::parse(bytes);
+    }();
+    return rules ? &*rules : nullptr;
+}
+
+} // namespace
+
+// Without TZ the C library reads /etc/localtime; with it, its own rules
+// (names, POSIX texts, TZDIR) hold and it converts every time itself.
+LocalZone::LocalZone() : m_systemZone(std::getenv("TZ") == nullptr) {}
+
+bool LocalZone::convert(std::int64_t seconds, LocalTime& out) const {
+    if (m_systemZone) {
+        if (const posix::ZoneRules* rules = system_zone_rules()) {
+            if (const auto offset = rules->utc_offset(seconds))
+                return posix::civil_time(seconds, *offset, out);
+        }
+    }
+    return to_local_time(seconds, out);
 }
 
 void current_time(std::int64_t& seconds, std::int32_t& microseconds) {

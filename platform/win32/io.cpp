@@ -95,6 +95,12 @@ bool to_local_time(std::int64_t seconds, LocalTime& out) {
     return true;
 }
 
+LocalZone::LocalZone() = default;
+
+bool LocalZone::convert(std::int64_t seconds, LocalTime& out) const {
+    return to_local_time(seconds, out);
+}
+
 void current_time(std::int64_t& seconds, std::int32_t& microseconds) {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);

@@ -15,7 +15,8 @@
 
 namespace {
 
-// TimeZone sets the process's time zone for one test and restores it.
+// TimeZone sets the process's time zone (nullptr: the system's default) for
+// one test and restores it.
 class TimeZone {
   public:
     explicit TimeZone(const char* tz) {
@@ -24,7 +25,11 @@ class TimeZone {
         if (m_had) {
             m_old = old;
         }
-        setenv("TZ", tz, 1);
+        if (tz != nullptr) {
+            setenv("TZ", tz, 1);
+        } else {
+            unsetenv("TZ");
+        }
         tzset();
     }
     ~TimeZone() {
@@ -78,6 +83,32 @@ TEST(ToLocalTime, FailsForTimesWithoutAYear) {
     platform::LocalTime t;
     EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::max(), t));
     EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::min(), t));
+}
+
+TEST(LocalZone, GivesWhatToLocalTimeGives) {
+    const char* zones[] = {nullptr, "JST-9", "UTC0", "CET-1CEST,M3.5.0,M10.5.0/3"};
+    const std::int64_t times[] = {
+        1,          1100000000,
+        1711846799, // around a summer-time change in Europe
+        1711846800, 4102444800, -3153600000LL, std::numeric_limits<std::int64_t>::max()};
+    for (const char* tz : zones) {
+        TimeZone zone(tz);
+        const platform::LocalZone local;
+        for (const std::int64_t seconds : times) {
+            platform::LocalTime expected, got;
+            const bool converts = platform::to_local_time(seconds, expected);
+            ASSERT_EQ(local.convert(seconds, got), converts) << seconds;
+            if (!converts) {
+                continue;
+            }
+            EXPECT_EQ(
+                (std::array<std::int64_t, 6>{got.year, got.month, got.day, got.hour, got.minute,
+                                             got.second}),
+                (std::array<std::int64_t, 6>{expected.year, expected.month, expected.day,
+                                             expected.hour, expected.minute, expected.second}))
+                << (tz != nullptr ? tz : "(system zone)") << " " << seconds;
+        }
+    }
 }
 
 TEST(CurrentTime, FollowsTheSystemClock) {
