@@ -72,6 +72,35 @@ def touched_data(program, trace_paths):
     return names
 
 
+def text_symbols(program):
+    out = subprocess.run(["nm", "--defined-only", program],
+                         check=True, capture_output=True, text=True).stdout
+    return {f[2] for f in (line.split() for line in out.splitlines())
+            if len(f) == 3 and f[1] in "tTwW"}
+
+
+# The C library picks its string functions for the processor at start;
+# valgrind's processor gets the AVX2 ones. Their EVEX and AVX-512
+# counterparts are listed as well, so that a machine with AVX-512 finds the
+# ones it runs beside the rest of the request.
+PROCESSOR_VARIANTS = (("_avx2", "_evex"), ("_avx2_", "_avx512_"), ("_avx_", "_evex_"),
+                      ("_avx_", "_avx512_"))
+
+
+def processor_variants(names, program):
+    defined = text_symbols(program)
+    variants = set()
+    for name in names:
+        if not name.startswith("__"):
+            continue
+        for seen, other in PROCESSOR_VARIANTS:
+            if seen in name:
+                variant = name.replace(seen, other, 1)
+                if variant in defined:
+                    variants.add(variant)
+    return variants
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("program")
@@ -79,6 +108,7 @@ def main():
     parser.add_argument("--lackey", nargs="+", default=[])
     args = parser.parse_args()
     code = functions(args.callgrind)
+    code |= processor_variants(code, args.program)
     data = touched_data(args.program, args.lackey) - code
     if not code:
         sys.exit("hot_symbols.py: no function in the profiles")
