@@ -105,7 +105,7 @@ std::string vvTraceScope::label(std::string_view text) const {
     return l;
 }
 
-bool vv_tracing() {
+bool vv_trace_active() {
     return vv_trace_on();
 }
 

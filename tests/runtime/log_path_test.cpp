@@ -119,6 +119,22 @@ TEST(LogPath, Placeholders) {
     EXPECT_TRUE(fs::is_directory(cwd.path("a")));
 }
 
+TEST(LogStamp, SeventeenDigitsOfTheTime) {
+    struct Row {
+        vvLogTime time;
+        const char* stamp;
+    };
+    const Row table[] = {
+        {{2026, 12, 8, 14, 5, 9, 7}, "20261208140509007"},
+        {{1999, 1, 31, 23, 59, 59, 999}, "19990131235959999"},
+        {{12345, 6, 7, 8, 9, 10, 11}, "23450607080910011"}, // the year modulo 10000
+        {{0, 0, 0, 0, 0, 0, 0}, "00000000000000000"},       // a clock that could not be read
+        {{-5, 1, 1, 0, 0, 0, 0}, "-0050101000000000"},      // as printf writes a negative year
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(vv_log_stamp(row.time), row.stamp);
+}
+
 TEST(LogPath, ProcessIdWidths) {
     TempCwd cwd;
     const struct {
