@@ -22,8 +22,7 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
 // and minutes.
 void date_cell(const DirEntry& entry, const platform::LocalZone& zone, std::string& cell) {
     cell.clear();
-    entry.time.append_text(cell, zone);
-    cell.resize(16);
+    entry.time.append_minutes(cell, zone);
 }
 
 void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool imode) {

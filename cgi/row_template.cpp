@@ -7,6 +7,7 @@
 #include "cgi/row_template.h"
 
 #include <algorithm>
+#include <cstring>
 
 RowTemplate::RowTemplate(std::string_view text) : m_text(text) {
     constexpr std::string_view kPlaceholders[] = {"%d", "%s", "%n"};
@@ -22,11 +23,24 @@ RowTemplate::RowTemplate(std::string_view text) : m_text(text) {
 void RowTemplate::append(std::string& out, std::string_view date, std::string_view size,
                          std::string_view nameCell) const {
     const std::string_view cells[] = {date, size, nameCell};
+    // The row's length is known up front: one resize, then the pieces.
+    std::size_t length = m_text.size() - 2 * m_slotCount;
+    for (std::size_t i = 0; i < m_slotCount; ++i)
+        length += cells[m_slots[i].cell].size();
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    char* p = out.data() + start;
+    auto put = [&p](const char* bytes, std::size_t n) {
+        if (n != 0)
+            std::memcpy(p, bytes, n);
+        p += n;
+    };
     std::size_t from = 0;
     for (std::size_t i = 0; i < m_slotCount; ++i) {
-        out.append(m_text, from, m_slots[i].pos - from);
-        out += cells[m_slots[i].cell];
+        put(m_text.data() + from, m_slots[i].pos - from);
+        const std::string_view cell = cells[m_slots[i].cell];
+        put(cell.data(), cell.size());
         from = m_slots[i].pos + 2;
     }
-    out.append(m_text, from, std::string::npos);
+    put(m_text.data() + from, m_text.size() - from);
 }

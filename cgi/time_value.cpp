@@ -91,3 +91,30 @@ void TimeValue::append_text(std::string& out, const platform::LocalZone& zone) c
     end = put_two(end, usec % 100);
     out.append(text, static_cast<std::size_t>(end - text));
 }
+
+void TimeValue::append_minutes(std::string& out, const platform::LocalZone& zone) const {
+    platform::LocalTime local;
+    // A four-digit year and two-digit fields, as every real file time has:
+    // the first 16 bytes are known without the rest of the text.
+    if (!is_missing() && zone.convert(seconds, local) && local.year >= 0 && local.year <= 9999 &&
+        local.month < 100 && local.day < 100 && local.hour < 100 && local.minute < 100 &&
+        local.month >= 0 && local.day >= 0 && local.hour >= 0 && local.minute >= 0) {
+        char text[16];
+        const auto year = static_cast<int>(local.year);
+        put_two(text, year / 100);
+        put_two(text + 2, year % 100);
+        text[4] = '/';
+        put_two(text + 5, local.month);
+        text[7] = '/';
+        put_two(text + 8, local.day);
+        text[10] = ' ';
+        put_two(text + 11, local.hour);
+        text[13] = ':';
+        put_two(text + 14, local.minute);
+        out.append(text, sizeof text);
+        return;
+    }
+    const std::size_t start = out.size();
+    append_text(out, zone);
+    out.resize(start + 16);
+}

@@ -26,6 +26,10 @@ struct TimeValue {
     // listing converts all its times in one).
     void append_text(std::string& out, const platform::LocalZone& zone) const;
     void append_text(std::string& out) const { append_text(out, platform::LocalZone()); }
+
+    // append_minutes appends the first 16 bytes of the time text: the date,
+    // hours and minutes.
+    void append_minutes(std::string& out, const platform::LocalZone& zone) const;
 };
 
 // kMissingTimeText is the time text of a missing time.

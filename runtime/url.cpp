@@ -53,6 +53,14 @@ const EncodingTable& encoding_table() {
 void vv_url_encode_append(std::string& out, std::string_view text, std::string_view keep,
                           bool doubleByte) {
     const EncodingTable& table = encoding_table();
+    // Most names need no encoding at all: their bytes go in as one run.
+    std::size_t plain = 0;
+    while (plain < text.size() && table.length[static_cast<unsigned char>(text[plain])] == 1)
+        ++plain;
+    out.append(text.data(), plain);
+    if (plain == text.size())
+        return;
+    text.remove_prefix(plain);
     std::uint64_t kept[4] = {};
     for (const char c : keep) {
         const auto k = static_cast<unsigned char>(c);

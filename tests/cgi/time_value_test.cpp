@@ -1,0 +1,69 @@
+// Tests of the time texts of entries.
+#include "cgi/time_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// UtcZone runs a test in UTC and puts the process's zone back.
+class UtcZone {
+  public:
+    UtcZone() {
+        if (const char* old = std::getenv("TZ")) {
+            m_had = true;
+            m_old = old;
+        }
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+    ~UtcZone() {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    UtcZone(const UtcZone&) = delete;
+    UtcZone& operator=(const UtcZone&) = delete;
+
+  private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST(TimeValue, TextOfTimesShownAndNot) {
+    const UtcZone utc;
+    EXPECT_EQ(TimeValue::make(1100000000, 120000).to_text(), "2004/11/09 11:33:20.120000");
+    EXPECT_EQ(TimeValue::make(1, 0).to_text(), "1970/01/01 00:00:01.000000");
+    EXPECT_EQ(TimeValue::make(0, 0).to_text(), kMissingTimeText);
+    // A year of five digits still fits; one beyond seven digits does not.
+    EXPECT_EQ(TimeValue::make(327429878400LL, 5).to_text(), "12345/11/03 16:00:00.000005");
+    EXPECT_EQ(TimeValue::make(400000000000000LL, 0).to_text(), kMissingTimeText);
+}
+
+TEST(TimeValue, MinutesAreTheFirstSixteenBytesOfTheText) {
+    const UtcZone utc;
+    const platform::LocalZone zone;
+    const TimeValue times[] = {
+        TimeValue::make(1100000000, 120000),
+        TimeValue::make(1, 0),
+        TimeValue::make(0, 0),                  // missing
+        TimeValue::make(-62135596800LL, 0),     // year 1
+        TimeValue::make(-62167219201LL, 0),     // the last second before year 0
+        TimeValue::make(253402300799LL, 0),     // the last second of year 9999
+        TimeValue::make(253402300800LL, 0),     // year 10000
+        TimeValue::make(400000000000000LL, 0),  // a year that cannot be shown
+        TimeValue::make(-400000000000000LL, 0), // nor before
+    };
+    for (const TimeValue& t : times) {
+        std::string minutes = "row:";
+        t.append_minutes(minutes, zone);
+        EXPECT_EQ(minutes, "row:" + t.to_text().substr(0, 16)) << t.seconds;
+    }
+}
+
+} // namespace
