@@ -34,6 +34,18 @@ void Corvane::append_link(std::string& out, std::string_view target, std::string
         vv_dump_text(trace.label("Arg: name"), name);
     }
     const std::size_t start = out.size();
+    const std::string_view text = name.empty() ? target : name;
+    if (anchor.empty() && is_plain_link_text(target) && is_plain_link_text(text)) {
+        // Most names: nothing to encode, escape or guard.
+        out += "<a href=\"";
+        out += target;
+        out += "\">";
+        out += text;
+        out += "</a>";
+        if (vv_tracing())
+            vv_dump_text(trace.label("result"), std::string_view(out).substr(start));
+        return;
+    }
     out += "<a href=\"";
     const std::size_t hrefStart = out.size();
     vv_url_encode_append(out, target, kUrlPathKeep, platform::href_keeps_double_byte());
@@ -44,7 +56,7 @@ void Corvane::append_link(std::string& out, std::string_view target, std::string
         vv_url_encode_append(out, anchor, kUrlPathKeep, platform::href_keeps_double_byte());
     }
     out += "\">";
-    append_escaped_html(out, name.empty() ? target : name);
+    append_escaped_html(out, text);
     out += "</a>";
     if (vv_tracing())
         vv_dump_text(trace.label("result"), std::string_view(out).substr(start));

@@ -56,6 +56,33 @@ void append_escaped_bytes(std::string& out, std::string_view text) {
 
 } // namespace
 
+namespace {
+
+constexpr std::string_view kNotPlainInLinks = ";?&[]#%<>\"{}|\\^`:";
+
+struct PlainTable {
+    bool plain[256];
+};
+
+constexpr PlainTable make_plain_table() {
+    PlainTable t{};
+    for (unsigned c = 0x21; c < 0x7F; ++c)
+        t.plain[c] = kNotPlainInLinks.find(static_cast<char>(c)) == std::string_view::npos;
+    return t;
+}
+
+constexpr PlainTable kPlainInLinks = make_plain_table();
+
+} // namespace
+
+bool is_plain_link_text(std::string_view text) {
+    for (const char c : text) {
+        if (!kPlainInLinks.plain[static_cast<unsigned char>(c)])
+            return false;
+    }
+    return true;
+}
+
 // Text that is not valid in the page's character set (invalid UTF-8) is made
 // valid first, so that the page always decodes.
 void append_escaped_html(std::string& out, std::string_view text) {

@@ -18,6 +18,12 @@ void append_escaped_html(std::string& out, std::string_view text);
 // escaped_html returns an escaped copy of `text`.
 std::string escaped_html(std::string_view text);
 
+// is_plain_link_text tells whether `text` stands in a link as it is: it is
+// its own URL path form and its own page text, and its href cannot read as a
+// scheme. Only printable ASCII can be: no blank, no ":", none of the bytes a
+// URL path encodes (";?&[]#%<>\"{}|\\^`") and none that escaping changes.
+bool is_plain_link_text(std::string_view text);
+
 // replace_all replaces every `from` in `text` by `to`, searching on behind
 // each inserted text; returns the number of replacements.
 std::size_t replace_all(std::string& text, std::string_view from, std::string_view to);

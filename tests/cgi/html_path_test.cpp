@@ -1,6 +1,7 @@
 // Escaping, placeholder replacement and the path functions of entry names.
 #include "cgi/html.h"
 #include "cgi/path.h"
+#include "runtime/url.h"
 
 #include "support/host.h"
 
@@ -30,6 +31,30 @@ TEST(EscapeHtml, ControlBytesBecomeQuestionMarks) {
     EXPECT_EQ(escape_html(inPlace), escaped_html(in));
     std::string nul("x\0y", 3);
     EXPECT_EQ(escape_html(nul), "x?y");
+}
+
+// A plain link text is written as it stands: that must be what encoding and
+// escaping make of it, for every byte that counts as plain.
+TEST(PlainLinkText, IsItsOwnHrefAndPageText) {
+    int plainBytes = 0;
+    for (int c = 0; c < 256; ++c) {
+        const std::string text = "a" + std::string(1, static_cast<char>(c)) + "b";
+        if (!is_plain_link_text(text))
+            continue;
+        ++plainBytes;
+        for (const bool doubleByte : {false, true})
+            EXPECT_EQ(vv_url_encode(text, kUrlPathKeep, doubleByte), text) << c;
+        EXPECT_EQ(escaped_html(text), text) << c;
+        EXPECT_EQ(text.find(':'), std::string::npos) << c;
+    }
+    // Letters, digits and "!$'()*+,-./=@_~": 62 + 15.
+    EXPECT_EQ(plainBytes, 77);
+    EXPECT_TRUE(is_plain_link_text("IMG_0001.JPG"));
+    EXPECT_TRUE(is_plain_link_text("backup-1.tar.gz"));
+    EXPECT_TRUE(is_plain_link_text(""));
+    for (const char* text :
+         {"a b", "a&b", "javascript:x", "100%", "#top", "a<b", "tab\t", "\x93\xfa", "caf\xc3\xa9"})
+        EXPECT_FALSE(is_plain_link_text(text)) << text;
 }
 
 TEST(Replace, AllContinuesBehindTheInsertedText) {
