@@ -35,7 +35,9 @@ void Corvane::append_link(std::string& out, std::string_view target, std::string
     }
     const std::size_t start = out.size();
     const std::string_view text = name.empty() ? target : name;
-    if (anchor.empty() && is_plain_link_text(target) && is_plain_link_text(text)) {
+    if (anchor.empty() && is_plain_link_text(target) &&
+        ((text.data() == target.data() && text.size() <= target.size()) ||
+         is_plain_link_text(text))) {
         // Most names: nothing to encode, escape or guard.
         out += "<a href=\"";
         out += target;
