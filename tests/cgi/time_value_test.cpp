@@ -1,42 +1,16 @@
 // Tests of the time texts of entries.
 #include "cgi/time_value.h"
 
+#include "support/time_zone.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
 namespace {
 
-// UtcZone runs a test in UTC and puts the process's zone back.
-class UtcZone {
-  public:
-    UtcZone() {
-        if (const char* old = std::getenv("TZ")) {
-            m_had = true;
-            m_old = old;
-        }
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-    ~UtcZone() {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    UtcZone(const UtcZone&) = delete;
-    UtcZone& operator=(const UtcZone&) = delete;
-
-  private:
-    bool m_had = false;
-    std::string m_old;
-};
-
 TEST(TimeValue, TextOfTimesShownAndNot) {
-    const UtcZone utc;
+    const ScopedTimeZone utc("UTC0");
     EXPECT_EQ(TimeValue::make(1100000000, 120000).to_text(), "2004/11/09 11:33:20.120000");
     EXPECT_EQ(TimeValue::make(1, 0).to_text(), "1970/01/01 00:00:01.000000");
     EXPECT_EQ(TimeValue::make(0, 0).to_text(), kMissingTimeText);
@@ -46,7 +20,7 @@ TEST(TimeValue, TextOfTimesShownAndNot) {
 }
 
 TEST(TimeValue, MinutesAreTheFirstSixteenBytesOfTheText) {
-    const UtcZone utc;
+    const ScopedTimeZone utc("UTC0");
     const platform::LocalZone zone;
     const TimeValue times[] = {
         TimeValue::make(1100000000, 120000),

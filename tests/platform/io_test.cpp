@@ -2,6 +2,7 @@
 #include "platform/io.h"
 
 #include "support/host.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -14,37 +15,6 @@
 #include <string>
 
 namespace {
-
-// TimeZone sets the process's time zone (nullptr: the system's default) for
-// one test and restores it.
-class TimeZone {
-  public:
-    explicit TimeZone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (m_had) {
-            m_old = old;
-        }
-        if (tz != nullptr) {
-            setenv("TZ", tz, 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ~TimeZone() {
-        if (m_had) {
-            setenv("TZ", m_old.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-  private:
-    bool m_had = false;
-    std::string m_old;
-};
 
 TEST(ToLocalTime, ConvertsInTheProcessTimeZone) {
     struct Row {
@@ -62,7 +32,7 @@ TEST(ToLocalTime, ConvertsInTheProcessTimeZone) {
         {"JST-9", 1100000000, {2004, 11, 9, 20, 33, 20}},
     };
     for (const auto& row : table) {
-        TimeZone zone(row.tz);
+        ScopedTimeZone zone(row.tz);
         platform::LocalTime t;
         if (host_is_windows && row.seconds < 0) {
             // The Windows run-time library has no local time before 1970:
@@ -79,7 +49,7 @@ TEST(ToLocalTime, ConvertsInTheProcessTimeZone) {
 }
 
 TEST(ToLocalTime, FailsForTimesWithoutAYear) {
-    TimeZone zone("UTC0");
+    ScopedTimeZone zone("UTC0");
     platform::LocalTime t;
     EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::max(), t));
     EXPECT_FALSE(platform::to_local_time(std::numeric_limits<std::int64_t>::min(), t));
@@ -92,7 +62,7 @@ TEST(LocalZone, GivesWhatToLocalTimeGives) {
         1711846799, // around a summer-time change in Europe
         1711846800, 4102444800, -3153600000LL, std::numeric_limits<std::int64_t>::max()};
     for (const char* tz : zones) {
-        TimeZone zone(tz);
+        ScopedTimeZone zone(tz);
         const platform::LocalZone local;
         for (const std::int64_t seconds : times) {
             platform::LocalTime expected, got;

@@ -3,6 +3,7 @@
 #include "platform/posix/zone_rules.h"
 
 #include "platform/file.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -224,31 +225,6 @@ TEST(CivilTime, AddsTheOffsetAcrossDaysAndYears) {
 
 // ---- the system's zone files against the C library ----
 
-class SystemZone {
-  public:
-    explicit SystemZone(const std::string& path) {
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (m_had)
-            m_old = old;
-        setenv("TZ", (":" + path).c_str(), 1);
-        tzset();
-    }
-    ~SystemZone() {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    SystemZone(const SystemZone&) = delete;
-    SystemZone& operator=(const SystemZone&) = delete;
-
-  private:
-    bool m_had = false;
-    std::string m_old;
-};
-
 std::int64_t library_offset(std::int64_t t) {
     const auto time = static_cast<std::time_t>(t);
     std::tm local{};
@@ -270,7 +246,7 @@ TEST(ZoneRules, SystemZoneFilesGiveTheCLibrarysLocalTimes) {
         const auto rules = ZoneRules::parse(bytes);
         ASSERT_TRUE(rules.has_value());
         ++checkedZones;
-        const SystemZone system(path);
+        const ScopedTimeZone system((":" + path).c_str());
 
         std::size_t answered = 0;
         auto check = [&](std::int64_t t) {
