@@ -1,6 +1,7 @@
 // Tests of the time texts of entries.
 #include "cgi/time_value.h"
 
+#include "support/host.h"
 #include "support/time_zone.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,9 @@ TEST(TimeValue, TextOfTimesShownAndNot) {
     EXPECT_EQ(TimeValue::make(1, 0).to_text(), "1970/01/01 00:00:01.000000");
     EXPECT_EQ(TimeValue::make(0, 0).to_text(), kMissingTimeText);
     // A year of five digits still fits; one beyond seven digits does not.
-    EXPECT_EQ(TimeValue::make(327429878400LL, 5).to_text(), "12345/11/03 16:00:00.000005");
+    // The Windows run-time library converts times up to the year 3000 only.
+    EXPECT_EQ(TimeValue::make(327429878400LL, 5).to_text(),
+              host_is_windows ? kMissingTimeText : "12345/11/03 16:00:00.000005");
     EXPECT_EQ(TimeValue::make(400000000000000LL, 0).to_text(), kMissingTimeText);
 }
 
