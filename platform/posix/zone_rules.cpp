@@ -69,38 +69,38 @@ bool read_number(std::string_view text, std::size_t& i, int& value) {
 // fixed_offset is the offset of a POSIX TZ text that has no daylight saving
 // ("UTC0", "JST-9", "<+0530>-5:30"): a name, then an offset west of UTC. Any
 // other text gives nullopt.
-std::optional<std::int32_t> fixed_offset(std::string_view spec) {
+std::optional<std::int32_t> fixed_offset(std::string_view text) {
     std::size_t i = 0;
-    while (i < spec.size() && is_alpha(spec[i]))
+    while (i < text.size() && is_alpha(text[i]))
         ++i;
     if (i < 3) {
-        if (spec.empty() || spec[0] != '<')
+        if (text.empty() || text[0] != '<')
             return std::nullopt;
         i = 1;
-        while (i < spec.size() &&
-               (is_alpha(spec[i]) || is_digit(spec[i]) || spec[i] == '+' || spec[i] == '-'))
+        while (i < text.size() &&
+               (is_alpha(text[i]) || is_digit(text[i]) || text[i] == '+' || text[i] == '-'))
             ++i;
-        if (i >= spec.size() || spec[i] != '>' || i - 1 < 3)
+        if (i >= text.size() || text[i] != '>' || i - 1 < 3)
             return std::nullopt;
         ++i;
     }
     int sign = -1;
-    if (i < spec.size() && (spec[i] == '+' || spec[i] == '-'))
-        sign = spec[i++] == '-' ? 1 : -1;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        sign = text[i++] == '-' ? 1 : -1;
     int hours = 0, minutes = 0, seconds = 0;
-    if (!read_number(spec, i, hours))
+    if (!read_number(text, i, hours))
         return std::nullopt;
-    if (i < spec.size() && spec[i] == ':') {
+    if (i < text.size() && text[i] == ':') {
         ++i;
-        if (!read_number(spec, i, minutes))
+        if (!read_number(text, i, minutes))
             return std::nullopt;
-        if (i < spec.size() && spec[i] == ':') {
+        if (i < text.size() && text[i] == ':') {
             ++i;
-            if (!read_number(spec, i, seconds))
+            if (!read_number(text, i, seconds))
                 return std::nullopt;
         }
     }
-    if (i != spec.size())
+    if (i != text.size())
         return std::nullopt;
     // Out-of-range fields are clamped, as the C library does.
     return sign * (std::min(hours, 24) * 3600 + std::min(minutes, 59) * 60 + std::min(seconds, 59));
@@ -162,14 +162,14 @@ std::optional<ZoneRules> ZoneRules::parse(std::string_view file) {
     const std::string_view footer = file.substr(static_cast<std::size_t>(end));
     if (footer.size() < 2 || footer.front() != '\n' || footer.back() != '\n')
         return std::nullopt;
-    const std::string_view spec = footer.substr(1, footer.size() - 2);
-    if (spec.find('\n') != std::string_view::npos)
+    const std::string_view text = footer.substr(1, footer.size() - 2);
+    if (text.find('\n') != std::string_view::npos)
         return std::nullopt;
-    if (spec.empty()) {
+    if (text.empty()) {
         if (!rules.m_offsetAfter.empty())
             rules.m_offsetLast = rules.m_offsetAfter.back();
     } else {
-        rules.m_offsetLast = fixed_offset(spec);
+        rules.m_offsetLast = fixed_offset(text);
     }
     return rules;
 }
