@@ -15,6 +15,8 @@ packages=(
     qt6-base-dev xvfb xauth
     python3-html5lib wrk time tzdata
     mingw-w64 wine wine64 locales
+    libfcgi-dev spawn-fcgi nginx apache2 caddy
+    dpkg-dev fakeroot lintian qt6-translations-l10n
 )
 
 # Wine takes its ANSI code page (932) from this locale.
