@@ -5,11 +5,12 @@ the messages when it cannot serve, and a clean stop."""
 import os
 import signal
 import socket
+import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from server_run import LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
+from server_run import HTTPD, LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
 
 HEADER = b"Windows Registry Editor Version 5.00\r\n\r\n"
 FRESH = (HEADER +
@@ -169,6 +170,18 @@ class Refusals(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn("the document root %s does not exist" % os.path.join(self.site.root,
                                                                           "nope"), out)
+
+    def test_document_root_not_given(self):
+        # Started in a folder holding private files, without --root: it must not
+        # serve that folder but refuse and say how to name one.
+        private = os.path.join(self.site.root, "home")
+        os.makedirs(private)
+        done = subprocess.run([HTTPD, "--state", self.site.state, "--port", str(free_port())],
+                              cwd=private, env=self.site.env(), capture_output=True, timeout=60)
+        out = (done.stdout + done.stderr).decode("utf-8", "replace")
+        self.assertEqual(done.returncode, 1, out)
+        self.assertIn("--root FOLDER", out)
+        self.assertFalse(os.path.exists(os.path.join(self.site.state, "lighttpd.conf")))
 
     def test_lighttpd_missing(self):
         code, out = self.site.httpd("--root", self.site.docroot, "--state", self.site.state,

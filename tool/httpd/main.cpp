@@ -23,11 +23,11 @@
 namespace {
 
 constexpr std::string_view usage_text =
-    "usage: dirvane-httpd [--root FOLDER] [--port PORT] [--state FOLDER] [--lighttpd PATH]\n"
+    "usage: dirvane-httpd --root FOLDER [--port PORT] [--state FOLDER] [--lighttpd PATH]\n"
     "       dirvane-httpd --register --cgi PROGRAM [--conf NAME]\n"
     "       dirvane-httpd --unregister [--conf NAME]\n"
     "\n"
-    "Serves FOLDER (default: the working directory) on http://127.0.0.1:PORT/\n"
+    "Serves FOLDER on http://127.0.0.1:PORT/\n"
     "(default 8080) with lighttpd, as the registry binds index documents and\n"
     "programs; Ctrl-C stops it. --register binds the folder settings file NAME\n"
     "(default config.index) to PROGRAM (Dirvane); --unregister removes that.\n"
@@ -180,10 +180,13 @@ int run_server(const Options& options) {
     namespace fs = std::filesystem;
     std::error_code ec;
 
+    // No default document root: serving the working folder by accident would
+    // hand out whatever lies there (keys, the registry, the state folder).
+    if (options.root.empty()) {
+        return fail("no document root given: name the folder to serve with --root FOLDER");
+    }
     const std::string root =
-        fs::path(platform::full_path(options.root.empty() ? "." : options.root))
-            .lexically_normal()
-            .string();
+        fs::path(platform::full_path(options.root)).lexically_normal().string();
     if (!fs::is_directory(root, ec)) {
         return fail("the document root " + root + " does not exist or is not a folder");
     }
