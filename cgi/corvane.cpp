@@ -7,6 +7,7 @@
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "platform/io.h"
+#include "platform/process_run.h"
 #include "platform/text.h"
 #include "runtime/log.h"
 #include "runtime/trace.h"
@@ -143,6 +144,9 @@ void Corvane::build_ignore_lists(std::string_view ini, std::string_view conf) {
     const std::string_view iniName = path_file_name(ini);
     add_ignore(iniName);
     add_ignore(path_change_extension(iniName, ".exe"));
+    // The program's own file under the name it has here: "Dirvane" where
+    // programs have no extension.
+    add_ignore(std::string(name_base(iniName)) + std::string(platform::executable_suffix()));
     add_ignore(path_file_name(conf));
 
     for (const char* ext : kDefaultIgnoreExtensions)

@@ -28,17 +28,23 @@ std::string Corvane::str_title(bool link, bool imode) const {
     if (at == std::string::npos)
         return t;
 
+    // A run of leading slashes counts as one: an href starting with "//"
+    // would name another host.
+    const std::size_t firstName = m_scriptDir.find_first_not_of('/');
+    const std::string dir = firstName == 0                   ? m_scriptDir
+                            : firstName == std::string::npos ? m_scriptDir.substr(0, 1)
+                                                             : m_scriptDir.substr(firstName - 1);
     std::string p;
-    if (link && m_scriptDir.size() >= 2 && m_scriptDir.front() == '/') {
+    if (link && dir.size() >= 2 && dir.front() == '/') {
         // One link per folder of the path, each showing its name with a "/".
         p = str_link("/", "", "");
         std::size_t n = 1;
         for (;;) {
-            std::size_t h = m_scriptDir.find('/', n);
+            std::size_t h = dir.find('/', n);
             if (h == std::string::npos)
-                h = m_scriptDir.size();
-            p += str_link(m_scriptDir.substr(0, h) + "/", m_scriptDir.substr(n, h - n) + "/", "");
-            if (h >= m_scriptDir.size() || h + 1 >= m_scriptDir.size())
+                h = dir.size();
+            p += str_link(dir.substr(0, h) + "/", dir.substr(n, h - n) + "/", "");
+            if (h >= dir.size() || h + 1 >= dir.size())
                 break;
             n = h + 1;
         }

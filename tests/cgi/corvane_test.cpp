@@ -111,6 +111,16 @@ TEST_F(RequestTest, TitleWithPlainAndLinkedPath) {
         {"", nullptr, "Index of .", "Index of ."},
         {"", "/a b/c", "Index of /a b/",
          "Index of <a href=\"/\">/</a><a href=\"/a%20b/\">a b/</a>"},
+        // No heading link starts with "//": that would name another host.
+        {"", "//evil.example/x/config.index", "Index of //evil.example/x/",
+         "Index of <a href=\"/\">/</a><a href=\"/evil.example/\">evil.example/</a><a "
+         "href=\"/evil.example/x/\">x/</a>"},
+        {"", "///evil.example/config.index", "Index of ///evil.example/",
+         "Index of <a href=\"/\">/</a><a href=\"/evil.example/\">evil.example/</a>"},
+        {"", "//config.index", "Index of //", "Index of //"},
+        {"", "/a//b/config.index", "Index of /a//b/",
+         "Index of <a href=\"/\">/</a><a href=\"/a/\">a/</a><a href=\"/a//\">/</a><a "
+         "href=\"/a//b/\">b/</a>"},
     };
     for (const auto& c : cases) {
         const Corvane r = request(c.ini, "", nullptr, c.scriptName);

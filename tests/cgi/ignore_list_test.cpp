@@ -63,6 +63,17 @@ TEST_F(IgnoreListTest, NamesAndExtensionsWithoutRegardToCase) {
     }
 }
 
+TEST_F(IgnoreListTest, ProgramAndSettingsFilesAreHidden) {
+    const Corvane r = request("");
+    for (const char* hidden : {"Dirvane.ini", "Dirvane.exe", "DIRVANE.EXE", "config.index"})
+        EXPECT_TRUE(r.is_ignored(hidden)) << hidden;
+    // The program file without an extension is hidden where programs have none.
+    EXPECT_EQ(r.is_ignored("Dirvane"), !host_is_windows);
+    EXPECT_EQ(r.is_ignored("dirvane"), !host_is_windows);
+    EXPECT_FALSE(r.is_ignored("Dirvane.txt"));
+    EXPECT_FALSE(r.is_ignored("Dirvane2"));
+}
+
 TEST_F(IgnoreListTest, RemovedNamesAreShownAgain) {
     const Corvane r = request("[ignore]\nThumbs.db=0\n.BAK=0\nnew.txt=1\n");
     EXPECT_FALSE(r.is_ignored("Thumbs.db"));
