@@ -17,6 +17,8 @@ struct FoundFile {
     std::uint64_t size = 0;   // size in bytes
     bool hasTime = false;     // false when the last-write time is unknown
     std::int64_t seconds = 0; // last-write time, seconds since 1970 (UTC)
+    // The part of the time below the second, in microseconds; whole
+    // milliseconds (a multiple of 1000) on every system.
     std::int32_t microseconds = 0;
 };
 

@@ -159,7 +159,9 @@ bool find_files(std::string_view pattern, const std::function<void(const FoundFi
         found.size = found.isDir || st.st_size < 0 ? 0 : static_cast<std::uint64_t>(st.st_size);
         found.hasTime = true;
         found.seconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-        found.microseconds = static_cast<std::int32_t>(st.st_mtim.tv_nsec / 1000);
+        // Whole milliseconds, as in the Windows search records: two files
+        // written in the same millisecond have the same time.
+        found.microseconds = static_cast<std::int32_t>(st.st_mtim.tv_nsec / 1000000) * 1000;
         visit(found);
     }
     return true;
