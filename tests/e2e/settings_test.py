@@ -88,6 +88,24 @@ class IgnoreLists(unittest.TestCase):
         self.assertEqual(self.names(conf), ["THUMBS.DB", archive, "index.html", "keep.md"])
 
 
+class TimeOrder(unittest.TestCase):
+    def test_times_within_one_millisecond_tie_and_fall_to_the_name(self):
+        site = Site()
+        try:
+            # b.txt is 0.8 ms newer than a.txt, inside the same millisecond.
+            second = 1100000000 * 10**9
+            for name, ns in [("b.txt", second + 900_000), ("a.txt", second + 100_000)]:
+                path = site.add_file(name)
+                os.utime(path, ns=(ns, ns))
+            for key in ["time", "rtime"]:
+                site.write_conf("[index]\nsort=%s\n" % key)
+                _, out = site.run()
+                self.assertEqual(__import__("re").findall(rb'<a href="([^"]*)">', out)[-2:],
+                                 [b"a.txt", b"b.txt"], key)
+        finally:
+            site.close()
+
+
 class Icons(unittest.TestCase):
     def test_icon_lookup_and_path(self):
         site = Site("[icon]\npath=/icons\n.txt=text.gif\ndir=folder gif.png\n")
