@@ -134,8 +134,9 @@ class ServerStart(unittest.TestCase):
         write(self.site.registry, text)
         self.site.start()
         r = self.site.request("/")
-        self.assertEqual(r.status, 200)
-        self.assertEqual(r.body, b"", "config.index itself, served as a file")
+        # No program runs, and config.index is not handed out as a file either.
+        self.assertEqual(r.status, 403)
+        self.assertNotIn(b"<pre>", r.body)
 
     def test_other_conf_name_and_extension(self):
         write(os.path.join(self.site.docroot, "list", "dir.list"), "")
@@ -159,10 +160,77 @@ class ServerStart(unittest.TestCase):
                                         "lighttpd still answers")
 
 
+@unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+class Exposure(unittest.TestCase):
+    """What lighttpd hands out beside the listing: no path through a symbolic
+    link unless --follow-symlinks, and 403 for settings, logs and the files
+    the listing hides by default."""
+
+    def setUp(self):
+        self.site = Site(ini="[index]\nstyle=std\n")
+        self.addCleanup(self.site.close)
+        d = self.site.docroot
+        write(os.path.join(d, "config.index"), "[index]\nlog=dirvane.log\n")
+        os.symlink("/", os.path.join(d, "rootlink"))
+        os.symlink(os.path.join(self.site.root, "config"), os.path.join(d, "conflink"))
+        for name in ("Dirvane.ini", "site.ini", "old.bak", "notes.log", "dirvane.log",
+                     "a.obj", "a.bin", "vv.path", "vv.nolog", "file.txt", "sub/vv.path",
+                     "other.index"):
+            write(os.path.join(d, name), "content of " + name)
+
+    def test_symbolic_links_only_with_the_flag(self):
+        self.site.register()
+        for flag, expected in (((), False), (("--follow-symlinks",), True)):
+            with self.subTest(flag=flag):
+                self.site.start(extra_args=flag)
+                for path in ("/rootlink/etc/passwd", "/conflink/registry.reg"):
+                    r = self.site.request(path)
+                    self.assertEqual(r.status == 200, expected, (path, r.status_line))
+                    self.assertEqual(b"root:" in r.body or b"AnHTTPd" in r.body, expected)
+                self.assertIn(b'<a href="rootlink/">', self.site.request("/").body,
+                              "the listing still shows the link")
+                self.assertEqual(self.site.request("/file.txt").status, 200)
+                self.assertEqual(self.site.stop(), 0)
+
+    def test_hidden_files_and_settings_answer_403(self):
+        self.site.register()
+        self.site.start()
+        for name in ("Dirvane.ini", "site.ini", "old.bak", "notes.log", "dirvane.log",
+                     "a.obj", "a.bin", "vv.path", "vv.nolog", "sub/vv.path"):
+            with self.subTest(name=name):
+                r = self.site.request("/" + name)
+                self.assertEqual(r.status, 403, r.status_line)
+                self.assertNotIn(b"content of", r.body)
+        self.assertEqual(self.site.request("/file.txt").body, b"content of file.txt")
+        listing = self.site.request("/")
+        self.assertEqual(listing.status, 200)
+        self.assertIn(b'<a href="file.txt">', listing.body)
+        # Every .index file runs the program: it lists its folder, never shows itself.
+        other = self.site.request("/other.index")
+        self.assertIn(b'<a href="file.txt">', other.body)
+        self.assertNotIn(b"content of", other.body)
+
+    def test_index_files_are_not_served_without_a_program(self):
+        self.site.start()
+        for path in ("/config.index", "/other.index", "/"):
+            with self.subTest(path=path):
+                r = self.site.request(path)
+                self.assertIn(r.status, (403, 404), r.status_line)
+                self.assertNotIn(b"log=", r.body)
+                self.assertNotIn(b"content of", r.body)
+
+
 class Refusals(unittest.TestCase):
     def setUp(self):
         self.site = Site()
         self.addCleanup(self.site.close)
+
+    def test_no_document_root(self):
+        # Never the working folder: without --root nothing is served.
+        code, out = self.site.httpd("--state", self.site.state, "--port", str(free_port()))
+        self.assertEqual(code, 1)
+        self.assertIn("no document root: name the folder to serve with --root FOLDER", out)
+        self.assertFalse(os.path.exists(os.path.join(self.site.state, "lighttpd.conf")))
 
     def test_document_root_missing(self):
         code, out = self.site.httpd("--root", os.path.join(self.site.root, "nope"),

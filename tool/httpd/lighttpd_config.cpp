@@ -91,7 +91,7 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
            "# Only the modules that the index pages need: no directory listing, so a\n"
            "# folder without an index document is not listed.\n"
            "server.compat-module-load = \"disable\"\n"
-           "server.modules = (\"mod_indexfile\"";
+           "server.modules = (\"mod_indexfile\", \"mod_access\"";
     if (!bindings.programs.empty()) {
         out += ", \"mod_cgi\"";
     }
@@ -113,8 +113,25 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
            "# byte, also one that is never part of UTF-8 (%FA, the second byte of\n"
            "# many Shift_JIS characters). Every other check stays on; \"..\" segments\n"
            "# are still removed, so no request leaves the document root.\n"
-           "server.http-parseopts = (\"url-invalid-utf8-reject\" => \"disable\")\n\n"
-           "# From the registry: \"Default\" of the Index key.\nindex-file.names = (";
+           "server.http-parseopts = (\"url-invalid-utf8-reject\" => \"disable\")\n\n";
+    out += site.followSymlinks
+               ? "# --follow-symlinks: a symbolic link may lead out of the document root.\n"
+                 "server.follow-symlink = \"enable\"\n\n"
+               : "# No path through a symbolic link is opened, so none leads out of the\n"
+                 "# document root (--follow-symlinks allows them).\n"
+                 "server.follow-symlink = \"disable\"\n\n";
+    // Settings, logs and what the listing hides by default are never handed
+    // out; a folder settings file is not either when no program is bound to
+    // its extension (it then holds only the folder owner's settings).
+    out += "# Settings, logs and the files the listing hides: 403.\n"
+           "url.access-deny = (\".ini\", \".bak\", \".log\", \".obj\", \".bin\", "
+           "\"vv.path\", \"vv.nolog\"";
+    bool indexBound = false;
+    for (const CgiBinding& b : bindings.programs) {
+        indexBound = indexBound || b.extension == ".index";
+    }
+    out += indexBound ? ")\n\n" : ", \".index\")\n\n";
+    out += "# From the registry: \"Default\" of the Index key.\nindex-file.names = (";
     for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
         out += i == 0 ? "" : ", ";
         if (!put_string("An index document name", bindings.indexNames[i])) {

@@ -28,10 +28,11 @@ ServerBindings read_server_bindings(const platform::RegistryStore& store);
 
 // ServerSite is where and how lighttpd serves.
 struct ServerSite {
-    std::string documentRoot; // absolute
-    int port = 0;             // on 127.0.0.1
-    std::string stateFolder;  // absolute: error log and temporary files
-    std::string registryPath; // named in the file's banner only
+    std::string documentRoot;    // absolute
+    int port = 0;                // on 127.0.0.1
+    std::string stateFolder;     // absolute: error log and temporary files
+    std::string registryPath;    // named in the file's banner only
+    bool followSymlinks = false; // false: lighttpd opens no path through a link
 };
 
 // lighttpd_string quotes `text` as a lighttpd configuration string. False
@@ -42,9 +43,10 @@ struct ServerSite {
 bool lighttpd_string(std::string_view text, std::string& out);
 
 // lighttpd_config returns the configuration text: only mod_indexfile,
-// mod_cgi (when there is a binding) and mod_staticfile, no directory
+// mod_access, mod_cgi (when there is a binding) and mod_staticfile, no directory
 // listing, 127.0.0.1 only, and URL parsing that lets every byte of a file
-// name through. False, with the offending value in `error`, when a value
-// cannot be written as a lighttpd string.
+// name through; symbolic links followed only when the site says so, and
+// 403 for settings, logs and the names the listing hides by default. False, with the offending
+// value in `error`, when a value cannot be written as a lighttpd string.
 bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std::string& out,
                      std::string& error);

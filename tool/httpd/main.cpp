@@ -24,12 +24,15 @@ namespace {
 
 constexpr std::string_view usage_text =
     "usage: dirvane-httpd --root FOLDER [--port PORT] [--state FOLDER] [--lighttpd PATH]\n"
+    "                     [--follow-symlinks]\n"
     "       dirvane-httpd --register --cgi PROGRAM [--conf NAME]\n"
     "       dirvane-httpd --unregister [--conf NAME]\n"
     "\n"
-    "Serves FOLDER on http://127.0.0.1:PORT/\n"
-    "(default 8080) with lighttpd, as the registry binds index documents and\n"
-    "programs; Ctrl-C stops it. --register binds the folder settings file NAME\n"
+    "Serves FOLDER (required) on http://127.0.0.1:PORT/ (default 8080) with\n"
+    "lighttpd, as the registry binds index documents and programs; Ctrl-C stops\n"
+    "it. lighttpd follows no symbolic link unless --follow-symlinks is given,\n"
+    "and answers 403 for settings, logs and the files the listing hides\n"
+    "(.ini .bak .log .obj .bin vv.path vv.nolog). --register binds the folder settings file NAME\n"
     "(default config.index) to PROGRAM (Dirvane); --unregister removes that.\n"
     "The registry file is $DIRVANE_REGISTRY, else\n"
     "$XDG_CONFIG_HOME/dirvane/registry.reg (~/.config when unset). The state\n"
@@ -46,6 +49,7 @@ struct Options {
     std::string port = "8080";
     std::string state;
     std::string lighttpd;
+    bool followSymlinks = false;
 };
 
 int fail(const std::string& message) {
@@ -61,6 +65,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
             options.help = true;
         } else if (arg == "--register") {
             options.registerConf = true;
+        } else if (arg == "--follow-symlinks") {
+            options.followSymlinks = true;
         } else if (arg == "--unregister") {
             options.unregisterConf = true;
         } else if (arg == "--conf") {
@@ -180,10 +186,11 @@ int run_server(const Options& options) {
     namespace fs = std::filesystem;
     std::error_code ec;
 
-    // No default document root: serving the working folder by accident would
-    // hand out whatever lies there (keys, the registry, the state folder).
+    // No default: serving the working folder by accident hands out whatever
+    // lies there (a home folder's keys, the registry, the state folder).
     if (options.root.empty()) {
-        return fail("no document root given: name the folder to serve with --root FOLDER");
+        return fail("no document root: name the folder to serve with --root FOLDER\n"
+                    "    (for example: dirvane-httpd --root /srv/www)");
     }
     const std::string root =
         fs::path(platform::full_path(options.root)).lexically_normal().string();
@@ -224,7 +231,7 @@ int run_server(const Options& options) {
     }
     const ServerBindings bindings = read_server_bindings(store);
 
-    ServerSite site{rootNoSlash, port, state, store.path()};
+    ServerSite site{rootNoSlash, port, state, store.path(), options.followSymlinks};
     std::string config;
     std::string error;
     if (!lighttpd_config(site, bindings, config, error)) {
@@ -259,7 +266,11 @@ int run_server(const Options& options) {
     if (bindings.programs.empty()) {
         std::cout << "Program:        (none registered: run dirvane-httpd --register)\n";
     }
-    std::cout << "Configuration:  " << configPath << "\n"
+    std::cout << "Symbolic links: "
+              << (options.followSymlinks ? "followed (--follow-symlinks)"
+                                         : "not followed (--follow-symlinks allows them)")
+              << "\n"
+              << "Configuration:  " << configPath << "\n"
               << "Error log:      " << state << "/error.log\n"
               << std::flush;
 
