@@ -56,15 +56,17 @@ unsigned fold_case(unsigned code);
 // Shift_JIS: its byte length (a double-byte character is two columns).
 // UTF-8: East Asian wide and full-width characters count 2, combining marks
 // and format characters (zero-width) 0, every other character, an invalid
-// byte included, 1.
+// byte and a bidirectional control (shown as U+FFFD) included, 1.
 std::size_t display_width(std::string_view text);
 
 // is_page_text tells whether `text` can go on the page as it is: always for
-// Shift_JIS; for UTF-8 when it holds no invalid sequence.
+// Shift_JIS; for UTF-8 when it holds no invalid sequence and no bidirectional
+// control (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069).
 bool is_page_text(std::string_view text);
 
 // page_text returns `text` fit for the page: for UTF-8 with every byte of an
-// invalid sequence replaced by U+FFFD; Shift_JIS text unchanged.
+// invalid sequence and every bidirectional control replaced by U+FFFD, so no
+// name can reorder the text around it; Shift_JIS text unchanged.
 std::string page_text(std::string_view text);
 
 // compare_locale compares two texts (converted from the text layer's

@@ -168,6 +168,23 @@ std::size_t find_last_char(std::string_view text, char c, std::size_t from) {
     return found;
 }
 
+namespace {
+
+// is_bidi_control tells whether `code` reorders the text around it (the
+// Arabic letter mark, the left-to-right and right-to-left marks, embeddings,
+// overrides and isolates): a name could turn its own row around with one.
+bool is_bidi_control(char32_t code) {
+    return code == 0x061C || code == 0x200E || code == 0x200F ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+// shown tells whether the character goes on the page as it is.
+bool shown(const Utf8Char& c) {
+    return c.valid && !is_bidi_control(c.code);
+}
+
+} // namespace
+
 std::size_t display_width(std::string_view text) {
     if (!utf8_mode()) {
         return text.size();
@@ -180,7 +197,7 @@ std::size_t display_width(std::string_view text) {
             continue;
         }
         const Utf8Char c = decode_utf8(text, i);
-        width += c.valid ? unicode_width(c.code) : 1;
+        width += shown(c) ? unicode_width(c.code) : 1;
         i += c.length;
     }
     return width;
@@ -196,7 +213,7 @@ bool is_page_text(std::string_view text) {
             continue;
         }
         const Utf8Char c = decode_utf8(text, i);
-        if (!c.valid) {
+        if (!shown(c)) {
             return false;
         }
         i += c.length;
@@ -212,7 +229,7 @@ std::string page_text(std::string_view text) {
     out.reserve(text.size() + 8);
     for (std::size_t i = 0; i < text.size();) {
         const Utf8Char c = decode_utf8(text, i);
-        if (c.valid) {
+        if (shown(c)) {
             out.append(text.substr(i, c.length));
         } else {
             out += "\xEF\xBF\xBD"; // U+FFFD

@@ -254,11 +254,24 @@ TEST_F(Utf8Text, PageTextReplacesEachInvalidByte) {
         {"x\xe6\x97", "x" + fffd + fffd},
         {"\xe6\x97<", fffd + fffd + "<"},
         {"\x80\xe3\x81\x82", fffd + "\xe3\x81\x82"},
+        // Bidirectional controls: one U+FFFD per character.
+        {"invoice\xe2\x80\xae"
+         "fdp.exe",
+         "invoice" + fffd + "fdp.exe"}, // U+202E
+        {"\xd8\x9c|\xe2\x80\x8e|\xe2\x80\x8f", fffd + "|" + fffd + "|" + fffd},
+        {"\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9", fffd + fffd + fffd}, // U+202A U+2066 U+2069
+        // Their neighbours stay: U+061B, U+200D, U+2029, U+202F, U+2065, U+206A.
+        {"\xd8\x9b\xe2\x80\x8d\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+         "\xd8\x9b\xe2\x80\x8d\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa"},
     };
     for (const Row& row : table) {
         EXPECT_EQ(platform::page_text(row.text), row.page) << row.text;
         EXPECT_EQ(platform::is_page_text(row.text), row.text == row.page) << row.text;
     }
+    // A control takes the one column of the U+FFFD shown for it.
+    EXPECT_EQ(platform::display_width("a\xe2\x80\xae"
+                                      "b"),
+              3u);
 }
 
 TEST(ShiftJisText, WidthAndPageTextAreBytes) {
