@@ -188,6 +188,34 @@ TEST_F(VanecfgWindowsTest, ListFollowsTreeAndShowsFilesOnlyWhenChecked) {
     EXPECT_TRUE(main().selectedListItems().empty());
 }
 
+// Real clicks: a plain click on an item of a multi-selection leaves only
+// that item selected and renames nothing (IndexOFF would otherwise act on
+// folders no longer meant).
+TEST_F(VanecfgWindowsTest, PlainClickReducesAMultiSelection) {
+    start();
+    show_folder(m_root / "www", 3);
+    QListView* list = main().FileListView;
+    auto* model = static_cast<QFileSystemModel*>(list->model());
+    const auto at = [&](const char* name) {
+        return list
+            ->visualRect(model->index(QString::fromStdString((m_root / "www" / name).string())))
+            .center();
+    };
+    // Apart by more than a double click's interval, as a user's clicks are.
+    const int apart = QApplication::doubleClickInterval() + 50;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at("a"));
+    QTest::qWait(apart);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, at("b"));
+    QTest::qWait(apart);
+    ASSERT_EQ(main().selectedListItems(),
+              (std::vector<std::string>{(m_root / "www/a").string(), (m_root / "www/b").string()}));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at("a"));
+    QTest::qWait(apart);
+    EXPECT_EQ(main().selectedListItems(), std::vector<std::string>{(m_root / "www/a").string()});
+    for (const QLineEdit* editor : list->findChildren<QLineEdit*>())
+        EXPECT_FALSE(editor->isVisible()) << "a rename editor is open";
+}
+
 TEST_F(VanecfgWindowsTest, IndexOnAndOffOnSelectedFolders) {
     start();
     show_folder(m_root / "www", 3);

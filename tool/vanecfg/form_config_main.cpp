@@ -35,6 +35,23 @@ QPushButton* make_button(QWidget* parent, const char* name, const QString& capti
 
 constexpr QDir::Filters folders_only = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden;
 
+// FolderList renames in place as the shell list does: with F2, or with a
+// second click on an item that is selected alone. A click on an item of a
+// multi-selection starts no rename, so that the click reduces the selection
+// to that item instead of keeping the others.
+class FolderList : public QListView {
+  public:
+    using QListView::QListView;
+
+  protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        if (trigger == SelectedClicked && selectionModel() != nullptr &&
+            selectionModel()->selectedIndexes().size() > 1)
+            return false;
+        return QListView::edit(index, trigger, event);
+    }
+};
+
 } // namespace
 
 TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
@@ -52,7 +69,7 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
     m_listModel->setFilter(folders_only);
     m_listModel->setReadOnly(false); // names can be changed in place
     m_listModel->setRootPath(QDir::rootPath());
-    FileListView = new QListView(this);
+    FileListView = new FolderList(this);
     FileListView->setObjectName(QStringLiteral("FileListView"));
     FileListView->setModel(m_listModel);
     FileListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
