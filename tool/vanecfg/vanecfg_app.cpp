@@ -12,7 +12,6 @@ const char* const tool_font_families[] = {"IPAPGothic", "IPAGothic", "Noto Sans 
 
 void set_up_application(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Vanecfg"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vanecfg"));
     QStringList families;
     for (const char* const* f = tool_font_families; *f != nullptr; ++f)
         families << QString::fromLatin1(*f);
