@@ -4,6 +4,7 @@
 #include "tool/vanecfg/form_config_main.h"
 #include "tool/vanecfg/get_dir_form.h"
 #include "tool/vanecfg/qt_text.h"
+#include "tool/vanecfg/qt_tool_ui.h"
 #include "tool/vanecfg/setting_form.h"
 #include "tool/vanecfg/vanecfg_app.h"
 
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -166,6 +168,57 @@ TEST_F(VanecfgWindowsTest, MainWindowTextsHintsAndStart) {
     EXPECT_GE(main().height(), first.height());
     show_folder(m_root / "www", 3);
     screenshot(&main(), "vanecfg-main");
+}
+
+// x_title is the title the X server holds for `window` ("" when it
+// cannot be read), as a window manager shows it.
+std::string x_title(QWidget* window, const fs::path& scratch) {
+    const std::string xprop = platform::find_program("xprop", {});
+    const fs::path out = scratch / "xprop.txt";
+    int code = -1;
+    std::string error;
+    if (xprop.empty() ||
+        platform::run_process_in({"/bin/sh", "-c", "\"$0\" -notype -id \"$1\" _NET_WM_NAME >\"$2\"",
+                                  xprop, std::to_string(window->winId()), out.string()},
+                                 scratch.string(), {"LC_ALL=C.UTF-8"}, 10000, code,
+                                 error) != platform::RunOutcome::ended ||
+        code != 0)
+        return "";
+    return read_all(out);
+}
+
+// The window system shows each caption alone, and the real message boxes
+// answer with the button pressed.
+TEST_F(VanecfgWindowsTest, CaptionsAloneAndMessageBoxAnswers) {
+    start();
+    const bool x11 = QGuiApplication::platformName() == QStringLiteral("xcb");
+    if (x11) {
+        EXPECT_EQ(x_title(&main(), m_root), "_NET_WM_NAME = \"Dirvane 設定ツール\"\n");
+    }
+    QtToolUi real(&main());
+    for (const auto button : {QMessageBox::Cancel, QMessageBox::Ok}) {
+        std::string title;
+        QTimer::singleShot(10, [&] {
+            QMessageBox* box = nullptr;
+            if (!wait_until([&] {
+                    box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    return box != nullptr && box->isVisible();
+                })) {
+                ADD_FAILURE() << "no message box";
+                return;
+            }
+            if (x11) {
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+                title = x_title(box, m_root);
+            }
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Dirvane"));
+            box->button(button)->click();
+        });
+        EXPECT_EQ(real.ask_ok_cancel("question"), button == QMessageBox::Ok);
+        if (x11) {
+            EXPECT_EQ(title, "_NET_WM_NAME = \"Dirvane\"\n");
+        }
+    }
 }
 
 TEST_F(VanecfgWindowsTest, ListFollowsTreeAndShowsFilesOnlyWhenChecked) {
