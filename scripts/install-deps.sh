@@ -12,7 +12,7 @@ packages=(
     clang-14 libclang-rt-14-dev lld valgrind
     lighttpd
     chromium chromium-driver python3-selenium fonts-ipafont-gothic
-    qt6-base-dev xvfb xauth
+    qt6-base-dev xvfb xauth x11-utils
     python3-html5lib wrk time tzdata
     mingw-w64 wine wine64 locales
     libfcgi-dev spawn-fcgi nginx apache2 caddy
