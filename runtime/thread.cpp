@@ -45,18 +45,11 @@ void vvThread::release_thread(unsigned ms) {
     }
     vvThread::request_stop();
     std::this_thread::yield();
-    if (wait(ms))
-        return;
-    // The thread checks `left` under its lock before it touches the object
-    // again; it may have ended just now.
-    std::lock_guard<std::mutex> hold(m_left->mutex);
-    if (wait(0))
-        return;
-    m_left->left = true;
-    m_thread.detach(); // the body ignores the stop; it must not touch us any more
+    if (!wait(ms))
+        m_thread.detach(); // the body ignores the stop; it must not touch us any more
 }
 
-void vvThread::entry(const std::shared_ptr<Left>& left) {
+void vvThread::entry() {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_threadId = platform::current_thread_id();
@@ -65,18 +58,11 @@ void vvThread::entry(const std::shared_ptr<Left>& left) {
         if (!m_resumed)
             return;
     }
-    int code = 0;
     try {
         run();
     } catch (...) {
-        code = 1;
+        m_exceptionCode = 1;
     }
-    // Held to the end: the owner does not give up on the thread meanwhile.
-    std::unique_lock<std::mutex> hold(left->mutex);
-    if (left->left)
-        return; // the owner has left; the object may be gone
-    if (code != 0)
-        m_exceptionCode = code;
     m_finished = true;
     try {
         exit_hook();
@@ -112,7 +98,7 @@ bool vvThread::start() {
         // The new thread waits at the gate in entry() until the lock is
         // given up below.
         try {
-            m_thread = std::thread([this, left = m_left] { entry(left); });
+            m_thread = std::thread(&vvThread::entry, this);
             m_created = true;
         } catch (const std::system_error&) {
             return false;
@@ -219,77 +205,27 @@ std::uint32_t timer_sleep_ms(std::uint32_t d) {
 
 } // namespace
 
-struct vvIntervalTimer::State {
-    State(std::uint32_t period, vvTimerCallback callback, bool skipMissed, bool paused)
-        : period(period), callback(callback), skipMissed(skipMissed), paused(paused) {}
-
-    // sleep sleeps up to `ms` milliseconds, ended early by a wake or a stop;
-    // returns whether a stop is requested.
-    bool sleep(unsigned ms) {
-        std::unique_lock<std::mutex> lock(mutex);
-        signal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken || stop; });
-        woken = false;
-        return stop;
-    }
-    void wake() {
-        std::lock_guard<std::mutex> lock(mutex);
-        woken = true;
-        signal.notify_all();
-    }
-    void request_stop() {
-        std::lock_guard<std::mutex> lock(mutex);
-        paused = true;
-        stop = true;
-        signal.notify_all();
-    }
-    bool stopped() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return stop;
-    }
-
-    const std::uint32_t period;
-    const vvTimerCallback callback;
-    const bool skipMissed;
-    std::atomic<bool> paused;
-    // start() hands a restart over to the thread through `restart`.
-    std::atomic<bool> restart{false};
-    // Only the timer thread touches watch and nextDue.
-    vvStopwatch watch;
-    std::uint32_t nextDue = 0;
-    // Guards the fields below; signal announces each of their changes.
-    std::mutex mutex;
-    std::condition_variable signal;
-    bool stop = false;
-    bool woken = false;
-};
-
 vvIntervalTimer::vvIntervalTimer(std::uint32_t period, vvTimerCallback callback, bool skipMissed,
                                  void* userData, bool startPaused, bool selfDelete)
     : vvThread("vvIntervalTimer", selfDelete), m_period(period == 0 ? 1000 : period),
-      m_userData(userData),
-      m_state(std::make_shared<State>(m_period, callback, skipMissed, startPaused)) {
+      m_callback(callback), m_userData(userData), m_paused(startPaused), m_skipMissed(skipMissed) {
     vvThread::start();
 }
 
 vvIntervalTimer::~vvIntervalTimer() {
     // The whole wait happens here, while the timer's own members still exist.
-    // A thread still in its callback afterwards is left behind: it holds
-    // its own share of the state and returns to it.
-    m_state->request_stop();
+    m_paused = true;
     vvThread::request_stop();
     if (!wait(200))
         release_thread(3000);
 }
 
 void vvIntervalTimer::run() {
-    // Past the callback the thread touches only `st`: the timer itself may
-    // be gone once a callback returns.
-    const std::shared_ptr<State> st = m_state;
     // Settle the clock: wait (at most 100 ms) until it moves in steps of at
     // most 3 ms. A monotonic clock passes at the first 1 ms step.
     std::uint32_t last = vvStopwatch::now_ms();
     for (int i = 0; i < 100; ++i) {
-        if (st->sleep(1))
+        if (sleep_for(1))
             break;
         const std::uint32_t now = vvStopwatch::now_ms();
         if (now - last <= 3)
@@ -297,34 +233,35 @@ void vvIntervalTimer::run() {
         last = now;
     }
 
-    st->watch.reset();
-    st->nextDue = st->watch.elapsed() + st->period;
-    while (!st->stopped()) {
-        if (st->paused) {
-            st->sleep(100); // ended at once by unpausing or a stop
+    m_watch.reset();
+    m_nextDue = m_watch.elapsed() + m_period;
+    m_running = true;
+    while (!vvThread::is_stop_requested()) {
+        if (m_paused) {
+            sleep_for(100); // ended at once by unpausing or a stop
             continue;
         }
-        if (st->restart.exchange(false)) {
-            st->watch.reset();
-            st->nextDue = st->watch.elapsed() + st->period;
+        if (m_restart.exchange(false)) {
+            m_watch.reset();
+            m_nextDue = m_watch.elapsed() + m_period;
         }
-        const std::uint32_t now = st->watch.elapsed();
-        const std::uint32_t d = st->nextDue - now;
-        if (d >= 1 && d <= st->period) {
-            st->sleep(timer_sleep_ms(d));
+        const std::uint32_t now = m_watch.elapsed();
+        const std::uint32_t d = m_nextDue - now;
+        if (d >= 1 && d <= m_period) {
+            sleep_for(timer_sleep_ms(d));
             continue;
         }
         // Due, or overdue so that d wrapped.
-        if (st->callback != nullptr && !st->paused)
-            st->callback(now, this);
-        st->nextDue += st->period;
-        if (st->skipMissed) {
+        if (m_callback != nullptr && !m_paused)
+            m_callback(now, this);
+        m_nextDue += m_period;
+        if (m_skipMissed) {
             // Until the next due time lies after the end of the call: a call
             // that ran late is followed by the next future multiple of the
             // period, not by a catch-up call.
-            const std::uint32_t after = st->watch.elapsed();
-            while (st->nextDue - after - 1 >= st->period)
-                st->nextDue += st->period;
+            const std::uint32_t after = m_watch.elapsed();
+            while (m_nextDue - after - 1 >= m_period)
+                m_nextDue += m_period;
         }
     }
 }
@@ -332,26 +269,22 @@ void vvIntervalTimer::run() {
 bool vvIntervalTimer::start() {
     // The restart is set before the pause is cleared: a timer thread that
     // sees the pause cleared also sees the restart.
-    m_state->restart = true;
-    m_state->paused = false;
-    m_state->wake();
+    m_restart = true;
+    m_paused = false;
+    wake();
     return is_running();
 }
 
 bool vvIntervalTimer::request_stop() {
-    m_state->request_stop();
+    m_paused = true;
     vvThread::request_stop();
     return true;
 }
 
 void vvIntervalTimer::set_paused(bool paused) {
     if (paused) {
-        m_state->paused = true;
-    } else if (m_state->paused.exchange(false)) {
-        m_state->wake();
+        m_paused = true;
+    } else if (m_paused.exchange(false)) {
+        wake();
     }
-}
-
-bool vvIntervalTimer::is_paused() const {
-    return m_state->paused;
 }

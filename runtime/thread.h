@@ -6,7 +6,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -70,15 +69,7 @@ class vvThread {
   private:
     friend class vvIntervalTimer;
 
-    // Left is shared by the owner and the thread: once the owner has given
-    // up waiting and detached the thread, `left` tells the thread's remaining
-    // code not to touch the object any more.
-    struct Left {
-        std::mutex mutex;
-        bool left = false;
-    };
-
-    void entry(const std::shared_ptr<Left>& left);
+    void entry();
     // release_thread ends the owner's hold on the thread: a thread never
     // started is let go without its body and joined; a started one is asked
     // to stop, waited for up to `ms` milliseconds and joined, else detached.
@@ -86,7 +77,6 @@ class vvThread {
 
     const std::string m_name;
     const bool m_selfDelete;
-    const std::shared_ptr<Left> m_left = std::make_shared<Left>();
     bool m_created = false;
     std::thread m_thread;
     std::atomic<std::uint32_t> m_threadId{0};
@@ -124,9 +114,7 @@ using vvTimerCallback = void (*)(std::uint32_t elapsed, vvIntervalTimer* timer);
 // vvIntervalTimer calls its callback every `period` milliseconds (0 means
 // 1000) on its own thread, never before a due time and within about 1 ms
 // after it. With `skipMissed` a late call is not followed by calls for the
-// periods it missed. The callback must not destroy its own timer. A callback
-// still running when the destructor gives up waiting is left behind; it must
-// not use its timer argument once the owner may have destroyed the timer.
+// periods it missed. The callback must not destroy its own timer.
 class vvIntervalTimer : public vvThread {
   public:
     // Starts the thread at once; with `startPaused` no calls follow until
@@ -146,16 +134,20 @@ class vvIntervalTimer : public vvThread {
 
     // set_paused stops or resumes the calls; the due times go on meanwhile.
     void set_paused(bool paused);
-    bool is_paused() const;
+    bool is_paused() const { return m_paused; }
     void* user_data() const { return m_userData; }
     std::uint32_t period() const { return m_period; }
 
   private:
-    // State is what the timer thread uses; the thread holds its own share, so
-    // a callback that outlasts the destructor's waits returns to live state.
-    struct State;
-
+    // Only the timer thread touches m_watch and m_nextDue; start() hands the
+    // restart over through m_restart.
+    vvStopwatch m_watch;
     const std::uint32_t m_period;
+    std::uint32_t m_nextDue = 0;
+    const vvTimerCallback m_callback;
     void* const m_userData;
-    const std::shared_ptr<State> m_state;
+    std::atomic<bool> m_paused;
+    const bool m_skipMissed;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_restart{false};
 };

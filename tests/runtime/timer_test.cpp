@@ -1,7 +1,6 @@
 // vvIntervalTimer: due times and the elapsed argument, skipped and caught-up
-// periods after a late call, pause, restart, stop from the callback, a
-// destruction that does not wait out the timer's sleep and one that leaves a
-// blocked callback behind.
+// periods after a late call, pause, restart, stop from the callback and a
+// destruction that does not wait out the timer's sleep.
 #include "runtime/thread.h"
 
 #include <gtest/gtest.h>
@@ -103,48 +102,6 @@ TEST(VvIntervalTimer, DestructionEndsTheTimersSleepAtOnce) {
         EXPECT_LT(ms_since(start), 500) << paused;
         EXPECT_EQ(rec.count(), 0u);
     }
-}
-
-// Gate holds a callback until the test opens it; the callback does not use
-// its timer argument, which may be gone by then.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable cv;
-    int calls = 0;
-    bool open = false;
-};
-
-Gate* g_gate = nullptr;
-
-void wait_at_gate(std::uint32_t, vvIntervalTimer*) {
-    Gate& g = *g_gate;
-    std::unique_lock<std::mutex> lock(g.mutex);
-    ++g.calls;
-    g.cv.notify_all();
-    g.cv.wait_for(lock, std::chrono::seconds(20), [&] { return g.open; });
-}
-
-TEST(VvIntervalTimer, CallbackThatOutlastsTheDestructorReturnsToLiveState) {
-    // The destructor gives up on the blocked callback and detaches the
-    // thread; the thread, once the callback returns, must not touch the
-    // destroyed timer (the sanitizer build reports it when it does).
-    static Gate gate;
-    g_gate = &gate;
-    auto* timer = new vvIntervalTimer(20, wait_at_gate, true, nullptr, false, false);
-    {
-        std::unique_lock<std::mutex> lock(gate.mutex);
-        ASSERT_TRUE(
-            gate.cv.wait_for(lock, std::chrono::seconds(5), [&] { return gate.calls == 1; }));
-    }
-    delete timer; // returns after its waits, the callback still blocked
-    {
-        std::lock_guard<std::mutex> lock(gate.mutex);
-        gate.open = true;
-        gate.cv.notify_all();
-    }
-    sleep_ms(300); // the left-behind thread ends its loop meanwhile
-    std::lock_guard<std::mutex> lock(gate.mutex);
-    EXPECT_EQ(gate.calls, 1); // a stopped timer calls no more
 }
 
 TEST(VvIntervalTimer, LateCallSkipsOrCatchesUpMissedPeriods) {
