@@ -26,14 +26,25 @@ std::string_view trim(std::string_view text) {
 }
 
 // section_name strips every leading and every trailing bracket of a header.
+// The end is found by walking the characters, so the trail byte of a
+// double-byte character (0x5B and 0x5D are valid trail bytes of Shift_JIS)
+// is never taken for a bracket.
 std::string_view section_name(std::string_view line) {
     constexpr std::string_view brackets = "[]";
     const std::size_t first = line.find_first_not_of(brackets);
     if (first == std::string_view::npos) {
         return {};
     }
-    const std::size_t last = line.find_last_not_of(brackets);
-    return line.substr(first, last - first + 1);
+    std::size_t end = first;
+    for (std::size_t pos = first; pos < line.size();) {
+        std::size_t length = platform::char_length(line, pos);
+        length = length == 0 ? 1 : length;
+        if (length > 1 || brackets.find(line[pos]) == std::string_view::npos) {
+            end = pos + length;
+        }
+        pos += length;
+    }
+    return line.substr(first, end - first);
 }
 
 // expand_line_breaks turns every blank, backslash, "n" into a line feed. The

@@ -2,6 +2,7 @@
 #include "cgi/ini_file.h"
 
 #include "platform/fs.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@ struct SyntaxCase {
     const char* name;
     std::string text;
     std::string expected; // dump() of a store without a path
+    platform::Charset charset = platform::Charset::shift_jis;
 };
 
 TEST(IniSyntax, LinesSectionsAndEntries) {
@@ -59,10 +61,21 @@ TEST(IniSyntax, LinesSectionsAndEntries) {
         {"sections in unsigned byte order", "[\xB1]\n[a]\n[B]", ",[B]{},[a]{},[\xB1]{}"},
         {"blank lines", "\n\n[a]\n\r\n  \t\nk=v\n\n", ",[a]{(k:v)}"},
         {"lone CR lines", "[a]\r\r\nk=v\r", ",[a]{(k:v)}"},
+        // Shift_JIS trail bytes 0x5D and 0x5B are never taken for brackets.
+        {"double-byte character ending in 0x5D", "[\x83\x5D]\nk=v\n[\x83\x5B]\nk=w",
+         ",[\x83[]{(k:w)},[\x83]]{(k:v)}"},
+        {"double-byte name ending in 0x5B", "[\x83\x86\x81\x5B\x83\x55\x81\x5B]]\nk=v",
+         ",[\x83\x86\x81\x5B\x83\x55\x81\x5B]{(k:v)}"},
+        {"double-byte character without closing bracket", "[\x83\x5D\nk=v", ",[\x83]]{(k:v)}"},
+        {"lead byte before the closing bracket", "[a\x83]\nk=v", ",[a\x83]]{(k:v)}"},
+        {"UTF-8: no byte is a lead byte", "[\x83]]\nk=v", ",[\x83]{(k:v)}",
+         platform::Charset::utf8},
     };
     for (const auto& c : cases) {
+        platform::set_text_charset(c.charset);
         EXPECT_EQ(from_text(c.text).dump(), c.expected) << c.name;
     }
+    platform::set_text_charset(platform::Charset::shift_jis);
 }
 
 struct KeyOrderCase {
