@@ -34,12 +34,13 @@ void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool 
 
 void Corvane::put_normal(std::string_view title, bool imode) {
     vvTraceScope trace("Corvane::put_normal");
+    if (vv_tracing())
+        trace_listing_args(trace, title, imode);
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string head = style_or(*this, imode ? "inhead" : "nhead", "<pre>");
     const RowTemplate row(style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d"));
     const std::string tail = style_or(*this, imode ? "intail" : "ntail", "</pre>");
     if (vv_tracing()) {
-        trace_listing_args(trace, title, imode);
         vv_dump_text(trace.label("nhead"), head);
         vv_dump_text(trace.label("nrow"), row.text());
         vv_dump_text(trace.label("ntail"), tail);
@@ -69,6 +70,8 @@ void Corvane::put_normal(std::string_view title, bool imode) {
 
 void Corvane::put_table(std::string_view title, bool imode) {
     vvTraceScope trace("Corvane::put_table");
+    if (vv_tracing())
+        trace_listing_args(trace, title, imode);
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string table =
         style_or(*this, imode ? "itable" : "table", "<table border=0 cellspacing=2 cellpadding=2>");
@@ -80,7 +83,6 @@ void Corvane::put_table(std::string_view title, bool imode) {
                          "<td align=right width=\"15%\">%d</td></tr>"));
     const std::string ttail = get_style(imode ? "ittail" : "ttail");
     if (vv_tracing()) {
-        trace_listing_args(trace, title, imode);
         vv_dump_text(trace.label("table"), table);
         vv_dump_text(trace.label("thead"), thead);
         vv_dump_text(trace.label("trow"), row.text());
@@ -117,6 +119,8 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
             trace.print("%s ignored.", std::string(name).c_str());
             continue;
         }
+        if (vv_tracing())
+            vv_dump_text(trace.label("name"), name);
         nameCell.clear();
         append_name_cell(nameCell, entry, name, ext, noicon);
         if (entry.isDir)
@@ -137,7 +141,6 @@ void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, boo
         const std::size_t rowStart = m_body.size();
         row.append(m_body, date, size, nameCell);
         if (vv_tracing()) {
-            vv_dump_text(trace.label("name"), name);
             vv_dump_text(trace.label("link"), nameCell);
             vv_dump_text(trace.label("size"), size);
             vv_dump_text(trace.label("timestamp"), date);

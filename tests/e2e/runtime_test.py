@@ -205,6 +205,13 @@ class ProgramLog(unittest.TestCase):
         self.assertIn(b"..Corvane::put_normal: skip.bak ignored.", body)
         self.assertIn(b".Corvane::Corvane: m_ignExt = (.bak,.bin,.index,.log,.obj)", body)
         self.assertEqual(body[-1], b"main: <<< Exit.")
+        # A scope dumps its arguments first; a row traces its name before
+        # the look-ups that build its cells.
+        enter = body.index(b"..Corvane::put_normal: >>> Enter.")
+        self.assertEqual(body[enter + 1:enter + 3], [b'..Corvane::put_normal: Arg: title = ""',
+                                                     b"..Corvane::put_normal: Arg: imode = false"])
+        row = body.index(b'..Corvane::put_normal: name = "a.txt"')
+        self.assertEqual(body[row + 1], b"...Corvane::get_icon: >>> Enter.")
         # Entry and exit lines pair up.
         enters = [l[:-len(b">>> Enter.")] for l in body if l.endswith(b">>> Enter.")]
         exits = [l[:-len(b"<<< Exit.")] for l in body if l.endswith(b"<<< Exit.")]
