@@ -4,12 +4,13 @@ runs Dirvane for each folder that holds config.index."""
 import html.parser
 import os
 import re
+import shutil
 import sys
 import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from server_run import LIGHTTPD, NO_LIGHTTPD, Site, write  # noqa: E402
+from server_run import LIGHTTPD, NO_LIGHTTPD, SOURCE, Site, write  # noqa: E402
 
 UA_DESKTOP = "TestAgent/1.0 (X11; a, b)"
 UA_MOBILE = "Phone/2.0 (Mobile)"
@@ -189,6 +190,39 @@ class ListingThroughServer(unittest.TestCase):
                 self.assertNotIn(b"SECRET", r.body)
         # Dot segments that stay inside still resolve.
         self.assertEqual(self.site.request("/a/%2e%2e/readme.txt").body, b"readme.txt")
+
+
+@unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+@unittest.skipUnless(SOURCE, "DIRVANE_SOURCE names no source tree")
+class ShippedExamples(unittest.TestCase):
+    def test_every_listed_folder_shows_its_names_whole(self):
+        # Each sample is served as scripts/serve serves it: its own
+        # Dirvane.ini is the common settings file.
+        for sample in ("example", "example-sjis"):
+            with self.subTest(sample=sample):
+                source = os.path.join(os.fsencode(SOURCE), sample.encode())
+                with open(os.path.join(source, b"Dirvane.ini"), "rb") as f:
+                    site = Site(f.read())
+                self.addCleanup(site.close)
+                docroot = os.fsencode(site.docroot)
+                os.rmdir(docroot)
+                shutil.copytree(source, docroot)
+                site.register()
+                site.start()
+                listed = [folder for folder, _, files in os.walk(docroot)
+                          if b"config.index" in files]
+                self.assertGreaterEqual(len(listed), 2)
+                for folder in listed:
+                    path = os.path.relpath(folder, docroot)
+                    url = b"/" if path == b"." else b"/" + urllib.parse.quote_from_bytes(path).encode() + b"/"
+                    r = site.request(url)
+                    self.assertEqual(r.status, 200, url)
+                    charset = re.search(rb"charset=([\w-]+)", r.body).group(1).decode()
+                    page = r.body.decode(charset, "replace")
+                    self.assertNotIn("\ufffd", page, url)
+                    for name in os.listdir(folder):
+                        if not name.endswith((b".index", b".ini")):
+                            self.assertIn(">%s<" % name.decode(charset), page, url)
 
 
 if __name__ == "__main__":
