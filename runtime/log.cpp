@@ -41,50 +41,119 @@ bool marker_exists(const std::string& path) {
 
 } // namespace
 
+struct vvLog::Writer {
+    Writer(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
+           bool noBanners, bool processId, std::string_view terminator)
+        : pathTemplate(pathTemplate), tags(tags), terminator(terminator), noBanners(noBanners),
+          processId(processId), threshold(threshold), sizeLimit(effective_size_limit(sizeLimit)) {}
+
+    // run is the writer thread's loop: the first open, then the queue until
+    // a stop or a quit request, then the close.
+    void run();
+    // next_message takes the next message, with `idle` waiting up to the
+    // idle sleep for one; false when there is none (or a stop is requested).
+    bool next_message(Message& message, bool idle);
+    void request_stop();
+    bool on_writer() const;
+    // open_file expands the template and opens the file under the new name
+    // (writer thread only).
+    bool open_file();
+    // close_current closes the open file, with the close banner unless
+    // no-banners.
+    void close_current();
+    // write_bytes writes one line to the file, opening a new file first when
+    // the line would bring it to the size limit (unless `noRotate`).
+    bool write_bytes(std::string_view bytes, bool noRotate);
+    // write_direct formats and writes a line on the writer thread itself.
+    bool write_direct(int level, bool noRotate, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
+    std::string format_line(int level, std::string_view head, std::string_view message) const;
+
+    const std::string pathTemplate;
+    const vvLogTags tags;
+    const std::string terminator;
+    const bool noBanners;
+    const bool processId;
+    std::string stamp;      // construction time, YYYYMMDDhhmmssmmm
+    std::string noLogPath;  // absolute path of "vv.nolog"
+    std::string markerPath; // absolute path of "vv.path"
+
+    // Changed by the opens on the writer thread; vv.path may override them.
+    std::atomic<int> threshold;
+    std::atomic<unsigned> sizeLimit;
+    std::atomic<unsigned> openCounter{0};
+    std::string numberedDirectory;
+
+    std::atomic<bool> disabled{false};
+    std::atomic<int> file{-1};
+    std::atomic<int> openGuard{0};
+    std::atomic<std::uint32_t> threadId{0};
+    // Held while bytes are written and rotation is decided; rotation reopens
+    // the file and writes header lines while holding it. Only the writer
+    // thread takes it while the log runs.
+    std::recursive_mutex writeLock;
+    // Held while a new file's path is published.
+    mutable std::mutex pathLock;
+    std::string currentPath;
+
+    // Guards the fields below; queueSignal announces each of their changes.
+    std::mutex queueLock;
+    std::condition_variable queueSignal;
+    std::deque<Message> queue;
+    bool firstOpenDone = false; // the writer thread has tried its first open
+    bool writerEnded = false;   // posts are refused
+    bool stopRequested = false; // the loop ends without the rest of the queue
+};
+
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
              const vvLogTags& tags, bool noBanners, bool processId, bool offByDefault,
              std::string_view terminator)
-    : vvThread("vvLog", false), m_template(pathTemplate), m_tags(tags), m_terminator(terminator),
-      m_noBanners(noBanners), m_processId(processId), m_offByDefault(offByDefault),
-      m_threshold(threshold), m_sizeLimit(effective_size_limit(sizeLimit)) {
+    : vvThread("vvLog", false),
+      m_w(std::make_shared<Writer>(pathTemplate, sizeLimit, threshold, tags, noBanners, processId,
+                                   terminator)) {
+    Writer& w = *m_w;
     bool on = false;
     // A log without a file name never opens one: it needs no stamp and no
     // markers.
-    if (!m_template.empty()) {
-        m_stamp = vv_log_stamp(vv_local_time_now());
-        m_noLogPath = platform::absolute_path("vv.nolog");
-        m_markerPath = platform::absolute_path("vv.path");
+    if (!w.pathTemplate.empty()) {
+        w.stamp = vv_log_stamp(vv_local_time_now());
+        w.noLogPath = platform::absolute_path("vv.nolog");
+        w.markerPath = platform::absolute_path("vv.path");
     }
-    if (m_template.empty() || marker_exists(m_noLogPath)) {
+    if (w.pathTemplate.empty() || marker_exists(w.noLogPath)) {
         on = false;
-    } else if (marker_exists(m_markerPath)) {
+    } else if (marker_exists(w.markerPath)) {
         on = true;
     } else {
-        on = !m_offByDefault;
+        on = !offByDefault;
     }
-    m_disabled = !on;
+    w.disabled = !on;
 
     // A log that is off never opens a file: it needs no writer thread.
-    if (m_disabled || !start()) {
+    if (w.disabled || !start()) {
         return;
     }
     std::this_thread::yield();
     {
         // An enabled log has normally opened its file when construction ends.
-        std::unique_lock<std::mutex> lock(m_queueLock);
-        m_queueSignal.wait_for(lock, std::chrono::milliseconds(first_open_wait_ms),
-                               [this] { return m_firstOpenDone; });
+        std::unique_lock<std::mutex> lock(w.queueLock);
+        w.queueSignal.wait_for(lock, std::chrono::milliseconds(first_open_wait_ms),
+                               [&w] { return w.firstOpenDone; });
     }
     post(Message::start);
 }
 
 vvLog::~vvLog() {
-    if (!stop(200)) {
-        // The members must outlive the writer thread.
-        request_stop();
-        wait(3000);
+    if (stop(200)) {
+        // The writer has ended: it closed its file on leaving.
+        m_w->close_current();
+        return;
     }
-    close_current();
+    // The writer thread is busy or stuck (an open or a write that blocks).
+    // It is told to stop and left to the base destructor's bounded wait:
+    // nothing here waits for a lock it may hold, and it closes its file itself
+    // on the state it co-owns when it gets free.
+    m_w->request_stop();
 }
 
 bool vvLog::write(int level, bool noRotate, std::string_view head, const char* format, ...) {
@@ -97,13 +166,14 @@ bool vvLog::write(int level, bool noRotate, std::string_view head, const char* f
 
 bool vvLog::vwrite(int level, bool noRotate, std::string_view head, const char* format,
                    va_list args) {
+    Writer& w = *m_w;
     if (format == nullptr || level < 0 || level > 7) {
         return false;
     }
-    if (level > m_threshold) {
+    if (level > w.threshold) {
         return true;
     }
-    if (m_disabled || !is_open()) {
+    if (w.disabled || !is_open()) {
         return false;
     }
     std::string message(line_limit + 1, '\0');
@@ -112,20 +182,20 @@ bool vvLog::vwrite(int level, bool noRotate, std::string_view head, const char* 
         return false;
     }
     message.resize(static_cast<std::size_t>(length));
-    std::string line = format_line(level, head, message);
-    if (!on_thread()) {
+    std::string line = w.format_line(level, head, message);
+    if (!w.on_writer()) {
         return post(Message::line, std::move(line));
     }
     if (line.size() > line_limit) {
-        const std::size_t end = std::min(m_terminator.size(), line_limit);
+        const std::size_t end = std::min(w.terminator.size(), line_limit);
         line.resize(line_limit - end);
-        line.append(m_terminator, 0, end);
+        line.append(w.terminator, 0, end);
     }
-    return write_bytes(line, noRotate);
+    return w.write_bytes(line, noRotate);
 }
 
 bool vvLog::info(const char* format, ...) {
-    if (m_disabled) {
+    if (m_w->disabled) {
         return false;
     }
     va_list args;
@@ -136,7 +206,7 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
-    if (!is_open() || m_disabled) {
+    if (!is_open() || m_w->disabled) {
         request_stop();
     } else {
         post(Message::quit);
@@ -144,46 +214,79 @@ bool vvLog::stop(unsigned ms) {
     return wait(ms);
 }
 
+bool vvLog::request_stop() {
+    m_w->request_stop();
+    return vvThread::request_stop();
+}
+
 void vvLog::close_file() {
     post(Message::close);
 }
 
 bool vvLog::is_open() const {
-    return m_file.load() >= 0;
+    return m_w->file.load() >= 0;
+}
+
+bool vvLog::is_disabled() const {
+    return m_w->disabled;
+}
+
+int vvLog::threshold() const {
+    return m_w->threshold;
 }
 
 std::string vvLog::current_path() const {
-    std::lock_guard<std::mutex> lock(m_pathLock);
-    return m_currentPath;
+    std::lock_guard<std::mutex> lock(m_w->pathLock);
+    return m_w->currentPath;
+}
+
+void vvLog::set_open_counter(unsigned counter) {
+    m_w->openCounter = counter;
 }
 
 void vvLog::run() {
-    if (!m_disabled) {
+    // From here on the thread uses only its own share of the state: the
+    // object may be gone before the loop ends.
+    const std::shared_ptr<Writer> writer = m_w;
+    writer->run();
+}
+
+bool vvLog::post(Message::Kind kind, std::string line) {
+    Writer& w = *m_w;
+    {
+        std::lock_guard<std::mutex> lock(w.queueLock);
+        if (w.writerEnded || w.stopRequested || !is_running()) {
+            return false;
+        }
+        w.queue.push_back(Message{kind, std::move(line)});
+    }
+    w.queueSignal.notify_all();
+    return true;
+}
+
+void vvLog::Writer::run() {
+    threadId = platform::current_thread_id();
+    if (!disabled) {
         open_file();
     }
     {
-        std::lock_guard<std::mutex> lock(m_queueLock);
-        m_firstOpenDone = true;
+        std::lock_guard<std::mutex> lock(queueLock);
+        firstOpenDone = true;
     }
-    m_queueSignal.notify_all();
+    queueSignal.notify_all();
 
     bool quitSeen = false;
-    while (!is_stop_requested()) {
+    for (;;) {
         Message message;
-        bool have = false;
-        {
-            std::lock_guard<std::mutex> lock(m_queueLock);
-            if (!m_queue.empty()) {
-                message = std::move(m_queue.front());
-                m_queue.pop_front();
-                have = true;
-            }
-        }
-        if (!have) {
-            if (quitSeen) {
+        if (!next_message(message, !quitSeen)) {
+            std::lock_guard<std::mutex> lock(queueLock);
+            if (stopRequested || (quitSeen && queue.empty())) {
+                // Posts are refused from here on: no line is lost between
+                // the last look at the queue and the end.
+                writerEnded = true;
+                queue.clear();
                 break;
             }
-            sleep_for(idle_sleep_ms);
             continue;
         }
         switch (message.kind) {
@@ -204,63 +307,85 @@ void vvLog::run() {
         }
     }
 
-    // Posts are refused from here on; lines that came in after the queue was
-    // seen empty are still written when the loop ended by a quit request.
-    std::deque<Message> late;
-    {
-        std::lock_guard<std::mutex> lock(m_queueLock);
-        m_writerEnded = true;
-        late.swap(m_queue);
-    }
-    if (quitSeen && !is_stop_requested()) {
-        for (const Message& message : late) {
-            if (message.kind == Message::line) {
-                write_bytes(message.text, false);
-            }
-        }
-    }
     close_current();
 }
 
-bool vvLog::post(Message::Kind kind, std::string line) {
-    {
-        std::lock_guard<std::mutex> lock(m_queueLock);
-        if (m_writerEnded || !is_running()) {
-            return false;
-        }
-        m_queue.push_back(Message{kind, std::move(line)});
+bool vvLog::Writer::next_message(Message& message, bool idle) {
+    std::unique_lock<std::mutex> lock(queueLock);
+    if (idle && queue.empty() && !stopRequested) {
+        // Woken by every post and stop; the idle sleep is only a bound.
+        queueSignal.wait_for(lock, std::chrono::milliseconds(idle_sleep_ms),
+                             [this] { return !queue.empty() || stopRequested; });
     }
-    wake();
+    if (stopRequested || queue.empty()) {
+        return false;
+    }
+    message = std::move(queue.front());
+    queue.pop_front();
     return true;
 }
 
-bool vvLog::open_file() {
-    if (m_openGuard.fetch_add(1) != 0) {
-        m_openGuard.fetch_sub(1);
+void vvLog::Writer::request_stop() {
+    {
+        std::lock_guard<std::mutex> lock(queueLock);
+        stopRequested = true;
+    }
+    queueSignal.notify_all();
+}
+
+bool vvLog::Writer::on_writer() const {
+    const std::uint32_t id = threadId;
+    return id != 0 && id == platform::current_thread_id();
+}
+
+bool vvLog::Writer::write_direct(int level, bool noRotate, const char* format, ...) {
+    if (level > threshold) {
+        return true;
+    }
+    char message[line_limit + 1];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    if (length <= 0 || static_cast<std::size_t>(length) > line_limit) {
+        return false;
+    }
+    std::string line = format_line(level, std::string_view(), message);
+    if (line.size() > line_limit) {
+        const std::size_t end = std::min(terminator.size(), line_limit);
+        line.resize(line_limit - end);
+        line.append(terminator, 0, end);
+    }
+    return write_bytes(line, noRotate);
+}
+
+bool vvLog::Writer::open_file() {
+    if (openGuard.fetch_add(1) != 0) {
+        openGuard.fetch_sub(1);
         return true; // another open is under way
     }
     struct GuardRelease {
         std::atomic<int>& guard;
         ~GuardRelease() { guard.fetch_sub(1); }
-    } release{m_openGuard};
-    std::lock_guard<std::recursive_mutex> lock(m_writeLock);
+    } release{openGuard};
+    std::lock_guard<std::recursive_mutex> lock(writeLock);
 
     const std::uint32_t processId = platform::current_process_id();
     vvLogPathInput input;
-    input.pathTemplate = m_template;
+    input.pathTemplate = pathTemplate;
     input.openTime = vv_local_time_now();
-    input.stamp = m_stamp;
-    input.openCounter = m_openCounter;
+    input.stamp = stamp;
+    input.openCounter = openCounter;
     input.processId = processId;
-    input.markerPath = m_markerPath;
+    input.markerPath = markerPath;
     vvLogPathState state;
-    state.numberedDirectory = std::move(m_numberedDirectory);
-    state.threshold = m_threshold;
-    state.sizeLimit = m_sizeLimit;
+    state.numberedDirectory = std::move(numberedDirectory);
+    state.threshold = threshold;
+    state.sizeLimit = sizeLimit;
     const std::string path = vv_expand_log_path(input, state);
-    m_numberedDirectory = std::move(state.numberedDirectory);
-    m_threshold = state.threshold;
-    m_sizeLimit = state.sizeLimit;
+    numberedDirectory = std::move(state.numberedDirectory);
+    threshold = state.threshold;
+    sizeLimit = state.sizeLimit;
     if (path.empty()) {
         return false;
     }
@@ -270,90 +395,91 @@ bool vvLog::open_file() {
     // it is renamed while open). If it cannot be moved aside it is kept and
     // appended to.
     bool truncate = false;
-    if (m_sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
+    if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
         truncate = !vv_rotate_log_file(path).empty();
     }
-    const platform::FileHandle file = platform::open_append_file(path, truncate);
-    if (file == platform::no_file) {
+    const platform::FileHandle opened = platform::open_append_file(path, truncate);
+    if (opened == platform::no_file) {
         close_current();
         return false;
     }
-    const unsigned counter = m_openCounter;
-    m_openCounter = counter >= 9999 ? 0 : counter + 1;
+    const unsigned counter = openCounter;
+    openCounter = counter >= 9999 ? 0 : counter + 1;
     // The new file replaces the old one in one exchange, so that the log
     // never counts as closed while it switches files.
     platform::FileHandle previous;
     {
-        std::lock_guard<std::mutex> pathLock(m_pathLock);
-        previous = m_file.exchange(file);
-        m_currentPath = path;
+        std::lock_guard<std::mutex> hold(pathLock);
+        previous = file.exchange(opened);
+        currentPath = path;
     }
     if (previous != platform::no_file) {
-        if (!m_noBanners) {
+        if (!noBanners) {
             platform::append_record(previous, close_banner);
         }
         platform::close_file(previous);
     }
-    if (!m_noBanners) {
-        platform::append_record(file, open_banner);
-        write(lvDEBUG, true, std::string_view(), "%s", "vvLog: Windows [C++] (Nov04)");
-        write(lvDEBUG, true, std::string_view(), "vvLog: %s", path.c_str());
-        write(lvDEBUG, true, std::string_view(), "vvLog: ProcID = %d (0x%08x) @%s",
-              static_cast<int>(processId), processId, m_stamp.c_str());
+    if (!noBanners) {
+        platform::append_record(opened, open_banner);
+        write_direct(lvDEBUG, true, "%s", "vvLog: Windows [C++] (Nov04)");
+        write_direct(lvDEBUG, true, "vvLog: %s", path.c_str());
+        write_direct(lvDEBUG, true, "vvLog: ProcID = %d (0x%08x) @%s", static_cast<int>(processId),
+                     processId, stamp.c_str());
     }
     return true;
 }
 
-void vvLog::close_current() {
-    std::lock_guard<std::recursive_mutex> lock(m_writeLock);
-    const platform::FileHandle file = m_file.exchange(platform::no_file);
-    if (file == platform::no_file) {
+void vvLog::Writer::close_current() {
+    std::lock_guard<std::recursive_mutex> lock(writeLock);
+    const platform::FileHandle closing = file.exchange(platform::no_file);
+    if (closing == platform::no_file) {
         return;
     }
-    if (!m_noBanners) {
-        platform::append_record(file, close_banner);
+    if (!noBanners) {
+        platform::append_record(closing, close_banner);
     }
-    platform::close_file(file);
+    platform::close_file(closing);
 }
 
-bool vvLog::write_bytes(std::string_view bytes, bool noRotate) {
+bool vvLog::Writer::write_bytes(std::string_view bytes, bool noRotate) {
     if (bytes.empty()) {
         return false;
     }
-    std::lock_guard<std::recursive_mutex> lock(m_writeLock);
-    platform::FileHandle file = m_file;
-    if (file == platform::no_file) {
+    std::lock_guard<std::recursive_mutex> lock(writeLock);
+    platform::FileHandle target = file;
+    if (target == platform::no_file) {
         return false;
     }
-    const unsigned limit = m_sizeLimit;
+    const unsigned limit = sizeLimit;
     if (!noRotate && limit != 0) {
-        const std::int64_t length = platform::file_length(file);
+        const std::int64_t length = platform::file_length(target);
         const std::uint64_t projected = static_cast<std::uint64_t>(length < 0 ? 0 : length) +
-                                        (m_noBanners ? 0 : banner_length) + bytes.size();
+                                        (noBanners ? 0 : banner_length) + bytes.size();
         if (projected / 1000 >= limit) {
             if (!open_file()) {
-                m_disabled = true;
+                disabled = true;
                 close_current();
                 return false;
             }
-            file = m_file;
-            if (file == platform::no_file) {
+            target = file;
+            if (target == platform::no_file) {
                 return false;
             }
         }
     }
-    if (platform::append_record(file, bytes)) {
+    if (platform::append_record(target, bytes)) {
         return true;
     }
-    m_disabled = true;
+    disabled = true;
     close_current();
     return false;
 }
 
-std::string vvLog::format_line(int level, std::string_view head, std::string_view message) const {
+std::string vvLog::Writer::format_line(int level, std::string_view head,
+                                       std::string_view message) const {
     const vvLogTime now = vv_local_time_now();
     const std::uint32_t id =
-        m_processId ? platform::current_process_id() : platform::current_thread_id();
+        processId ? platform::current_process_id() : platform::current_thread_id();
     char prefix[64];
     int length = std::snprintf(prefix, sizeof prefix, "%02d/%02d/%02d %02d:%02d:%02d.%03d [%08x] ",
                                now.year % 100, now.month, now.day, now.hour, now.minute, now.second,
@@ -361,15 +487,15 @@ std::string vvLog::format_line(int level, std::string_view head, std::string_vie
     if (length < 0) {
         length = 0;
     }
-    const std::string& tag = m_tags[static_cast<std::size_t>(level)];
+    const std::string& tag = tags[static_cast<std::size_t>(level)];
     std::string line;
     line.reserve(static_cast<std::size_t>(length) + tag.size() + head.size() + message.size() +
-                 m_terminator.size());
+                 terminator.size());
     line.append(prefix, std::min(static_cast<std::size_t>(length), sizeof prefix - 1));
     line += tag;
     line += head;
     line += message;
-    line += m_terminator;
+    line += terminator;
     return line;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -61,11 +62,13 @@ class vvLog : public vvThread {
     void close_file();
 
     bool is_open() const;
-    bool is_disabled() const { return m_disabled; }
-    int threshold() const { return m_threshold; }
+    bool is_disabled() const;
+    int threshold() const;
     std::string current_path() const;
 
     void run() override;
+    // request_stop also tells the writer thread's own loop to end.
+    bool request_stop() override;
 
   private:
     // Message is one request to the writer thread, kept in posting order.
@@ -74,52 +77,17 @@ class vvLog : public vvThread {
         Kind kind = start;
         std::string text; // the whole line, terminator included (kind line)
     };
+    // Writer is everything the writer thread touches. The thread holds its
+    // own share: a writer left behind by the destructor (stuck in an open or
+    // a write that blocks) finishes on live state and closes its file itself.
+    struct Writer;
 
     // post queues a message and wakes the writer thread; false once the
     // writer thread has ended.
     bool post(Message::Kind kind, std::string line = std::string());
-    // open_file expands the template and opens the file under the new name
-    // (writer thread only).
-    bool open_file();
-    // close_current closes the open file, with the close banner unless
-    // no-banners.
-    void close_current();
-    // write_bytes writes one line to the file, opening a new file first when
-    // the line would bring it to the size limit (unless `noRotate`).
-    bool write_bytes(std::string_view bytes, bool noRotate);
-    std::string format_line(int level, std::string_view head, std::string_view message) const;
+    void set_open_counter(unsigned counter);
 
-    const std::string m_template;
-    const vvLogTags m_tags;
-    const std::string m_terminator;
-    const bool m_noBanners;
-    const bool m_processId;
-    const bool m_offByDefault;
-    std::string m_stamp;      // construction time, YYYYMMDDhhmmssmmm
-    std::string m_noLogPath;  // absolute path of "vv.nolog"
-    std::string m_markerPath; // absolute path of "vv.path"
-
-    // Changed by the opens on the writer thread; vv.path may override them.
-    std::atomic<int> m_threshold;
-    std::atomic<unsigned> m_sizeLimit;
-    std::atomic<unsigned> m_openCounter{0};
-    std::string m_numberedDirectory;
-
-    std::atomic<bool> m_disabled{false};
-    std::atomic<int> m_file{-1};
-    std::atomic<int> m_openGuard{0};
-    // Held while bytes are written and rotation is decided; rotation reopens
-    // the file and writes header lines while holding it.
-    std::recursive_mutex m_writeLock;
-    // Held while a new file's path is published.
-    mutable std::mutex m_pathLock;
-    std::string m_currentPath;
-
-    std::mutex m_queueLock;
-    std::condition_variable m_queueSignal;
-    std::deque<Message> m_queue;
-    bool m_firstOpenDone = false; // the writer thread has tried its first open
-    bool m_writerEnded = false;   // posts are refused
+    const std::shared_ptr<Writer> m_w;
 
     friend class vvLogPathTest;
 };

@@ -139,6 +139,18 @@ class Timeout(unittest.TestCase):
         code, out = self.site.run(args=[os.path.join(self.site.folder, "config.index"), fifo])
         self.assertEqual((code, out), (2, b""))
 
+    @unittest.skipIf(WINE, "Windows has no named pipes in the file system")
+    def test_access_log_that_blocks_leaves_the_page_unharmed(self):
+        # A named pipe without a reader as the access log: its open never
+        # returns. The log gives up on its writer after its bounded waits and
+        # the page goes out, well before the request's time-out.
+        fifo = os.path.join(self.site.root, "access.fifo")
+        os.mkfifo(fifo)
+        self.site.write_ini("[index]\ntimeout=20\nlog=%s\n" % fifo)
+        code, out = self.site.run()
+        self.assertEqual(code, 0)
+        self.assertIn(b'<a href="a.txt">a.txt</a>', out)
+
     def test_request_stuck_on_a_full_pipe_ends_with_code_2(self):
         # A page larger than the pipe holds, and nobody reading: the write
         # blocks until the watchdog ends the process.

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // opens, and an open requested at a chosen moment.
 class vvLogPathTest {
   public:
-    static void set_open_counter(vvLog& log, unsigned counter) { log.m_openCounter = counter; }
+    static void set_open_counter(vvLog& log, unsigned counter) { log.set_open_counter(counter); }
     static bool request_reopen(vvLog& log) { return log.post(vvLog::Message::reopen); }
 };
 
