@@ -347,7 +347,7 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
         return;
 
     const std::string dir = log_value(m_scriptDir);
-    const std::string style = m_conf.get_string("index", "style");
+    const std::string style = log_value(m_conf.get_string("index", "style"));
     const std::string from = log_value(env("REMOTE_ADDR"));
     const std::string host = log_value(env("REMOTE_HOST"));
     const std::string referer = log_value(env("HTTP_REFERER"));

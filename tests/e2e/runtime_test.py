@@ -65,6 +65,8 @@ class AccessLog(unittest.TestCase):
 
     def test_request_values_cannot_forge_or_lose_a_record(self):
         forged = "x\r\n01/01/01 00:00:00.000 [00000000] DIR=/forged/"
+        # A blank-backslash-n in the style reads as a line feed.
+        self.site.write_conf("[index]\nstyle=std \\nx\n")
         self.run_one(dict(self.env, HTTP_USER_AGENT=forged, HTTP_REFERER="r" * 9000))
         lines = self.records()
         self.assertEqual(len(lines), 1)
@@ -73,6 +75,7 @@ class AccessLog(unittest.TestCase):
         self.assertIn(b"AGENT=x__01/01/01 00:00:00.000 [00000000] DIR=/forged/, CODE=200",
                       m.group(2))
         self.assertIn(b"REFERER=" + b"r" * 1024 + b"..., AGENT=", m.group(2))
+        self.assertIn(b"STYLE=std_x, FROM=", m.group(2))
 
     def test_no_record_without_log_or_with_vv_nolog(self):
         self.site.write_ini("[index]\n")
