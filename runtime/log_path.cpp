@@ -28,6 +28,12 @@ bool is_separator(char c) {
     return c == '\\' || c == '/';
 }
 
+// has_drive: `text` starts with a drive, a letter and a colon.
+bool has_drive(std::string_view text) {
+    return text.size() >= 2 && text[1] == ':' &&
+           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+}
+
 char ascii_lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
 }
@@ -588,8 +594,7 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
     }
     const char first = pathTemplate[0];
     const char second = pathTemplate.size() > 1 ? pathTemplate[1] : '\0';
-    const bool driveRoot =
-        ((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z')) && second == ':';
+    const bool driveRoot = has_drive(pathTemplate);
     const bool anchored = is_separator(first) || driveRoot ||
                           (first == '%' && second != '\0' &&
                            std::string_view("#@$&?*").find(second) != std::string_view::npos);
@@ -609,6 +614,12 @@ std::string vv_log_absolute_path(std::string expanded) {
     // Backslashes and slashes both separate directories; the file system
     // takes its own separator.
     const char separator = platform::path_separator();
+    // Where paths have no drives (the separator is "/"), a text that starts
+    // with one ("D:\logs", "D:x") names no file: it would otherwise become a
+    // folder "D:" in the working directory.
+    if (separator == '/' && has_drive(expanded)) {
+        return std::string();
+    }
     for (std::size_t pos = 0; pos < expanded.size();) {
         const std::size_t length = platform::char_length(expanded, pos);
         if (length == 1 && is_separator(expanded[pos])) {

@@ -177,6 +177,27 @@ TEST(LogPath, Failures) {
     ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
     if (platform::path_separator() == '/') {
         EXPECT_EQ(expand("%@"), "");
+        // A drive means nothing on POSIX: no file, and no folder "D:" in the
+        // listed folder, whether the template or vv.path's line 1 names it.
+        const std::string marker = cwd.path("vv.path");
+        const struct {
+            const char* markerText; // nullptr: no vv.path
+            const char* pathTemplate;
+        } drives[] = {
+            {nullptr, "D:\\logs\\acc.log"},
+            {nullptr, "D:/x"},
+            {nullptr, "d:acc.log"},
+            {"D:\\logs\n", "acc.log"},
+        };
+        for (const auto& c : drives) {
+            if (c.markerText != nullptr) {
+                write_file(marker, c.markerText);
+            }
+            EXPECT_EQ(expand(c.pathTemplate, c.markerText ? marker : ""), "") << c.pathTemplate;
+            fs::remove(marker);
+        }
+        EXPECT_FALSE(fs::exists(cwd.path("D:")));
+        EXPECT_FALSE(fs::exists(cwd.path("d:acc.log")));
     }
 }
 
