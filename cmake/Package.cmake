@@ -75,31 +75,6 @@ foreach(sample lighttpd.conf Caddyfile)
                 COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
     endif()
 endforeach()
-# The example folder, without the names that are not UTF-8 (a Shift_JIS
-# sample): a package's file names are UTF-8.
-find_program(DIRVANE_PYTHON3 python3 REQUIRED)
-execute_process(
-    COMMAND ${DIRVANE_PYTHON3} -c [=[
-import os, sys
-for top, dirs, files in os.walk(b"."):
-    dirs.sort()
-    for name in sorted(files):
-        path = os.path.join(top, name)[2:]
-        try:
-            print(path.decode("utf-8"))
-        except UnicodeDecodeError:
-            pass
-]=]
-    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/example
-    OUTPUT_VARIABLE dirvane_example_files OUTPUT_STRIP_TRAILING_WHITESPACE
-    COMMAND_ERROR_IS_FATAL ANY)
-string(REPLACE "\n" ";" dirvane_example_files "${dirvane_example_files}")
-foreach(file IN LISTS dirvane_example_files)
-    get_filename_component(dir ${file} DIRECTORY)
-    install(FILES ${PROJECT_SOURCE_DIR}/example/${file}
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/dirvane/example/${dir}
-            COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
-endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME dirvane
         COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
