@@ -1,13 +1,18 @@
 // Dirvane: lists its working directory as one CGI response.
 //
 //   Dirvane <folder settings file> [<output file>]
+//   Dirvane                (standard input a listening socket: FastCGI)
 //
 // Exit codes: 0 a response was written, 1 no folder settings file was given,
 // 2 the request ran longer than its time-out.
 #include "cgi/corvane.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
+#include "platform/fastcgi.h"
+#include "platform/file.h"
+#include "platform/io.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "runtime/program_log.h"
 #include "runtime/thread.h"
 #include "runtime/trace.h"
@@ -75,27 +80,12 @@ const char* or_null(int argc, char** argv, int i) {
     return argc > i ? argv[i] : nullptr;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    vvTraceScope trace("main");
-    if (vv_tracing())
-        vv_dump_signed(trace.label("Arg: argc"), argc);
-
-    const char* exe = argc > 0 ? argv[0] : "";
-    const char* conf = or_null(argc, argv, 1);
-    const char* outf = or_null(argc, argv, 2);
-    if (vv_tracing()) {
-        vv_dump_pointer(trace.label("exe"), or_null(argc, argv, 0));
-        vv_dump_pointer(trace.label("conf"), conf);
-        vv_dump_pointer(trace.label("outf"), outf);
-    }
-    if (conf == nullptr || *conf == '\0')
-        return 1;
-
-    const std::string ini = path_change_extension(exe, ".ini");
-    if (vv_tracing())
-        vv_dump_text(trace.label("ini"), ini);
+// run_request answers one request for the folder settings file `conf`: the
+// common settings file `ini` sets its time-out, and the page goes to the
+// file `outf` (without header) when one is named and can be opened, else
+// to `out`. Returns the exit code.
+int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, const char* outf,
+                std::FILE* out) {
     {
         const IniFile settings(ini, KeyOrder::exact);
         exeTo = request_timeout(settings.get_number("index", "timeout", 30));
@@ -119,10 +109,10 @@ int main(int argc, char** argv) {
     }
 
     std::FILE* file = outf != nullptr ? std::fopen(outf, "wb") : nullptr;
-    // Without an openable output file the page goes to standard output,
-    // still without header when an output file was named.
+    // Without an openable output file the page goes to `out`, still without
+    // header when an output file was named.
     auto request =
-        std::make_unique<Corvane>(ini, conf, outf != nullptr, file != nullptr ? file : stdout);
+        std::make_unique<Corvane>(ini, conf, outf != nullptr, file != nullptr ? file : out);
     request->put("");
     // The answered request is not taken apart: its memory (one block for
     // every entry of the folder, the page) goes back with the process at
@@ -132,4 +122,57 @@ int main(int argc, char** argv) {
     if (file != nullptr)
         std::fclose(file);
     return 0;
+}
+
+// fastcgiIni is the common settings file of a FastCGI server, fixed before
+// its first child starts; fastcgiTrace is the trace scope of main, in which
+// every request runs.
+std::string fastcgiIni;
+vvTraceScope* fastcgiTrace = nullptr;
+
+// answer_fastcgi is the CGI run of one FastCGI request, in its own process.
+int answer_fastcgi(const char* conf, std::FILE* out) {
+    return run_request(*fastcgiTrace, fastcgiIni, conf, nullptr, out);
+}
+
+// serve_requests loads what every request needs and does not change between
+// them (the collators, the zone rules) once, so that each child starts with
+// it, and then serves. The common settings file is found from where the
+// program was started, before any request changes the working directory.
+int serve_requests(vvTraceScope& trace, const std::string& ini) {
+    fastcgiTrace = &trace;
+    fastcgiIni = platform::absolute_path(ini);
+    (void)platform::compare_locale("a", "b");
+    (void)platform::compare_no_case("a", "b");
+    platform::LocalTime time;
+    (void)platform::LocalZone().convert(0, time);
+    return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    vvTraceScope trace("main");
+    if (vv_tracing())
+        vv_dump_signed(trace.label("Arg: argc"), argc);
+
+    const char* exe = argc > 0 ? argv[0] : "";
+    const char* conf = or_null(argc, argv, 1);
+    const char* outf = or_null(argc, argv, 2);
+    if (vv_tracing()) {
+        vv_dump_pointer(trace.label("exe"), or_null(argc, argv, 0));
+        vv_dump_pointer(trace.label("conf"), conf);
+        vv_dump_pointer(trace.label("outf"), outf);
+    }
+    // Started without arguments on a listening socket, as FastCGI servers
+    // start their programs, Dirvane answers the requests that come in on it.
+    if (argc <= 1 && platform::fastcgi_listener())
+        return serve_requests(trace, path_change_extension(exe, ".ini"));
+    if (conf == nullptr || *conf == '\0')
+        return 1;
+
+    const std::string ini = path_change_extension(exe, ".ini");
+    if (vv_tracing())
+        vv_dump_text(trace.label("ini"), ini);
+    return run_request(trace, ini, conf, outf, stdout);
 }

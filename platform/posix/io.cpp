@@ -29,6 +29,13 @@ bool write_response(std::FILE* stream, std::string_view head, std::string_view b
     if (std::fflush(stream) != 0)
         return false;
     const int fd = fileno(stream);
+    if (fd < 0) {
+        // A stream without a file (a FastCGI request's output) takes both
+        // parts through its own writes.
+        return std::fwrite(head.data(), 1, head.size(), stream) == head.size() &&
+               std::fwrite(body.data(), 1, body.size(), stream) == body.size() &&
+               std::fflush(stream) == 0;
+    }
     iovec parts[2] = {{const_cast<char*>(head.data()), head.size()},
                       {const_cast<char*>(body.data()), body.size()}};
     iovec* next = parts;

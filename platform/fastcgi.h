@@ -1,0 +1,38 @@
+// FastCGI responder: a program started with a listening socket as standard
+// input (spawn-fcgi, lighttpd's bin-path, systemd socket activation) answers
+// the requests that come in on it.
+#pragma once
+
+#include <cstdio>
+
+namespace platform {
+
+// fastcgi_listener tells whether standard input is a listening socket, the
+// way a FastCGI server hands its program the connections to answer.
+bool fastcgi_listener();
+
+// FastCgiHandler answers one request as a CGI run does: `conf` is the file
+// the web server resolved the request to (SCRIPT_FILENAME), the working
+// directory is its folder, the process environment holds the request's
+// parameters, and `out` takes the whole CGI response, header lines first.
+// The returned value is the exit code of the process that ran it.
+using FastCgiHandler = int (*)(const char* conf, std::FILE* out);
+
+// serve_fastcgi answers the requests on standard input until the process is
+// asked to end (SIGTERM, SIGINT, SIGHUP). The calling process stays the
+// parent: it keeps up to `children` child processes, each of which accepts
+// one request, runs `handler` for it and ends; an ended child is replaced.
+// So a request that ends its process (a time-out, a crash) ends nothing
+// else, and whatever the parent loaded before the call is there in every
+// child at no cost. A request without SCRIPT_FILENAME, or whose folder
+// cannot be entered, gets no output (its connection closes unfinished, an
+// error of the web server's) and ends with exit code 1. Returns the exit
+// code of the parent: 0 when it was asked to end, 1 when the platform
+// has no FastCGI responder or standard input cannot be served.
+int serve_fastcgi(unsigned children, FastCgiHandler handler);
+
+// fastcgi_children returns the number of child processes to keep: the
+// environment variable DIRVANE_FASTCGI_CHILDREN (1 to 256), else 4.
+unsigned fastcgi_children();
+
+} // namespace platform

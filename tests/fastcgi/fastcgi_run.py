@@ -1,0 +1,246 @@
+"""Dirvane as a FastCGI server behind a real web server: a temporary site
+(program folder with Dirvane.ini, document root with hostile names),
+Dirvane started by spawn-fcgi on a socket, and the cases every server must
+pass. Each server's test fills in the sample configuration of dist/fastcgi/
+with the site's paths and a free loopback port."""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.parse
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "server"))
+import listing_test as listing  # noqa: E402
+from server_run import Response, free_port, write  # noqa: E402
+
+BIN = os.environ.get("DIRVANE_BIN", "")
+SOURCE = os.environ.get("DIRVANE_SOURCE", os.path.join(HERE, "..", ".."))
+SPAWN_FCGI = shutil.which("spawn-fcgi")
+UA = "TestAgent/1.0 (X11; a, b)"
+
+
+def sample(name):
+    with open(os.path.join(SOURCE, "dist", "fastcgi", name)) as f:
+        return f.read()
+
+
+def find_program(name):
+    path = shutil.which(name)
+    if path:
+        return path
+    for folder in ("/usr/sbin", "/sbin", "/usr/local/sbin"):
+        if os.access(os.path.join(folder, name), os.X_OK):
+            return os.path.join(folder, name)
+    return None
+
+
+def wait_for_port(port, process, seconds=20):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if process is not None and process.poll() is not None:
+            return False
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def stop(process):
+    if process is None or process.poll() is not None:
+        return
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+class FastCgiSite:
+    """The site: every folder the cases list, Dirvane.ini with the access
+    log and a time-out of 2 s, and Dirvane listening on `self.socket`."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="dirvane-fcgi-")
+        # The servers' workers run as an unprivileged user: they must reach
+        # the files and the socket.
+        os.chmod(self.root, 0o755)
+        self.cgi_dir = os.path.join(self.root, "cgi")
+        self.docroot = os.path.join(self.root, "pub")
+        self.log = os.path.join(self.root, "logs", "access.log")
+        self.socket = os.path.join(self.root, "run", "fcgi.sock")
+        for folder in (self.cgi_dir, self.docroot, os.path.dirname(self.log),
+                       os.path.dirname(self.socket)):
+            os.makedirs(folder)
+            os.chmod(folder, 0o755)
+        self.program = os.path.join(self.cgi_dir, "Dirvane")
+        os.symlink(os.path.abspath(BIN), self.program)
+        self.write_ini(2)
+        # The same program without the access log, for runs as a CGI program.
+        self.direct = os.path.join(self.root, "direct", "Dirvane")
+        os.makedirs(os.path.dirname(self.direct))
+        os.symlink(os.path.abspath(BIN), self.direct)
+        write(self.direct + ".ini", "")
+
+        d = os.fsencode(self.docroot)
+        write(os.path.join(d, b"config.index"), "")
+        write(os.path.join(d, b"readme.txt"), "readme.txt")
+        write(os.path.join(d, b"bytes", b"config.index"), "")
+        for name in listing.SPECIAL_NAMES + listing.BYTE_NAMES:
+            write(os.path.join(d, b"bytes", name), b"content of " + name)
+        write(os.path.join(d, b"gone", b"config.index"),
+              "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
+        # A folder settings file that is a named pipe: reading it blocks until
+        # the time-out ends the request.
+        os.makedirs(os.path.join(d, b"slow"))
+        os.mkfifo(os.path.join(d, b"slow", b"config.index"))
+        self.responder = None
+
+    def write_ini(self, timeout):
+        write(os.path.join(self.cgi_dir, "Dirvane.ini"),
+              "[index]\ntimeout=%d\nlog=%s\n" % (timeout, self.log))
+
+    def start_responder(self):
+        self.responder = subprocess.Popen(
+            [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666", "--", self.program],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not os.path.exists(self.socket):
+            assert self.responder.poll() is None, "spawn-fcgi ended"
+            assert time.monotonic() < deadline, "no socket"
+            time.sleep(0.02)
+
+    def close(self):
+        stop(self.responder)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def log_lines(self):
+        try:
+            with open(self.log, "rb") as f:
+                return f.read().split(b"\r\n")[:-1]
+        except FileNotFoundError:
+            return []
+
+    def cgi_page(self, folder, script_name):
+        """Dirvane's output as a CGI program, as lighttpd's mod_cgi runs it."""
+        env = {"PATH": "/usr/bin:/bin", "SCRIPT_NAME": script_name, "HTTP_USER_AGENT": UA,
+               "REMOTE_ADDR": "127.0.0.1"}
+        folder = os.path.join(self.docroot, folder)
+        done = subprocess.run([self.direct, os.path.join(folder, "config.index")], cwd=folder,
+                              env=env, capture_output=True, timeout=60)
+        return done.stdout
+
+
+def get(port, path, agent=UA):
+    if isinstance(path, str):
+        path = path.encode()
+    request = (b"GET " + path + b" HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nConnection: close\r\n"
+               b"User-Agent: " % port + agent.encode() + b"\r\nReferer: http://ref.test/x\r\n\r\n")
+    with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
+        s.sendall(request)
+        chunks = []
+        while True:
+            data = s.recv(65536)
+            if not data:
+                break
+            chunks.append(data)
+    r = Response(b"".join(chunks))
+    if r.headers.get("transfer-encoding") == "chunked":
+        body, rest = b"", r.body
+        while True:
+            size, _, rest = rest.partition(b"\r\n")
+            n = int(size.split(b";")[0], 16)
+            if n == 0:
+                break
+            body, rest = body + rest[:n], rest[n + 2:]
+        r.body = body
+    return r
+
+
+class FastCgiCases:
+    """What every server must show; `site` and `port` come from the
+    server's setUpClass."""
+
+    site = None
+    port = None
+
+    def get(self, path):
+        return get(self.port, path)
+
+    def test_page_is_the_cgi_page_and_every_link_is_served(self):
+        for folder, script in (("", "/config.index"), ("bytes", "/bytes/config.index")):
+            with self.subTest(folder=folder):
+                r = self.get("/" + folder + ("/" if folder else ""))
+                self.assertEqual(r.status, 200, r.body[:300])
+                head, _, body = self.site.cgi_page(folder, script).partition(b"\r\n\r\n")
+                self.assertEqual(r.body, body)
+                self.assertEqual(r.headers["content-type"], "text/html")
+                self.assertIn(b"Content-Length: %d" % len(r.body), head)
+        page = self.get("/bytes/")
+        links = listing.hrefs(page.body)[2:]  # after the heading's "/" and "/bytes/"
+        self.assertEqual(len(links), len(listing.SPECIAL_NAMES) + len(listing.BYTE_NAMES))
+        for href in links:
+            with self.subTest(href=href):
+                r = self.get(urllib.parse.urljoin("/bytes/", href))
+                self.assertEqual(r.status, 200)
+                self.assertEqual(r.body, b"content of " + urllib.parse.unquote_to_bytes(href))
+
+    def test_settings_chosen_status_and_access_log_record(self):
+        before = len(self.site.log_lines())
+        r = self.get("/gone/")
+        self.assertEqual(r.status, 404)
+        self.assertIn(b"<body>gone away</body>", r.body)
+        # A server that sends the page in chunks leaves the length out.
+        self.assertEqual(int(r.headers.get("content-length", len(r.body))), len(r.body))
+        self.get("/bytes/")
+        lines = self.site.log_lines()[before:]
+        self.assertEqual(len(lines), 2, lines)
+        self.assertRegex(
+            lines[0].decode("latin-1"),
+            r"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{8}\] DIR=/gone/, STYLE=, "
+            r"FROM=127\.0\.0\.1\((127\.0\.0\.1)?\), REFERER=http://ref\.test/x, AGENT=TestAgent/1\.0 "
+            r"\(X11; a, b\), CODE=404$")
+        self.assertIn(b" DIR=/bytes/, ", lines[1])
+        self.assertTrue(lines[1].endswith(b", CODE=200"), lines[1])
+
+    # Whether the server takes a named pipe for a folder's config.index.
+    pipe_as_index = True
+
+    def test_request_past_its_timeout_fails_alone(self):
+        # The common settings file is read for every request: with a time-out
+        # of 0 a request is ended without output, the next one is answered.
+        before = len(self.site.log_lines())
+        self.site.write_ini(0)
+        try:
+            self.assertIn(self.get("/bytes/").status, (500, 502, 503, 504))
+        finally:
+            self.site.write_ini(2)
+        self.assertEqual(len(self.site.log_lines()), before)
+        self.assertEqual(self.get("/bytes/").status, 200)
+        self.assertEqual(len(self.site.log_lines()), before + 1)
+        if not self.pipe_as_index:
+            return
+        # A request stuck on reading its settings file, while others come.
+        results = {}
+        thread = threading.Thread(target=lambda: results.update(slow=self.get("/slow/")))
+        thread.start()
+        for _ in range(3):
+            self.assertEqual(self.get("/").status, 200)
+        before = len(self.site.log_lines())
+        thread.join(60)
+        self.assertIn(results["slow"].status, (500, 502, 503, 504))
+        self.assertNotIn(b"DIR=/slow/", b"".join(self.site.log_lines()))
+        self.assertEqual(self.get("/").status, 200)
+        self.assertEqual(len(self.site.log_lines()), before + 1)
+        # The responder is still the same one: no child's end ended it.
+        if self.site.responder is not None:
+            self.assertIsNone(self.site.responder.poll())
