@@ -175,7 +175,8 @@ class Exposure(unittest.TestCase):
         os.symlink(os.path.join(self.site.root, "config"), os.path.join(d, "conflink"))
         for name in ("Dirvane.ini", "site.ini", "old.bak", "notes.log", "dirvane.log",
                      "a.obj", "a.bin", "vv.path", "vv.nolog", "file.txt", "sub/vv.path",
-                     "other.index"):
+                     "other.index", "NOTES.LOG", "Site.INI", "OLD.Bak", "sub/VV.PATH",
+                     "Other.INDEX"):
             write(os.path.join(d, name), "content of " + name)
 
     def test_symbolic_links_only_with_the_flag(self):
@@ -196,7 +197,11 @@ class Exposure(unittest.TestCase):
         self.site.register()
         self.site.start()
         for name in ("Dirvane.ini", "site.ini", "old.bak", "notes.log", "dirvane.log",
-                     "a.obj", "a.bin", "vv.path", "vv.nolog", "sub/vv.path"):
+                     "a.obj", "a.bin", "vv.path", "vv.nolog", "sub/vv.path",
+                     # The listing hides these endings in any letter case; a
+                     # path-info after the name still names the file.
+                     "NOTES.LOG", "Site.INI", "Site.%49NI", "OLD.Bak", "sub/VV.PATH",
+                     "NOTES.LOG/", "NOTES.LOG/x", "notes.log/x", "Other.INDEX"):
             with self.subTest(name=name):
                 r = self.site.request("/" + name)
                 self.assertEqual(r.status, 403, r.status_line)
@@ -212,7 +217,7 @@ class Exposure(unittest.TestCase):
 
     def test_index_files_are_not_served_without_a_program(self):
         self.site.start()
-        for path in ("/config.index", "/other.index", "/"):
+        for path in ("/config.index", "/other.index", "/Other.INDEX", "/other.index/x", "/"):
             with self.subTest(path=path):
                 r = self.site.request(path)
                 self.assertIn(r.status, (403, 404), r.status_line)

@@ -123,14 +123,24 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
     // Settings, logs and what the listing hides by default are never handed
     // out; a folder settings file is not either when no program is bound to
     // its extension (it then holds only the folder owner's settings).
-    out += "# Settings, logs and the files the listing hides: 403.\n"
-           "url.access-deny = (\".ini\", \".bak\", \".log\", \".obj\", \".bin\", "
-           "\"vv.path\", \"vv.nolog\"";
+    // url.access-deny compares letter case exactly, while the listing hides
+    // these endings in any case: the condition below denies every other
+    // spelling (NOTES.LOG, Site.Ini), also with a path-info after the name
+    // (/NOTES.LOG/x, which lighttpd serves as the file NOTES.LOG). The plain
+    // list still covers the index document a folder request resolves to.
     bool indexBound = false;
     for (const CgiBinding& b : bindings.programs) {
         indexBound = indexBound || b.extension == ".index";
     }
-    out += indexBound ? ")\n\n" : ", \".index\")\n\n";
+    out += "# Settings, logs and the files the listing hides: 403, in any letter case.\n"
+           "url.access-deny = (\".ini\", \".bak\", \".log\", \".obj\", \".bin\", "
+           "\"vv.path\", \"vv.nolog\"";
+    out += indexBound ? ")\n" : ", \".index\")\n";
+    out += "$HTTP[\"url\"] =~ \"(?i)(\\.ini|\\.bak|\\.log|\\.obj|\\.bin|vv\\.path|vv\\.nolog";
+    // A bound .index runs the program only when spelt so; other spellings
+    // (Other.INDEX) would be handed out as files.
+    out += indexBound ? "|\\.(?-i:(?!index(/|$)))index" : "|\\.index";
+    out += ")(/|$)\" {\n    url.access-deny = (\"\")\n}\n\n";
     out += "# From the registry: \"Default\" of the Index key.\nindex-file.names = (";
     for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
         out += i == 0 ? "" : ", ";
