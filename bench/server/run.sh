@@ -85,7 +85,7 @@ export DIRVANE_REGISTRY="$tmp/registry.reg"
 "$httpd" --register --conf listing.page --cgi "$tmp/floor_listing" >/dev/null
 
 port_ours=$(free_port)
-"$httpd" --root "$root" --port "$port_ours" --state "$tmp/state" >"$tmp/ours.out" 2>&1 &
+"$httpd" --root "$root" --port "$port_ours" --state "$tmp/state" --user "$(id -un)" >"$tmp/ours.out" 2>&1 &
 pids+=($!)
 
 port_nginx=$(free_port)

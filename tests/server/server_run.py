@@ -3,6 +3,7 @@ site with a registry file, a document root, a state folder and a program
 folder holding Dirvane with its own Dirvane.ini, on a free loopback port."""
 
 import os
+import pwd
 import queue
 import shutil
 import signal
@@ -29,6 +30,10 @@ def find_lighttpd():
 
 
 LIGHTTPD = find_lighttpd()
+# Started as root, dirvane-httpd runs lighttpd as www-data, which cannot
+# reach a temporary site (mode 700) or a build folder under /root: the tests
+# keep the account they run as unless they test the switch (user=None).
+ME = pwd.getpwuid(os.geteuid()).pw_name
 NO_LIGHTTPD = "lighttpd is not installed (apt-get install lighttpd)"
 
 
@@ -86,9 +91,11 @@ class Site:
         env.update(extra or {})
         return env
 
-    def httpd(self, *args, env=None):
+    def httpd(self, *args, env=None, user=ME):
         """Runs dirvane-httpd to its end; returns (exit code, output text)."""
-        done = subprocess.run([HTTPD] + list(args), env=self.env(env), capture_output=True,
+        serving = not {"--register", "--unregister"} & set(args)
+        args = list(args) + (["--user", user] if user and serving else [])
+        done = subprocess.run([HTTPD] + args, env=self.env(env), capture_output=True,
                               timeout=60)
         return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace")
 
@@ -97,13 +104,14 @@ class Site:
         assert code == 0, out
         return out
 
-    def start(self, port=None, extra_args=()):
-        """Starts the server and waits until it names its URL."""
+    def start(self, port=None, extra_args=(), user=ME):
+        """Starts the server and waits until it names its URL; user=None
+        leaves the account to dirvane-httpd."""
         self.port = port or free_port()
         self.output = []
         self.process = subprocess.Popen(
             [HTTPD, "--root", self.docroot, "--port", str(self.port), "--state", self.state]
-            + list(extra_args),
+            + list(extra_args) + (["--user", user] if user else []),
             env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         self._lines = queue.Queue()
         threading.Thread(target=self._read, args=(self.process, self._lines),

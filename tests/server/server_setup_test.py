@@ -3,6 +3,8 @@ registration from the command line, reading the registry at each start,
 the messages when it cannot serve, and a clean stop."""
 
 import os
+import pwd
+import shutil
 import signal
 import socket
 import subprocess
@@ -10,7 +12,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from server_run import HTTPD, LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
+from server_run import BIN, HTTPD, LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
 
 HEADER = b"Windows Registry Editor Version 5.00\r\n\r\n"
 FRESH = (HEADER +
@@ -223,6 +225,63 @@ class Exposure(unittest.TestCase):
                 self.assertIn(r.status, (403, 404), r.status_line)
                 self.assertNotIn(b"log=", r.body)
                 self.assertNotIn(b"content of", r.body)
+
+
+def www_data():
+    try:
+        return pwd.getpwnam("www-data")
+    except KeyError:
+        return None
+
+
+@unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
+@unittest.skipUnless(os.geteuid() == 0 and www_data(), "needs root and the user www-data")
+class UserSwitch(unittest.TestCase):
+    """Started as root, lighttpd and Dirvane run as www-data; what they must
+    reach is made reachable or named at the start."""
+
+    def setUp(self):
+        self.site = Site()
+        self.addCleanup(self.site.close)
+        root = self.site.root
+        # The build folder may be closed to www-data: the program is a copy
+        # in the site, which www-data may enter.
+        os.chmod(root, 0o755)
+        os.remove(self.site.program)
+        shutil.copy2(BIN, self.site.program)
+        self.log = os.path.join(root, "logs", "access.log")
+        write(os.path.join(self.site.cgi_dir, "Dirvane.ini"), "[index]\nlog=%s\n" % self.log)
+        d = self.site.docroot
+        for name in ("config.index", "file.txt", "secret/config.index", "secret/key.txt",
+                     "page.list"):
+            write(os.path.join(d, name), "")
+        os.chmod(os.path.join(d, "secret"), 0o700)
+        # A program in a folder only root may enter (as under /root).
+        self.private = os.path.join(root, "private")
+        os.makedirs(self.private, mode=0o700)
+        shutil.copy2(BIN, os.path.join(self.private, "Dirvane"))
+
+    def test_runs_as_www_data(self):
+        self.site.register()
+        code, out = self.site.httpd("--register", "--conf", "page.list", "--cgi",
+                                    os.path.join(self.private, "Dirvane"))
+        self.assertEqual(code, 0, out)
+        self.site.start(user=None)
+        output = "".join(self.site.output)
+        self.assertIn("User:           www-data", output)
+        self.assertIn("www-data cannot run the program %s/Dirvane: it may not enter %s"
+                      % (self.private, self.private), output)
+        self.assertIn("chmod o+x " + self.private, output)
+        listing = self.site.request("/")
+        self.assertEqual(listing.status, 200, listing.status_line)
+        self.assertIn(b'<a href="file.txt">', listing.body)
+        # Dirvane wrote its access log as www-data, into the folder made for it.
+        self.assertEqual(os.stat(self.log).st_uid, www_data().pw_uid)
+        self.assertEqual(os.stat(os.path.dirname(self.log)).st_uid, www_data().pw_uid)
+        secret = self.site.request("/secret/")
+        self.assertNotEqual(secret.status, 200, secret.status_line)
+        self.assertNotIn(b"key.txt", secret.body)
+        self.assertEqual(self.site.stop(), 0)
 
 
 class Refusals(unittest.TestCase):

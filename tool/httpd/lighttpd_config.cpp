@@ -108,7 +108,22 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
     if (!put_string("The state folder", site.stateFolder + "/tmp")) {
         return false;
     }
-    out += ")\n\n"
+    out += ")\n";
+    if (!site.userName.empty()) {
+        out += "# Started as root: after binding the port, lighttpd and every program it\n"
+               "# runs work as this account.\nserver.username = ";
+        if (!put_string("The user name", site.userName)) {
+            return false;
+        }
+        if (!site.groupName.empty()) {
+            out += "\nserver.groupname = ";
+            if (!put_string("The group name", site.groupName)) {
+                return false;
+            }
+        }
+        out += "\n";
+    }
+    out += "\n"
            "# File names are bytes (Shift_JIS among them): let a request name any\n"
            "# byte, also one that is never part of UTF-8 (%FA, the second byte of\n"
            "# many Shift_JIS characters). Every other check stays on; \"..\" segments\n"

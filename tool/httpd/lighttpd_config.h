@@ -33,6 +33,10 @@ struct ServerSite {
     std::string stateFolder;     // absolute: error log and temporary files
     std::string registryPath;    // named in the file's banner only
     bool followSymlinks = false; // false: lighttpd opens no path through a link
+    // The account lighttpd and its programs run as after binding the port
+    // (started as root); "" keeps the account it was started as.
+    std::string userName;
+    std::string groupName;
 };
 
 // lighttpd_string quotes `text` as a lighttpd configuration string. False
