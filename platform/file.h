@@ -70,6 +70,11 @@ std::string current_directory();
 // set_current_directory makes `path` the working directory.
 bool set_current_directory(std::string_view path);
 
+// last_error_text returns the system's reason why the last file service
+// of this thread failed ("No such file or directory"); call it before any
+// other system call.
+std::string last_error_text();
+
 // absolute_path joins a relative `name` to the current working directory (as
 // it is now) and removes "." and ".." components and repeated separators
 // without looking at the file system. Returns "" when the working directory

@@ -44,7 +44,9 @@ enum class RunOutcome {
 
 // run_process_in starts the program as start_process_in does (no shell is
 // involved: every argument and environment value arrives as it is) and
-// waits at most `timeoutMs` milliseconds for it to end. A child still
+// waits at most `timeoutMs` milliseconds for it to end. Its standard input
+// and output are the null device, so nothing it prints reaches this
+// process's output; its standard error is this process's. A child still
 // running then gets the terminate signal, a second later the kill signal,
 // and is waited for, so that it never outlives the call.
 RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,

@@ -61,6 +61,15 @@ bool DisplayTest::run(ToolUi& ui, std::string_view folder, const ToolSettings& s
         return false;
     }
 
+    // Dirvane writes its page to its standard output when it cannot create
+    // the output file: the test finds out first whether the file can be
+    // made, and tells why not.
+    if (!platform::write_new_file(output, "")) {
+        ui.show_error(failure_message(no_output_message, output, platform::last_error_text()));
+        return false;
+    }
+    platform::delete_file(output);
+
     const std::vector<std::string> env = {
         "SERVER_NAME=TestServer",
         "HTTP_USER_AGENT=" + settings.userAgent,

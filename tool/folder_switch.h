@@ -29,6 +29,7 @@ bool conf_file_lines(const ToolSettings& settings, std::vector<std::string>& lin
 
 // create_conf_file writes `lines`, each ended by CR LF, to the folder's
 // settings file unless it exists already; true when it exists afterwards.
+// A failed write shows create_error_message with the file and the reason.
 bool create_conf_file(ToolUi& ui, std::string_view folder, const std::vector<std::string>& lines,
                       const ToolSettings& settings);
 

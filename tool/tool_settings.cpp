@@ -68,18 +68,59 @@ void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
     settings.userAgent = settings.userAgents.front();
 }
 
-bool save_tool_settings(ToolSettings& settings, std::string_view settingsPath) {
-    bool ok = true;
-    ok &= platform::write_profile_string(settingsPath, tool_section, "inidir", settings.iniDir);
-    ok &= platform::write_profile_string(settingsPath, tool_section, "confname", settings.confName);
-    ok &= platform::write_profile_string(settingsPath, tool_section, "template",
-                                         settings.confTemplate);
+namespace {
+
+// SettingsWriter writes keys of section "tool" and keeps the system's
+// reason for the first write that failed.
+class SettingsWriter {
+  public:
+    explicit SettingsWriter(std::string_view path) : m_path(path) {}
+
+    void write(std::string_view key, std::string_view value) {
+        if (!platform::write_profile_string(m_path, tool_section, key, value) && m_ok) {
+            m_reason = platform::last_error_text();
+            m_ok = false;
+        }
+    }
+
+    bool ok() const { return m_ok; }
+
+    // report shows save_error_message with the file and the reason when a
+    // write failed; returns ok().
+    bool report(ToolUi& ui) const {
+        if (!m_ok)
+            ui.show_error(failure_message(save_error_message, m_path, m_reason));
+        return m_ok;
+    }
+
+  private:
+    std::string_view m_path;
+    bool m_ok = true;
+    std::string m_reason;
+};
+
+void write_settings(SettingsWriter& writer, ToolSettings& settings) {
+    writer.write("inidir", settings.iniDir);
+    writer.write("confname", settings.confName);
+    writer.write("template", settings.confTemplate);
     insert_user_agent(settings.userAgents, settings.userAgent);
     for (std::size_t i = 0; i < settings.userAgents.size(); ++i) {
-        ok &= platform::write_profile_string(settingsPath, tool_section, user_agent_key(i),
-                                             settings.userAgents[i]);
+        writer.write(user_agent_key(i), settings.userAgents[i]);
     }
-    return ok;
+}
+
+} // namespace
+
+bool save_tool_settings(ToolSettings& settings, std::string_view settingsPath) {
+    SettingsWriter writer(settingsPath);
+    write_settings(writer, settings);
+    return writer.ok();
+}
+
+bool save_tool_settings(ToolUi& ui, ToolSettings& settings, std::string_view settingsPath) {
+    SettingsWriter writer(settingsPath);
+    write_settings(writer, settings);
+    return writer.report(ui);
 }
 
 void insert_user_agent(std::vector<std::string>& list, std::string_view text) {
@@ -146,4 +187,10 @@ bool read_show_files(std::string_view settingsPath) {
 bool write_show_files(std::string_view settingsPath, bool showFiles) {
     return platform::write_profile_string(settingsPath, tool_section, "swfile",
                                           showFiles ? "1" : "0");
+}
+
+bool save_show_files(ToolUi& ui, std::string_view settingsPath, bool showFiles) {
+    SettingsWriter writer(settingsPath);
+    writer.write("swfile", showFiles ? "1" : "0");
+    return writer.report(ui);
 }

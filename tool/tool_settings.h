@@ -43,10 +43,15 @@ std::string tool_file_path(std::string_view folder, std::string_view name);
 void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
                         std::string_view toolFolder);
 
+// save_error_message is shown when the tool settings file cannot be written.
+inline constexpr std::string_view save_error_message = " 設定ファイルを保存できません。　";
+
 // save_tool_settings writes inidir, confname and template as typed, puts a
 // new combo text first in the list (at most ten kept) and writes ua0...
-// Returns false when the file could not be written.
+// Returns false when the file could not be written; the one taking `ui`
+// then shows save_error_message with the file and the system's reason.
 bool save_tool_settings(ToolSettings& settings, std::string_view settingsPath);
+bool save_tool_settings(ToolUi& ui, ToolSettings& settings, std::string_view settingsPath);
 
 // insert_user_agent puts `text` first in `list` when it is not empty and
 // differs from the first item, then keeps at most ten items.
@@ -72,3 +77,6 @@ void open_for_editing(ToolUi& ui, const ToolSettings& settings, const std::strin
 bool create_default_tool_settings(std::string_view settingsPath);
 bool read_show_files(std::string_view settingsPath);
 bool write_show_files(std::string_view settingsPath, bool showFiles);
+// save_show_files is write_show_files that shows save_error_message with the
+// file and the system's reason when the write fails.
+bool save_show_files(ToolUi& ui, std::string_view settingsPath, bool showFiles);

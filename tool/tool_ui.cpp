@@ -4,6 +4,13 @@
 
 #include "platform/shell.h"
 
+std::string failure_message(std::string_view message, std::string_view path,
+                            std::string_view reason) {
+    std::string text(message);
+    text.append("\r\n ").append(path).append(": ").append(reason);
+    return text;
+}
+
 bool ToolUi::open_document(const std::string& path) {
     return platform::open_with_default_program(path);
 }

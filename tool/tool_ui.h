@@ -7,6 +7,11 @@
 #include <string_view>
 #include <vector>
 
+// failure_message is `message` followed by the file it concerns and the
+// system's reason: " <message>\r\n <path>: <reason>".
+std::string failure_message(std::string_view message, std::string_view path,
+                            std::string_view reason);
+
 class ToolUi {
   public:
     virtual ~ToolUi() = default;

@@ -45,6 +45,10 @@ bool write_and_close(int fd, std::string_view bytes) {
 
 } // namespace
 
+std::string last_error_text() {
+    return errno == 0 ? std::string("unknown error") : std::string(std::strerror(errno));
+}
+
 std::string current_directory() {
     std::string buffer(256, '\0');
     for (;;) {
@@ -94,7 +98,9 @@ bool write_new_file(std::string_view path, std::string_view bytes) {
         return false;
     }
     if (!write_and_close(fd, bytes)) {
+        const int code = errno; // the reason, not the clean-up's
         unlink(name.c_str());
+        errno = code;
         return false;
     }
     return true;
@@ -112,6 +118,7 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
     const bool existed = stat(name.c_str(), &info) == 0;
     if (existed) {
         if (!S_ISREG(info.st_mode)) {
+            errno = EISDIR;
             return false;
         }
         mode = info.st_mode & 07777;
@@ -125,7 +132,9 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         if (write_and_close(fd, bytes) && rename(temp.c_str(), name.c_str()) == 0) {
             return true;
         }
+        const int code = errno;
         unlink(temp.c_str());
+        errno = code;
         return false;
     }
     // No file can be made beside it (a read-only folder): rewrite in place.

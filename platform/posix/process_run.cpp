@@ -114,8 +114,12 @@ ProcessId start_process(const std::vector<std::string>& argv,
     return start_process_in(argv, std::string_view(), extraEnv, error);
 }
 
-ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                           const std::vector<std::string>& extraEnv, std::string& error) {
+namespace {
+
+// start_child is start_process_in; with `quiet` the child's standard input
+// and output are the null device instead of this process's.
+ProcessId start_child(const std::vector<std::string>& argv, std::string_view workingDir,
+                      const std::vector<std::string>& extraEnv, bool quiet, std::string& error) {
     if (workingDir.find('\0') != std::string_view::npos) {
         error = "working directory with a NUL byte";
         return no_process;
@@ -150,9 +154,17 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
     }
     env.push_back(nullptr);
 
+    const int nullFd = quiet ? open("/dev/null", O_RDWR | O_CLOEXEC) : -1;
+    if (quiet && nullFd < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        return no_process;
+    }
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        if (nullFd >= 0) {
+            close(nullFd);
+        }
         return no_process;
     }
     const pid_t parent = getpid();
@@ -161,6 +173,9 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
         close(report[0]);
         close(report[1]);
+        if (nullFd >= 0) {
+            close(nullFd);
+        }
         return no_process;
     }
     if (child == 0) {
@@ -175,6 +190,11 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (nullFd >= 0 && (dup2(nullFd, STDIN_FILENO) < 0 || dup2(nullFd, STDOUT_FILENO) < 0)) {
+            const int code = errno;
+            (void)!write(report[1], &code, sizeof code);
+            _exit(127);
+        }
         if (!folder.empty() && chdir(folder.c_str()) != 0) {
             const int code = errno;
             (void)!write(report[1], &code, sizeof code);
@@ -186,6 +206,9 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
         _exit(127);
     }
     close(report[1]);
+    if (nullFd >= 0) {
+        close(nullFd);
+    }
     int code = 0;
     ssize_t got;
     do {
@@ -200,11 +223,18 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
     return child;
 }
 
+} // namespace
+
+ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                           const std::vector<std::string>& extraEnv, std::string& error) {
+    return start_child(argv, workingDir, extraEnv, false, error);
+}
+
 RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
                           const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
                           std::string& error) {
     exitCode = -1;
-    const ProcessId child = start_process_in(argv, workingDir, extraEnv, error);
+    const ProcessId child = start_child(argv, workingDir, extraEnv, true, error);
     if (child == no_process) {
         return RunOutcome::not_started;
     }

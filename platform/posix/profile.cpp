@@ -4,6 +4,7 @@
 
 #include "platform/file.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -149,6 +150,7 @@ std::string read_profile_string(std::string_view path, std::string_view section,
 bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
                           std::string_view value) {
     if (!valid_names(section, key) || has_line_break(value)) {
+        errno = EINVAL;
         return false;
     }
     std::string text;

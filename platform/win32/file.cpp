@@ -82,6 +82,10 @@ bool is_separator(std::string_view path, std::size_t i) {
 
 } // namespace
 
+std::string last_error_text() {
+    return win32::error_text(GetLastError());
+}
+
 std::string current_directory() {
     if (ansi_text()) {
         const DWORD n = GetCurrentDirectoryA(0, nullptr);

@@ -300,8 +300,12 @@ ProcessId start_process(const std::vector<std::string>& argv,
     return start_process_in(argv, std::string_view(), extraEnv, error);
 }
 
-ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                           const std::vector<std::string>& extraEnv, std::string& error) {
+namespace {
+
+// start_child is start_process_in; with `quiet` the child's standard input
+// and output are the null device instead of this process's.
+ProcessId start_child(const std::vector<std::string>& argv, std::string_view workingDir,
+                      const std::vector<std::string>& extraEnv, bool quiet, std::string& error) {
     if (workingDir.find('\0') != std::string_view::npos) {
         error = "working directory with a NUL byte";
         return no_process;
@@ -325,15 +329,33 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inheritable_standard_handle(STD_INPUT_HANDLE);
-    startup.hStdOutput = inheritable_standard_handle(STD_OUTPUT_HANDLE);
+    HANDLE nullDevice = INVALID_HANDLE_VALUE;
+    if (quiet) {
+        SECURITY_ATTRIBUTES inherit{};
+        inherit.nLength = sizeof inherit;
+        inherit.bInheritHandle = TRUE;
+        nullDevice =
+            CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        &inherit, OPEN_EXISTING, 0, nullptr);
+        if (nullDevice == INVALID_HANDLE_VALUE) {
+            error = "cannot start " + argv[0] + ": " + win32::error_text(GetLastError());
+            return no_process;
+        }
+    }
+    startup.hStdInput = quiet ? nullDevice : inheritable_standard_handle(STD_INPUT_HANDLE);
+    startup.hStdOutput = quiet ? nullDevice : inheritable_standard_handle(STD_OUTPUT_HANDLE);
     startup.hStdError = inheritable_standard_handle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started{};
     // The child starts suspended so that it is in its job before it runs.
-    if (!CreateProcessA(argv[0].c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED, environment.data(),
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
-        error = "cannot start " + argv[0] + ": " + win32::error_text(GetLastError());
+    const BOOL created = CreateProcessA(
+        argv[0].c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+        environment.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &started);
+    const DWORD createError = GetLastError();
+    if (nullDevice != INVALID_HANDLE_VALUE) {
+        CloseHandle(nullDevice); // the child has its own copy
+    }
+    if (!created) {
+        error = "cannot start " + argv[0] + ": " + win32::error_text(createError);
         return no_process;
     }
     HANDLE job = kill_on_close_job();
@@ -351,11 +373,18 @@ ProcessId start_process_in(const std::vector<std::string>& argv, std::string_vie
     return id;
 }
 
+} // namespace
+
+ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
+                           const std::vector<std::string>& extraEnv, std::string& error) {
+    return start_child(argv, workingDir, extraEnv, false, error);
+}
+
 RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
                           const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
                           std::string& error) {
     exitCode = -1;
-    const ProcessId id = start_process_in(argv, workingDir, extraEnv, error);
+    const ProcessId id = start_child(argv, workingDir, extraEnv, true, error);
     if (id == no_process) {
         return RunOutcome::not_started;
     }

@@ -102,6 +102,7 @@ std::string read_profile_string(std::string_view path, std::string_view section,
 bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
                           std::string_view value) {
     if (!valid_names(section, key) || has_line_break(value) || has_nul(value)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     const std::string file = absolute_path(path);

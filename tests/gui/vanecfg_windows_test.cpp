@@ -429,6 +429,60 @@ TEST_F(VanecfgWindowsTest, ShowFilesIsKeptAcrossRuns) {
     EXPECT_NE(read_all(m_root / "tool/Vanecfg.ini").find("swfile=0\r\n"), std::string::npos);
 }
 
+#ifdef DIRVANE_PROGRAM
+// A tool folder that cannot be written (gone here, as no rights keep root
+// out): every failed write says which file and why, and Dirvane's page
+// never lands on the tool's own output.
+TEST_F(VanecfgWindowsTest, FailedWritesNameTheFileAndTheReason) {
+    fs::create_directories(m_root / "cgi");
+    fs::copy_file(DIRVANE_PROGRAM, m_root / "cgi/Dirvane");
+    write_all(m_root / "www/config.index", "");
+    start();
+    show_folder(m_root / "www", 3);
+    fs::remove_all(m_root / "tool");
+    const std::string ini = (m_root / "tool/Vanecfg.ini").string();
+    when_modal(&settings(), [&] {
+        settings().EditIniDir->setText(QString::fromStdString((m_root / "cgi").string()));
+        settings().ButtonOK->click();
+    });
+    main().ButtonSetting->click();
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_TRUE(missing_folder_failure(ui.errors[0], " 設定ファイルを保存できません。　", ini))
+        << ui.errors[0];
+
+    ::testing::internal::CaptureStdout();
+    main().ButtonTest->click();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    ASSERT_EQ(ui.errors.size(), 2u);
+    EXPECT_TRUE(missing_folder_failure(ui.errors[1], " HTMLファイルを出力できません。　",
+                                       (m_root / "tool/Dirvane_test0.html").string()))
+        << ui.errors[1];
+    EXPECT_TRUE(ui.opened.empty());
+
+    main().close(); // writes swfile
+    ASSERT_EQ(ui.errors.size(), 3u);
+    EXPECT_TRUE(missing_folder_failure(ui.errors[2], " 設定ファイルを保存できません。　", ini))
+        << ui.errors[2];
+
+    // The real message box with that text, for the screenshot.
+    QtToolUi real(&main());
+    QTimer::singleShot(10, [&] {
+        QMessageBox* box = nullptr;
+        if (!wait_until([&] {
+                box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box != nullptr && box->isVisible();
+            })) {
+            ADD_FAILURE() << "no message box";
+            return;
+        }
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+        screenshot(box, "vanecfg-write-error");
+        box->button(QMessageBox::Ok)->click();
+    });
+    real.show_error(ui.errors[1]);
+}
+#endif
+
 #ifdef VANECFG_PROGRAM
 // Started from elsewhere (a shortcut with another working folder), the
 // program still keeps its settings file in its own folder.

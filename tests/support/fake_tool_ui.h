@@ -2,8 +2,11 @@
 // questions as the test says.
 #pragma once
 
+#include "support/host.h"
 #include "tool/tool_ui.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,3 +38,14 @@ class FakeToolUi : public ToolUi {
     std::vector<std::string> started;
     std::vector<std::vector<std::string>> startedArguments;
 };
+
+// missing_folder_failure tells whether `shown` is `message` with `path` and
+// the system's reason for a path through a folder that does not exist (any
+// reason on Windows, whose texts vary by version).
+inline bool missing_folder_failure(const std::string& shown, std::string_view message,
+                                   std::string_view path) {
+    const std::string head = failure_message(message, path, "");
+    if (shown.rfind(head, 0) != 0 || shown.size() == head.size())
+        return false;
+    return host_is_windows || shown.substr(head.size()) == std::strerror(ENOENT);
+}

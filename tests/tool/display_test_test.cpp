@@ -125,8 +125,23 @@ TEST_F(DisplayTestTest, EachFailureIsOneMessageAndKeepsTheCounter) {
     EXPECT_FALSE(test.run(ui, folder, settings));
     fs::remove(cwd.path("tool/Dirvane_test0.html"));
 
-    install_cgi("#!/bin/sh\nexit 0\n"); // ends without writing a page
+    // Ends without writing a page, printing one instead: none of it
+    // reaches the tool's own output.
+    install_cgi("#!/bin/sh\nprintf 'page'\n");
+    ::testing::internal::CaptureStdout();
     EXPECT_FALSE(test.run(ui, folder, settings));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    // A tool folder where no page can be written: the program is not run.
+    DisplayTest nowhere(cwd.path("gone"));
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(nowhere.run(ui, folder, settings));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    ASSERT_EQ(ui.errors.size(), 7u);
+    EXPECT_TRUE(missing_folder_failure(ui.errors.back(), " HTMLファイルを出力できません。　",
+                                       cwd.path("gone/Dirvane_test0.html")))
+        << ui.errors.back();
+    ui.errors.pop_back();
 
     install_cgi("#!/bin/sh\nexit 0\n");
     fs::permissions(cwd.path("cgi/Dirvane"), fs::perms::owner_read);

@@ -92,7 +92,10 @@ TEST_F(FolderSwitchTest, CreateFailureIsReported) {
     // any rights.
     settings.confName = "missing/config.index";
     EXPECT_FALSE(create_conf_file(ui, cwd.path("www/a"), {"x"}, settings));
-    EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(create_error_message)});
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_TRUE(missing_folder_failure(ui.errors[0], create_error_message,
+                                       cwd.path("www/a/missing/config.index")))
+        << ui.errors[0];
     EXPECT_FALSE(fs::exists(cwd.path("www/a/missing")));
 }
 

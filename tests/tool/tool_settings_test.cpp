@@ -150,8 +150,18 @@ TEST(ToolSettingsTest, ShowFilesSwitchAndTheDefaultFile) {
         write_all(path, "[tool]\nswfile=" + text + "\n");
         EXPECT_EQ(read_show_files(path), on) << text;
     }
-    // Where the file cannot be made, nothing is written and nothing breaks.
-    EXPECT_FALSE(create_default_tool_settings(cwd.path("no/such/folder/Vanecfg.ini")));
+    // Where the file cannot be made, nothing is written and nothing breaks;
+    // saving there shows the file and the reason, once per save.
+    const std::string nowhere = cwd.path("no/such/folder/Vanecfg.ini");
+    EXPECT_FALSE(create_default_tool_settings(nowhere));
+    FakeToolUi ui;
+    ToolSettings settings;
+    load_tool_settings(settings, nowhere, cwd.dir());
+    EXPECT_FALSE(save_tool_settings(ui, settings, nowhere));
+    EXPECT_FALSE(save_show_files(ui, nowhere, true));
+    ASSERT_EQ(ui.errors.size(), 2u);
+    for (const std::string& error : ui.errors)
+        EXPECT_TRUE(missing_folder_failure(error, save_error_message, nowhere)) << error;
 }
 
 } // namespace

@@ -172,7 +172,7 @@ void TFormConfigMain::LoadToolSettings() {
 }
 
 void TFormConfigMain::SaveToolSettings() {
-    write_show_files(m_settingsPath, CheckFileOn->isChecked());
+    save_show_files(m_ui, m_settingsPath, CheckFileOn->isChecked());
 }
 
 void TFormConfigMain::closeEvent(QCloseEvent* event) {

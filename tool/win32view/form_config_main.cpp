@@ -156,7 +156,7 @@ void TFormConfigMain::LoadToolSettings() {
 }
 
 void TFormConfigMain::SaveToolSettings() {
-    write_show_files(m_settingsPath, is_checked(CheckFileOn));
+    save_show_files(m_ui, m_settingsPath, is_checked(CheckFileOn));
 }
 
 void TFormConfigMain::FormClose() {

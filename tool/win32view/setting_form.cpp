@@ -160,7 +160,7 @@ void TSettingForm::LoadSettings() {
 
 void TSettingForm::SaveSettings() {
     ToolSettings s = settings();
-    save_tool_settings(s, m_settingsPath);
+    save_tool_settings(m_ui, s, m_settingsPath); // a failure is shown
     // The combo shows the list as it was written.
     fill_user_agents(s, s.userAgent);
 }
