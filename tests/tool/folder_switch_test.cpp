@@ -94,7 +94,7 @@ TEST_F(FolderSwitchTest, CreateFailureIsReported) {
     EXPECT_FALSE(create_conf_file(ui, cwd.path("www/a"), {"x"}, settings));
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_TRUE(missing_folder_failure(ui.errors[0], create_error_message,
-                                       cwd.path("www/a/missing/config.index")))
+                                       tool_file_path(cwd.path("www/a"), settings.confName)))
         << ui.errors[0];
     EXPECT_FALSE(fs::exists(cwd.path("www/a/missing")));
 }
