@@ -82,6 +82,8 @@ class FastCgiSite:
                        os.path.dirname(self.socket)):
             os.makedirs(folder)
             os.chmod(folder, 0o755)
+        # Dirvane may run as the server's user and writes the access log.
+        os.chmod(os.path.dirname(self.log), 0o777)
         self.program = os.path.join(self.cgi_dir, "Dirvane")
         os.symlink(os.path.abspath(BIN), self.program)
         self.write_ini(2)

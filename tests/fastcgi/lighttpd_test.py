@@ -1,5 +1,5 @@
-"""Dirvane over FastCGI behind lighttpd, with dist/fastcgi/lighttpd.conf:
-lighttpd starts Dirvane itself (bin-path)."""
+"""Dirvane over FastCGI behind lighttpd, with dist/fastcgi/lighttpd.conf and
+with dirvane-httpd --fastcgi: lighttpd starts Dirvane itself (bin-path)."""
 
 import os
 import subprocess
@@ -11,6 +11,7 @@ from fastcgi_run import (FastCgiCases, FastCgiSite, find_program, free_port,  # 
                          sample, stop, wait_for_port, write)
 
 LIGHTTPD = find_program("lighttpd")
+HTTPD = os.environ.get("DIRVANE_HTTPD", "")
 
 
 @unittest.skipUnless(LIGHTTPD, "lighttpd is not installed")
@@ -33,6 +34,26 @@ class Lighttpd(FastCgiCases, unittest.TestCase):
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.addClassCleanup(stop, cls.server)
         assert wait_for_port(cls.port, cls.server), "lighttpd did not start"
+
+
+@unittest.skipUnless(LIGHTTPD and HTTPD, "lighttpd or dirvane-httpd is missing")
+class DirvaneHttpd(FastCgiCases, unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        site = cls.site = FastCgiSite()
+        cls.addClassCleanup(site.close)
+        cls.port = free_port()
+        state = os.path.join(site.root, "state")
+        os.makedirs(state)
+        os.chmod(state, 0o777)
+        env = dict(os.environ, DIRVANE_REGISTRY=os.path.join(site.root, "registry.reg"))
+        subprocess.run([HTTPD, "--register", "--cgi", site.program], env=env, check=True,
+                       capture_output=True, timeout=60)
+        cls.server = subprocess.Popen(
+            [HTTPD, "--root", site.docroot, "--port", str(cls.port), "--state", state,
+             "--fastcgi"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.addClassCleanup(stop, cls.server)
+        assert wait_for_port(cls.port, cls.server), "dirvane-httpd did not start"
 
 
 if __name__ == "__main__":

@@ -93,7 +93,7 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
            "server.compat-module-load = \"disable\"\n"
            "server.modules = (\"mod_indexfile\", \"mod_access\"";
     if (!bindings.programs.empty()) {
-        out += ", \"mod_cgi\"";
+        out += site.fastcgi ? ", \"mod_fastcgi\"" : ", \"mod_cgi\"";
     }
     out += ", \"mod_staticfile\")\n\nserver.document-root = ";
     if (!put_string("The document root", site.documentRoot)) {
@@ -164,7 +164,30 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
         }
     }
     out += ")\n";
-    if (!bindings.programs.empty()) {
+    if (!bindings.programs.empty() && site.fastcgi) {
+        // --fastcgi: lighttpd starts each program once, on a socket in the
+        // state folder, and passes it the requests for its extension.
+        out += "# From the registry: the Names key, extensions whose Attrs value is 3,\n"
+               "# each program a FastCGI server that lighttpd starts (--fastcgi).\n"
+               "fastcgi.server = (";
+        for (std::size_t i = 0; i < bindings.programs.size(); ++i) {
+            out += i == 0 ? "\n    " : ",\n    ";
+            if (!put_string("An extension", bindings.programs[i].extension)) {
+                return false;
+            }
+            out += " => ((\"socket\" => ";
+            if (!put_string("The state folder",
+                            site.stateFolder + "/fastcgi-" + std::to_string(i) + ".sock")) {
+                return false;
+            }
+            out += ", \"bin-path\" => ";
+            if (!put_string("A program path", bindings.programs[i].program)) {
+                return false;
+            }
+            out += ", \"max-procs\" => 1, \"check-local\" => \"enable\"))";
+        }
+        out += "\n)\n";
+    } else if (!bindings.programs.empty()) {
         out += "# From the registry: the Names key, extensions whose Attrs value is 3.\n"
                "cgi.assign = (";
         for (std::size_t i = 0; i < bindings.programs.size(); ++i) {

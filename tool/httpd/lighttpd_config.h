@@ -37,6 +37,7 @@ struct ServerSite {
     // (started as root); "" keeps the account it was started as.
     std::string userName;
     std::string groupName;
+    bool fastcgi = false; // true: every bound program runs as a FastCGI server
 };
 
 // lighttpd_string quotes `text` as a lighttpd configuration string. False
@@ -47,7 +48,7 @@ struct ServerSite {
 bool lighttpd_string(std::string_view text, std::string& out);
 
 // lighttpd_config returns the configuration text: only mod_indexfile,
-// mod_access, mod_cgi (when there is a binding) and mod_staticfile, no directory
+// mod_access, mod_cgi or mod_fastcgi (when there is a binding) and mod_staticfile, no directory
 // listing, 127.0.0.1 only, and URL parsing that lets every byte of a file
 // name through; symbolic links followed only when the site says so, and
 // 403 for settings, logs and the names the listing hides by default. False, with the offending

@@ -26,7 +26,7 @@ namespace {
 
 constexpr std::string_view usage_text =
     "usage: dirvane-httpd --root FOLDER [--port PORT] [--state FOLDER] [--lighttpd PATH]\n"
-    "                     [--follow-symlinks] [--user NAME]\n"
+    "                     [--follow-symlinks] [--user NAME] [--fastcgi]\n"
     "       dirvane-httpd --register --cgi PROGRAM [--conf NAME]\n"
     "       dirvane-httpd --unregister [--conf NAME]\n"
     "\n"
@@ -36,7 +36,9 @@ constexpr std::string_view usage_text =
     "and answers 403 for settings, logs and the files the listing hides\n"
     "(.ini .bak .log .obj .bin vv.path vv.nolog). Started as root, lighttpd and\n"
     "the programs it runs work as the user NAME (default www-data; --user root\n"
-    "keeps root). --register binds the folder settings file NAME\n"
+    "keeps root). With --fastcgi lighttpd starts each registered program once\n"
+    "as a FastCGI server (mod_fastcgi) instead of running it per request.\n"
+    "--register binds the folder settings file NAME\n"
     "(default config.index) to PROGRAM (Dirvane); --unregister removes that.\n"
     "The registry file is $DIRVANE_REGISTRY, else\n"
     "$XDG_CONFIG_HOME/dirvane/registry.reg (~/.config when unset). The state\n"
@@ -60,6 +62,7 @@ struct Options {
     std::string lighttpd;
     std::string user;
     bool followSymlinks = false;
+    bool fastcgi = false;
 };
 
 int fail(const std::string& message) {
@@ -77,6 +80,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
             options.registerConf = true;
         } else if (arg == "--follow-symlinks") {
             options.followSymlinks = true;
+        } else if (arg == "--fastcgi") {
+            options.fastcgi = true;
         } else if (arg == "--unregister") {
             options.unregisterConf = true;
         } else if (arg == "--conf") {
@@ -385,7 +390,8 @@ int run_server(const Options& options) {
     }
     const ServerBindings bindings = read_server_bindings(store);
 
-    ServerSite site{rootNoSlash, port, state, store.path(), options.followSymlinks, {}, {}};
+    ServerSite site{rootNoSlash, port, state,          store.path(), options.followSymlinks,
+                    {},          {},   options.fastcgi};
     std::vector<std::string> problems;
     std::vector<std::string> notes;
     if (switchUser) {
