@@ -419,6 +419,10 @@ int run_server(const Options& options) {
             bool whole = false;
             const std::string folder = access_log_folder(log, whole);
             if (folder.empty()) {
+                if (!log.empty() && log[0] != '%') {
+                    notes.push_back("the access log " + log + " lies in each listed folder: " +
+                                    account.name + " writes it only where it may write");
+                }
                 continue;
             }
             if (!fs::exists(folder, ec)) {
