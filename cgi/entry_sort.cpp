@@ -11,6 +11,10 @@
 #include "cgi/path.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -178,6 +182,131 @@ int compare_files(const SortItem& a, const SortItem& b, const Order& order) {
     return 0;
 }
 
+// merge_sort sorts `v` stably by `less`: runs of a few elements by
+// insertion, then bottom-up merges. An element moves before one that was
+// ahead of it only when `less` says it is strictly less; two runs already
+// in order (the first of the later run not less than the last of the
+// earlier one) stay as they are, which makes a nearly sorted list cheap.
+// Every step moves an element within its run or takes the next element of
+// one of two runs, so the result is a permutation of `v` and no index
+// leaves its run, whatever `less` answers (the natural order is not
+// transitive).
+template <class T, class Less> void merge_sort(std::vector<T>& v, Less less) {
+    constexpr std::size_t kRun = 8;
+    const std::size_t n = v.size();
+    for (std::size_t start = 0; start < n; start += kRun) {
+        const std::size_t end = std::min(start + kRun, n);
+        for (std::size_t i = start + 1; i < end; ++i) {
+            if (!less(v[i], v[i - 1]))
+                continue;
+            T moving = v[i];
+            std::size_t j = i;
+            do {
+                v[j] = v[j - 1];
+                --j;
+            } while (j > start && less(moving, v[j - 1]));
+            v[j] = moving;
+        }
+    }
+    if (n <= kRun)
+        return;
+    // Each merge copies the shorter of its two runs out and merges it with
+    // the other back into place: from the front when the earlier run is
+    // copied, from the back when the later one is. The place written never
+    // passes the next element still to be read, and the buffer holds at
+    // most half the list.
+    std::vector<T> buffer(n / 2 + 1);
+    for (std::size_t width = kRun; width < n; width *= 2) {
+        for (std::size_t start = 0; start + width < n; start += 2 * width) {
+            const std::size_t mid = start + width;
+            const std::size_t end = std::min(start + 2 * width, n);
+            if (!less(v[mid], v[mid - 1]))
+                continue; // already in order
+            const auto at = [&v](std::size_t i) {
+                return v.begin() + static_cast<std::ptrdiff_t>(i);
+            };
+            if (mid - start <= end - mid) {
+                const std::size_t count = mid - start;
+                std::copy(at(start), at(mid), buffer.begin());
+                std::size_t i = 0, j = mid, k = start;
+                while (i < count && j < end)
+                    v[k++] = less(v[j], buffer[i]) ? v[j++] : buffer[i++];
+                while (i < count)
+                    v[k++] = buffer[i++];
+            } else {
+                std::size_t j = end - mid;
+                std::copy(at(mid), at(end), buffer.begin());
+                std::size_t i = mid, k = end;
+                // An element of the earlier run goes behind one of the later
+                // run only when that one is strictly less.
+                while (i > start && j > 0)
+                    v[--k] = less(buffer[j - 1], v[i - 1]) ? v[--i] : buffer[--j];
+                while (j > 0)
+                    v[--k] = buffer[--j];
+            }
+        }
+    }
+}
+
+// NameOrder is the byte order of the entries' names, with the other fields
+// behind it: a total order, so that entries in it do not depend on the
+// order in which the directory search returned them.
+struct NameOrder {
+    std::uint64_t head[2]; // the name's first sixteen bytes, big-endian, zero-filled
+    std::uint32_t index;
+};
+
+std::uint64_t name_bytes(std::string_view name, std::size_t from) {
+    std::uint64_t head = 0;
+    for (std::size_t i = from; i < from + 8; ++i)
+        head = head << 8 | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
+    return head;
+}
+
+// by_name_bytes returns the indices of `list` in byte order of the entries'
+// names `names` (then folders first, then size and time), so that equal
+// entries and the pairs the natural order leaves in a cycle come out the
+// same whatever order the folder gave.
+std::vector<std::uint32_t> by_name_bytes(const std::vector<DirEntry>& list,
+                                         const std::vector<std::string_view>& names) {
+    std::vector<NameOrder> order(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        order[i] = {{name_bytes(names[i], 0), name_bytes(names[i], 8)},
+                    static_cast<std::uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [&](const NameOrder& a, const NameOrder& b) {
+        if (a.head[0] != b.head[0])
+            return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1])
+            return a.head[1] < b.head[1];
+        const std::string_view x = names[a.index], y = names[b.index];
+        if (x.size() > 16 || y.size() > 16) {
+            const int c = x.compare(y);
+            if (c != 0)
+                return c < 0;
+        } else if (x.size() != y.size()) {
+            // Equal in the first sixteen bytes: the shorter is zero-filled.
+            return x.size() < y.size();
+        }
+        const DirEntry& e = list[a.index];
+        const DirEntry& f = list[b.index];
+        if (e.path != f.path)
+            return e.path < f.path;
+        if (e.isDir != f.isDir)
+            return e.isDir;
+        if (e.size != f.size)
+            return e.size < f.size;
+        if (e.time.seconds != f.time.seconds)
+            return e.time.seconds < f.time.seconds;
+        if (e.time.microseconds != f.time.microseconds)
+            return e.time.microseconds < f.time.microseconds;
+        return a.index < b.index;
+    });
+    std::vector<std::uint32_t> indices(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        indices[i] = order[i].index;
+    return indices;
+}
+
 } // namespace
 
 void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf) {
@@ -189,8 +318,15 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     std::vector<SortItem> items;
     items.reserve(list.size());
     const bool needsExtension = order.column != Column::bytes;
-    for (DirEntry& e : list) {
-        const std::string_view name = e.isDir ? std::string_view() : path_file_name(e.path);
+    std::vector<std::string_view> names(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        names[i] = path_file_name(list[i].path);
+    std::vector<std::uint32_t> byBytes = by_name_bytes(list, names);
+    // The items stay in the list's order (read in one pass); the records
+    // the sort moves start in byte order of the names.
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        DirEntry& e = list[i];
+        const std::string_view name = e.isDir ? std::string_view() : names[i];
         SortItem& item = items.emplace_back(e, name, cache);
         if (e.isDir || !needsExtension)
             continue;
@@ -203,30 +339,59 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         }
     }
 
+    names = {};
+
     // The sort moves small records that sum each item's name up: by name,
-    // most pairs order by the summaries alone (different groups by the
-    // heads of their keys, one group by number). The rest, and every other
-    // order, compare the items themselves.
+    // most pairs order by the summaries alone (different names by the heads
+    // of their keys, numbered names of one group by number). The rest, and
+    // every other order, compare the items themselves. Folders come before
+    // files in every order, so the two are sorted apart.
     const bool headsOrderFiles = order.column == Column::name;
     const bool headsOrderFolders = order.column != Column::bytes && order.column != Column::time;
-    std::vector<SortRef> refs;
-    refs.reserve(items.size());
+    std::vector<SortRef> all(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        SortRef& ref = refs.emplace_back();
+        SortRef& ref = all[i];
         ref.index = static_cast<std::uint32_t>(i);
         ref.isDir = items[i].isDir;
         if (ref.isDir ? headsOrderFolders : headsOrderFiles)
             ref.head = items[i].nameKey.summary();
     }
-    std::stable_sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
-        if (a.isDir != b.isDir)
-            return a.isDir;
-        int c = compare_heads(a.head, b.head);
-        if (a.isDir) {
-            if (c == 0)
-                c = compare_folders(items[a.index], items[b.index], order);
-            return order.foldersDescending ? c > 0 : c < 0;
+    // Into byte order in place, cycle by cycle; then the folders out and the
+    // files closed up behind them, so that no second list of records is
+    // held at once.
+    for (std::size_t start = 0; start < byBytes.size(); ++start) {
+        if (byBytes[start] == start)
+            continue;
+        const SortRef carried = all[start];
+        std::size_t to = start;
+        while (byBytes[to] != start) {
+            const std::size_t from = byBytes[to];
+            all[to] = all[from];
+            byBytes[to] = static_cast<std::uint32_t>(to);
+            to = from;
         }
+        all[to] = carried;
+        byBytes[to] = static_cast<std::uint32_t>(to);
+    }
+    byBytes = {};
+    std::vector<SortRef> folders;
+    std::size_t fileCount = 0;
+    for (const SortRef& ref : all) {
+        if (ref.isDir)
+            folders.push_back(ref);
+        else
+            all[fileCount++] = ref;
+    }
+    all.resize(fileCount);
+    std::vector<SortRef> files = std::move(all);
+    merge_sort(folders, [&](const SortRef& a, const SortRef& b) {
+        int c = compare_heads(a.head, b.head);
+        if (c == 0)
+            c = compare_folders(items[a.index], items[b.index], order);
+        return order.foldersDescending ? c > 0 : c < 0;
+    });
+    merge_sort(files, [&](const SortRef& a, const SortRef& b) {
+        int c = compare_heads(a.head, b.head);
         if (c == 0)
             c = compare_files(items[a.index], items[b.index], order);
         return order.filesDescending ? c > 0 : c < 0;
@@ -235,10 +400,13 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     // Put the entries in that order in place, cycle by cycle: the list is the
     // largest structure of a request and is not copied.
     std::vector<std::size_t> source(list.size());
-    for (std::size_t i = 0; i < refs.size(); ++i)
-        source[i] = static_cast<std::size_t>(items[refs[i].index].entry - list.data());
-    refs.clear();
-    refs.shrink_to_fit();
+    std::size_t at = 0;
+    for (const std::vector<SortRef>* refs : {&folders, &files}) {
+        for (const SortRef& ref : *refs)
+            source[at++] = static_cast<std::size_t>(items[ref.index].entry - list.data());
+    }
+    folders = {};
+    files = {};
     items.clear();
     items.shrink_to_fit();
     for (std::size_t start = 0; start < source.size(); ++start) {

@@ -20,29 +20,6 @@ int compare_views(std::string_view a, std::string_view b) {
     return (c > 0) - (c < 0);
 }
 
-// compare_joined compares the byte strings a1 + a2 and b1 + b2 without
-// joining them.
-int compare_joined(std::string_view a1, std::string_view a2, std::string_view b1,
-                   std::string_view b2) {
-    // Most keys differ within their first parts.
-    const std::size_t head = std::min(a1.size(), b1.size());
-    const int c = compare_views(a1.substr(0, head), b1.substr(0, head));
-    if (c != 0)
-        return c;
-    if (a1.size() == b1.size())
-        return compare_views(a2, b2);
-    const std::size_t sizeA = a1.size() + a2.size();
-    const std::size_t sizeB = b1.size() + b2.size();
-    const std::size_t common = std::min(sizeA, sizeB);
-    for (std::size_t i = head; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(i < a1.size() ? a1[i] : a2[i - a1.size()]);
-        const auto y = static_cast<unsigned char>(i < b1.size() ? b1[i] : b2[i - b1.size()]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return (sizeA > sizeB) - (sizeA < sizeB);
-}
-
 // Digits are single-byte characters in every code page the system knows, so
 // a digit found at a character boundary is a whole character.
 std::size_t first_digit(std::string_view text) {
@@ -80,13 +57,25 @@ std::int64_t read_number(std::string_view digits) {
     return n;
 }
 
+// An empty text before the numbers: one group of its own.
+const char kEmptyPrefix = 0;
+
+std::uint64_t key_head(const std::string& key) {
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        head = head << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return head;
+}
+
 } // namespace
 
 const std::string& SortKeyCache::locale_key(std::string_view text) {
     auto it = m_locale.find(text);
-    if (it == m_locale.end())
-        it = m_locale.emplace(std::string(text), platform::locale_sort_key(text)).first;
-    return it->second;
+    if (it == m_locale.end()) {
+        const std::string& key = *m_keys.insert(platform::locale_sort_key(text)).first;
+        it = m_locale.emplace(std::string(text), &key).first;
+    }
+    return *it->second;
 }
 
 const std::string& SortKeyCache::no_case_key(std::string_view text) {
@@ -103,124 +92,107 @@ const std::string& SortKeyCache::unique_locale_key(std::string_view text) {
 NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text), m_cache(cache) {
     const std::size_t prefixLen = first_digit(text);
     m_prefixLen = static_cast<std::uint32_t>(prefixLen);
-    if (prefixLen == text.size()) {
-        m_lead = platform::locale_key_lead(text);
+    m_lead = platform::locale_key_lead(text);
+    if (prefixLen == text.size())
         return;
-    }
     const std::string_view rest = text.substr(prefixLen);
-    bool parenForm = false;
-    if (text.back() == ')') {
-        // Only "(" digits ")" at the end; any other text ending with ")"
-        // is compared as a whole.
-        parenForm = prefixLen > 0 && text[prefixLen - 1] == '(' &&
-                    all_digits(rest.substr(0, rest.size() - 1));
-        m_numbered = parenForm;
+    if (all_digits(rest)) {
+        m_form = NumberForm::plain;
+    } else if (text.back() == ')' && prefixLen > 0 && text[prefixLen - 1] == '(' &&
+               all_digits(rest.substr(0, rest.size() - 1))) {
+        m_form = NumberForm::parens;
     } else {
-        m_numbered = all_digits(rest);
-    }
-    if (!m_numbered) {
-        m_lead = platform::locale_key_lead(text);
         return;
     }
-    // The key is that of the text before the number followed by "0".
-    std::string group(text.substr(0, prefixLen));
-    group += '0';
-    m_lead = platform::locale_key_lead(group);
-    const auto number = static_cast<std::uint64_t>(read_number(rest));
-    m_number = number;
-    m_tail[0] = '\0';
-    m_tail[1] = prefixLen > 0 ? '\1' : '\0';
-    m_tail[2] = parenForm ? '\2' : '\1';
-    for (std::size_t i = 0; i < 8; ++i)
-        m_tail[3 + i] = static_cast<char>((number >> (56 - 8 * i)) & 0xFF);
+    m_number = static_cast<std::uint64_t>(read_number(rest));
+    // The text before the number of a text of characters below 0x80 is one
+    // too.
+    if (prefixLen > 0)
+        m_prefixLead = m_lead == platform::KeyLead::low
+                           ? m_lead
+                           : platform::locale_key_lead(text.substr(0, prefixLen));
 }
 
-// The locale key of the text, or for a numbered text that of the text before
-// the number followed by "0": names of one group share it, and with a cache
-// they share one string.
 const std::string& NaturalKey::make_locale_key() const {
-    if (m_numbered) {
-        std::string group(m_text.substr(0, m_prefixLen));
-        group += '0';
-        if (m_cache != nullptr) {
-            m_key = &m_cache->locale_key(group);
-        } else {
-            m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(group));
-            m_key = m_ownKey.get();
-        }
-    } else if (m_cache != nullptr) {
+    if (m_cache != nullptr) {
         m_key = &m_cache->unique_locale_key(m_text);
     } else {
         m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
         m_key = m_ownKey.get();
     }
-    const std::size_t tailSize = m_numbered ? kTailSize : 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        const std::size_t k = m_key->size();
-        const char byte = i < k ? (*m_key)[i] : i - k < tailSize ? m_tail[i - k] : '\0';
-        m_head = m_head << 8 | static_cast<unsigned char>(byte);
-    }
+    m_head = key_head(*m_key);
     return *m_key;
+}
+
+const std::string& NaturalKey::prefix_key() const {
+    if (m_prefixKey == nullptr) {
+        if (m_cache != nullptr) {
+            m_prefixKey = &m_cache->locale_key(prefix());
+        } else {
+            m_ownPrefixKey = std::make_unique<std::string>(platform::locale_sort_key(prefix()));
+            m_prefixKey = m_ownPrefixKey.get();
+        }
+    }
+    return *m_prefixKey;
+}
+
+// prefix_matches tells whether the texts before the numbers of two numbered
+// texts are both empty, or both non-empty and equal in the locale.
+bool NaturalKey::prefix_matches(const NaturalKey& other) const {
+    if (m_prefixLen == 0 || other.m_prefixLen == 0)
+        return m_prefixLen == other.m_prefixLen;
+    if (prefix() == other.prefix())
+        return true;
+    using platform::KeyLead;
+    if (m_prefixLead != other.m_prefixLead && m_prefixLead != KeyLead::unknown &&
+        other.m_prefixLead != KeyLead::unknown)
+        return false;
+    const std::string& a = prefix_key();
+    const std::string& b = other.prefix_key();
+    if (&a == &b)
+        return true;
+    // One cache holds one string per distinct key.
+    if (m_cache != nullptr && m_cache == other.m_cache)
+        return false;
+    return a == b;
 }
 
 NaturalHead NaturalKey::summary() const {
     NaturalHead h;
     if (m_key == nullptr && m_lead != platform::KeyLead::low)
         return h;
-    const std::string& key = locale_key();
+    locale_key();
     h.known = true;
     h.head = m_head;
-    if (m_numbered && m_cache != nullptr) {
-        h.group = &key;
-        h.number = m_number;
-        h.form = static_cast<std::uint16_t>(static_cast<unsigned char>(m_tail[1]) << 8 |
-                                            static_cast<unsigned char>(m_tail[2]));
+    h.form = m_form;
+    h.number = m_number;
+    if (m_form != NumberForm::none) {
+        if (m_prefixLen == 0)
+            h.group = &kEmptyPrefix;
+        else if (m_cache != nullptr &&
+                 (m_prefixKey != nullptr || m_prefixLead == platform::KeyLead::low))
+            h.group = &prefix_key();
     }
     return h;
 }
 
-namespace {
-
-// compare_in_group orders two numbered texts of one group: by the flags of
-// their tails, then their numbers, as the tail bytes would compare; equal
-// ones by their bytes.
-int compare_in_group(std::string_view tailA, std::string_view tailB, std::uint64_t numberA,
-                     std::uint64_t numberB) {
-    if (tailA[1] != tailB[1] || tailA[2] != tailB[2])
-        return compare_views(tailA, tailB);
-    if (numberA != numberB)
-        return numberA < numberB ? -1 : 1;
-    return 0;
-}
-
-} // namespace
-
 int compare_natural(const NaturalKey& a, const NaturalKey& b) {
-    const std::string_view tailA(a.m_tail.data(), a.m_numbered ? NaturalKey::kTailSize : 0);
-    const std::string_view tailB(b.m_tail.data(), b.m_numbered ? NaturalKey::kTailSize : 0);
-    if (a.m_key == nullptr || b.m_key == nullptr) {
-        // Orders that need no key: working one out may open the collator.
-        using platform::KeyLead;
-        if (a.m_lead != b.m_lead && a.m_lead != KeyLead::unknown && b.m_lead != KeyLead::unknown)
-            return a.m_lead == KeyLead::low ? -1 : 1;
-        if (a.in_group_with(b)) {
-            const int c = compare_in_group(tailA, tailB, a.m_number, b.m_number);
-            return c != 0 ? c : compare_mb(a.m_text, b.m_text);
-        }
+    if (a.m_form != NumberForm::none && a.m_form == b.m_form && a.prefix_matches(b)) {
+        if (a.m_number != b.m_number)
+            return a.m_number < b.m_number ? -1 : 1;
+        return compare_mb(a.m_text, b.m_text);
     }
+    if (a.m_text == b.m_text)
+        return 0;
+    using platform::KeyLead;
+    if ((a.m_key == nullptr || b.m_key == nullptr) && a.m_lead != b.m_lead &&
+        a.m_lead != KeyLead::unknown && b.m_lead != KeyLead::unknown)
+        return a.m_lead == KeyLead::low ? -1 : 1;
     const std::string& keyA = a.locale_key();
     const std::string& keyB = b.locale_key();
-    // Zero filling keeps the order: a shorter key that is a prefix of the
-    // longer one pads to a number no greater than the longer one's.
     if (a.m_head != b.m_head)
         return a.m_head < b.m_head ? -1 : 1;
-    int c = 0;
-    if (&keyA == &keyB) {
-        // One group (only numbered texts share a key).
-        c = compare_in_group(tailA, tailB, a.m_number, b.m_number);
-    } else {
-        c = compare_joined(keyA, tailA, keyB, tailB);
-    }
+    const int c = compare_views(keyA, keyB);
     return c != 0 ? c : compare_mb(a.m_text, b.m_text);
 }
 

@@ -1,22 +1,30 @@
-// Natural order of names: digit runs compare as numbers ("file2" before
-// "file10", "Photo (3)" before "Photo (12)"); everything else in the user's
-// locale order.
+// Natural order of names: a name that ends in its digit run ("file10"), or in
+// "(" digits ")" ("Photo (12)"), compares by number with a name of the same
+// form whose text before the number is equal in the user's locale; every
+// other pair compares in the locale order. Equal in the locale, the names
+// compare character by character.
+//
+// The comparison looks at one pair at a time, so it is not transitive:
+// "file2" < "file10" (numbers), "file10" < "file1x" and "file1x" < "file2"
+// (locale order, "file1x" has text after its digits). A sort must stay safe
+// with it.
 #pragma once
 
 #include "cgi/text_map.h"
 #include "platform/text.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 // SortKeyCache hands out one locale sort key per distinct text, so that the
 // many names of a folder that share a text before their number ("IMG_",
-// "file") are collated once, and equal texts compare by address.
+// "file") are collated once; texts the locale holds equal ("File", "file")
+// share one key string, so that equality is an address compare.
 class SortKeyCache {
   public:
     const std::string& locale_key(std::string_view text);
@@ -27,77 +35,73 @@ class SortKeyCache {
 
   private:
     std::deque<std::string> m_unique;
-    TextMap<std::string> m_locale;
+    std::unordered_set<std::string, TextHash, std::equal_to<>> m_keys;
+    TextMap<const std::string*> m_locale;
     TextMap<std::string> m_noCase;
 };
 
-// NaturalKey holds what the natural comparison needs of one text, worked out
-// once, so that a sort does not scan and collate a name on every comparison.
-// It refers to `text`, which must outlive it, and to `cache` when given.
-//
-// The order is that of one key per text, so it is a strict weak ordering
-// however names mix. A text that ends in its only digit run ("file10"), or in
-// "(" digits ")" ("Photo (12)"), is keyed by the locale key of the text before
-// the number with a "0" in place of the number, then its number: names with
-// the same text before the number form one group in numeric order, placed
-// where that text followed by a digit sorts. Every other text is keyed by
-// its locale key. Equal keys fall back to the multibyte byte order.
+// The form of a text's digits: numbers are compared only between texts of
+// one form.
+enum class NumberForm : std::uint8_t {
+    none,   // no digit, or text after the digit run
+    plain,  // everything from the first digit to the end is digits
+    parens, // text, "(", digits, ")" at the end
+};
+
 // NaturalHead sums a NaturalKey up in a few numbers, for a sort that moves
 // small records: compare_heads orders most pairs from them alone.
 struct NaturalHead {
-    std::uint64_t head = 0;             // the key's and tail's first eight bytes
+    std::uint64_t head = 0;             // the locale key's first eight bytes
     std::uint64_t number = 0;           // a numbered text's number
-    const std::string* group = nullptr; // the shared key of a numbered text's group
-    std::uint16_t form = 0;             // a numbered text's tail flags
+    const void* group = nullptr;        // a numbered text's shared prefix key, if known
+    NumberForm form = NumberForm::none; // the text's number form
     bool known = false;                 // the key was worked out: the fields hold
 };
 
+// NaturalKey holds what the natural comparison needs of one text, worked out
+// once: where its digits start, their form and number, and (when first
+// needed) the locale keys of the text before the digits and of the whole
+// text. It refers to `text`, which must outlive it, and to `cache` when
+// given.
 class NaturalKey {
   public:
     explicit NaturalKey(std::string_view text, SortKeyCache* cache = nullptr);
 
     std::string_view text() const { return m_text; }
 
-    // summary works the key out when that is cheap (the text layer keys the
-    // text from its ASCII table) and sums it up; otherwise, or once the key
-    // is known but not shared, compare_heads cannot order by it.
+    // summary works the keys out when that is cheap (the text layer keys the
+    // text from its ASCII table) and sums them up; otherwise compare_heads
+    // cannot order by it.
     NaturalHead summary() const;
 
   private:
     friend int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
+    std::string_view prefix() const { return m_text.substr(0, m_prefixLen); }
+    bool prefix_matches(const NaturalKey& other) const;
     const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
     const std::string& make_locale_key() const;
-    // in_group_with tells whether both texts are numbered with the same text
-    // before the number: then their keys are equal without working them out.
-    bool in_group_with(const NaturalKey& other) const {
-        return m_numbered && other.m_numbered && m_prefixLen == other.m_prefixLen &&
-               m_text.substr(0, m_prefixLen) == other.m_text.substr(0, m_prefixLen);
-    }
-
-    // Behind a numbered text's locale key: a NUL byte (below every byte the
-    // collator writes), whether there is text before the number, the form
-    // (plain or in parentheses) and the number, saturated, big-endian.
-    static constexpr std::size_t kTailSize = 11;
+    const std::string& prefix_key() const;
 
     std::string_view m_text;
     std::uint32_t m_prefixLen = 0; // bytes before the first digit
-    bool m_numbered = false;       // keyed by text before the number and number
-    std::array<char, kTailSize> m_tail{};
+    NumberForm m_form = NumberForm::none;
+    std::uint64_t m_number = 0; // the digit run as a decimal number, saturated
+    // What the text layer knows of the first byte of the keys of the whole
+    // text and of the text before the number: two texts of different known
+    // classes order without their keys, so that a folder of ASCII names with
+    // a few Japanese ones among them need not open the collator.
+    platform::KeyLead m_lead = platform::KeyLead::unknown;
+    platform::KeyLead m_prefixLead = platform::KeyLead::unknown;
     SortKeyCache* m_cache;
     mutable const std::string* m_key = nullptr;
-    // The first eight bytes of the key and tail, big-endian, zero-filled:
-    // two texts whose numbers differ order as the whole keys do, without
-    // reading the keys (which lie elsewhere in memory).
+    mutable const std::string* m_prefixKey = nullptr;
+    // The first eight bytes of the key, big-endian, zero-filled: two texts
+    // whose heads differ order as their keys do.
     mutable std::uint64_t m_head = 0;
-    std::uint64_t m_number = 0; // a numbered text's number, as in the tail
-    // What the text layer knows of the key's first byte: two texts of
-    // different known classes order without their keys, so that a folder of
-    // ASCII names with a few Japanese ones among them need not open the
-    // collator.
-    platform::KeyLead m_lead = platform::KeyLead::unknown;
-    // The key of a text compared without a cache.
+    // The keys of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownKey;
+    mutable std::unique_ptr<std::string> m_ownPrefixKey;
 };
 
 // compare_natural returns a negative, zero or positive value as `a` orders
@@ -109,21 +113,23 @@ int compare_natural(const NaturalKey& a, const NaturalKey& b);
 inline int compare_heads(const NaturalHead& a, const NaturalHead& b) {
     if (!a.known || !b.known)
         return 0;
+    if (a.form != NumberForm::none && a.form == b.form) {
+        if (a.group == nullptr || b.group == nullptr)
+            return 0;
+        if (a.group == b.group) {
+            // Equal texts before the numbers: the numbers decide.
+            if (a.number != b.number)
+                return a.number < b.number ? -1 : 1;
+            return 0;
+        }
+        // Different texts before the numbers: the locale order decides.
+    }
     if (a.head != b.head)
         return a.head < b.head ? -1 : 1;
-    if (a.group == nullptr || a.group != b.group)
-        return 0;
-    // One group: the tail flags, then the numbers, as compare_natural does.
-    if (a.form != b.form)
-        return a.form < b.form ? -1 : 1;
-    if (a.number != b.number)
-        return a.number < b.number ? -1 : 1;
     return 0;
 }
 int compare_natural(std::string_view a, std::string_view b);
 
 // compare_file_names compares two paths by base name (then extension without
-// regard to case), or by extension first when `byExtension` is set. The
-// extensions compare by their no-case sort keys, so that the order stays a
-// strict weak ordering for texts the collator cannot read.
+// regard to case), or by extension first when `byExtension` is set.
 int compare_file_names(std::string_view a, std::string_view b, bool byExtension);
