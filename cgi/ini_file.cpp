@@ -4,11 +4,11 @@
 
 #include "cgi/mbstring.h"
 #include "cgi/number.h"
+#include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -113,28 +113,16 @@ bool IniFile::load(std::string_view path) {
     if (m_path.empty()) {
         return true;
     }
-    // C streams rather than file streams: a request reads two small files,
-    // and a file stream's first use sets up the locale machinery of the
-    // C++ library, which costs more than reading them.
-    std::FILE* in = std::fopen(m_path.c_str(), "rb");
-    if (in == nullptr) {
-        return true; // a missing settings file means defaults
-    }
-    // Unbuffered, the stream reads straight into a small buffer on the
-    // stack: a small file touches no memory beyond its text.
-    std::setvbuf(in, nullptr, _IONBF, 0);
+    // Through the file layer: it reads only a regular file of at most 1 MiB
+    // and never waits for a writer, so a named pipe, a device or an
+    // oversized file counts as a file that cannot be read.
     std::string text;
-    char buffer[4096];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, in);
-        text.append(buffer, got);
-        if (got < sizeof buffer)
-            break;
+    if (!platform::read_file_contents(m_path, text)) {
+        // A missing file means defaults; one that is there but cannot be
+        // read merges nothing either.
+        m_good = platform::path_kind(m_path) == platform::PathKind::missing;
+        return m_good;
     }
-    if (std::ferror(in) != 0) {
-        m_good = false; // what was read before the error is still merged
-    }
-    std::fclose(in);
     load_text(text);
     return m_good;
 }

@@ -8,6 +8,7 @@
 #include "cgi/corvane.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
+#include "platform/clock.h"
 #include "platform/fastcgi.h"
 #include "platform/file.h"
 #include "platform/io.h"
@@ -39,9 +40,9 @@ const bool freedMemoryKept = (platform::keep_freed_memory(), true);
 vvProgramLog programLog;
 
 // exeTo is the request time-out in milliseconds: "timeout" of section "index"
-// of the common settings file, in seconds. Written before the watchdog
-// starts, only read afterwards.
-std::uint32_t exeTo = 30000;
+// of the common settings file, in seconds. The watchdog starts with the
+// default and reads the configured value once it is written.
+std::atomic<std::uint32_t> exeTo{30000};
 
 std::atomic<std::uint32_t> callCount{0};
 
@@ -86,20 +87,35 @@ const char* or_null(int argc, char** argv, int i) {
 // to `out`. Returns the exit code.
 int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, const char* outf,
                 std::FILE* out) {
-    {
-        const IniFile settings(ini, KeyOrder::exact);
-        exeTo = request_timeout(settings.get_number("index", "timeout", 30));
-    }
-
+    // The watchdog runs before the common settings file is read, with the
+    // default time-out, and then takes the configured one: a settings file
+    // that blocks (a hung network share) still ends at a time-out.
+    //
     // Without a program log the watchdog's ticks write nothing, and at the
     // time-out it only ends the process: a timer of the system does that
     // without starting a thread. A traced request keeps the ticking thread,
     // which writes each tick and the time-out to the trace.
+    const std::uint32_t started = platform::clock_ms();
+    const bool systemTimer = programLog.is_off() && platform::end_process_after(exeTo, 2);
     std::optional<vvIntervalTimer> watchdog;
-    if (exeTo == 0 || !programLog.is_off() || !platform::end_process_after(exeTo, 2))
+    if (!systemTimer)
         watchdog.emplace(1000, itCallback, true, nullptr, false, false);
+    {
+        const IniFile settings(ini, KeyOrder::exact);
+        exeTo = request_timeout(settings.get_number("index", "timeout", 30));
+    }
+    if (systemTimer) {
+        // The time-out counts from the start of the watchdog. A time-out of
+        // 0 ends the request at the watchdog's first tick, as it does with
+        // the ticking thread.
+        const std::uint32_t spent = platform::clock_ms() - started;
+        if (exeTo == 0)
+            watchdog.emplace(1000, itCallback, true, nullptr, false, false);
+        else
+            platform::end_process_after(exeTo > spent ? exeTo - spent : 1, 2);
+    }
     if (vv_tracing())
-        vv_dump_unsigned(trace.label("exeTo"), exeTo);
+        vv_dump_unsigned(trace.label("exeTo"), exeTo.load());
 
     if (exeTo == 0) {
         // A time-out of 0 leaves no time to answer: nothing is written, and

@@ -3,6 +3,7 @@
 // and delete, the working directory and absolute paths.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,8 +31,14 @@ std::int64_t file_length(FileHandle file);
 // close_file closes the file; no_file is ignored.
 void close_file(FileHandle file);
 
+// max_file_contents is the largest file read_file_contents reads: 1 MiB.
+inline constexpr std::size_t max_file_contents = std::size_t{1} << 20;
+
 // read_file_contents reads the whole file `path` into `bytes`; false, with
-// `bytes` empty, when it cannot be opened or read.
+// `bytes` empty, when it cannot be opened or read. Symbolic links are
+// followed. A file larger than max_file_contents, and anything that is not
+// a regular file (a named pipe, a device, a folder), counts as a file that
+// cannot be read: nothing waits for a writer and the memory stays bounded.
 bool read_file_contents(std::string_view path, std::string& bytes);
 
 // write_new_file creates the file `path` holding `bytes`. False when a file

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -74,16 +76,46 @@ bool read_file_contents(std::string_view path, std::string& bytes) {
     if (!c_path(path, name)) {
         return false;
     }
-    const int fd = open_retrying(name, O_RDONLY | O_CLOEXEC, 0);
+    // Without blocking: opening a named pipe waits for no writer, and only a
+    // regular file is read.
+    const int fd = open_retrying(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
     if (fd < 0) {
         return false;
     }
-    if (!posix::read_to_end(fd, bytes)) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uint64_t>(info.st_size) > max_file_contents) {
         close(fd);
+        return false;
+    }
+    // One byte more than the limit tells a file that grew since fstat.
+    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t got = 0;
+    bool ok = true;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (bytes.size() > max_file_contents) {
+                ok = false;
+                break;
+            }
+            bytes.resize(std::min(bytes.size() * 2, max_file_contents + 1));
+        }
+        const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            ok = false;
+            break;
+        }
+    }
+    close(fd);
+    if (!ok) {
         bytes.clear();
         return false;
     }
-    close(fd);
+    bytes.resize(got);
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -125,24 +126,45 @@ bool read_file_contents(std::string_view path, std::string& bytes) {
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
+    // Only a file on a disk is read (no pipe, no device), and only up to
+    // the limit.
+    LARGE_INTEGER size{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size) ||
+        size.QuadPart < 0 || static_cast<ULONGLONG>(size.QuadPart) > max_file_contents) {
+        CloseHandle(handle);
+        return false;
+    }
+    // One byte more than the limit tells a file that grew since its size
+    // was taken.
+    bytes.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+    std::size_t got = 0;
     bool ok = true;
-    char buffer[64 * 1024];
     for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(handle, buffer, sizeof buffer, &got, nullptr)) {
+        if (got == bytes.size()) {
+            if (bytes.size() > max_file_contents) {
+                ok = false;
+                break;
+            }
+            bytes.resize(std::min(bytes.size() * 2, max_file_contents + 1));
+        }
+        DWORD n = 0;
+        if (!ReadFile(handle, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &n,
+                      nullptr)) {
             ok = false;
             break;
         }
-        if (got == 0) {
+        if (n == 0) {
             break;
         }
-        bytes.append(buffer, got);
+        got += n;
     }
     CloseHandle(handle);
     if (!ok) {
         bytes.clear();
+        return false;
     }
-    return ok;
+    bytes.resize(got);
+    return true;
 }
 
 bool write_new_file(std::string_view path, std::string_view bytes) {

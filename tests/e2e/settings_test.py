@@ -2,6 +2,7 @@
 icons and the debug report."""
 
 import os
+import subprocess
 import sys
 import unittest
 
@@ -170,6 +171,79 @@ class DebugReport(unittest.TestCase):
         _, out = self.site.run(env=self.env)
         self.assertNotIn(b"<hr><pre>", out)
 
+
+class SettingsFileLimits(unittest.TestCase):
+    """A settings file is read only when it is a regular file of at most
+    1 MiB; anything else counts as a file that cannot be read."""
+
+    def setUp(self):
+        self.site = Site()
+        self.site.add_file("a.txt")
+
+    def tearDown(self):
+        self.site.close()
+
+    def answer(self, wait=40):
+        """Runs one request; (exit code, page) or a failure when it hangs."""
+        p = self.site.spawn()
+        try:
+            out, _ = p.communicate(timeout=wait)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.communicate()
+            self.fail("the request hung on a settings file")
+        return p.returncode, out
+
+    @unittest.skipIf(WINE, "Windows has no named pipes in the file system")
+    def test_named_pipe_as_settings_file_is_not_waited_for(self):
+        # Opening a named pipe for reading waits for a writer, which never
+        # comes. As the common file the request hung past any time-out; as
+        # the folder file it ended at the time-out without a page.
+        common = os.path.join(self.site.cgi, "Dirvane.ini")
+        folder = os.path.join(self.site.folder, "config.index")
+        cases = [
+            ("common", common, None),
+            ("folder", folder, "[index]\ntimeout=2\ntitle=Common\n"),
+        ]
+        for name, fifo, ini in cases:
+            with self.subTest(file=name):
+                for path in (common, folder):
+                    if os.path.lexists(path):
+                        os.unlink(path)
+                if ini is not None:
+                    self.site.write_ini(ini)
+                os.mkfifo(fifo)
+                code, out = self.answer()
+                self.assertEqual(code, 0)
+                self.assertIn(b'<a href="a.txt">a.txt</a>', out)
+
+    def test_folder_file_over_1_mib_is_not_read(self):
+        self.site.write_ini("[index]\ntitle=Common\n")
+        conf = os.path.join(self.site.folder, "config.index")
+        head = b"[index]\r\ntitle=Folder\r\n"
+        # Just at the limit the file is read; one byte more, or a 1 GiB file,
+        # is not, and takes no memory either. The rest of each file is a
+        # hole of NUL bytes (a line without "="), so it takes no disk.
+        cases = [(1 << 20, b"Folder"), ((1 << 20) + 1, b"Common"), (2 << 20, b"Common"),
+                 (1 << 30, b"Common")]
+        for size, title in cases:
+            with self.subTest(size=size):
+                with open(conf, "wb") as f:
+                    f.write(head)
+                    f.truncate(size)
+                p = self.site.spawn()
+                out = p.stdout.read()
+                _, status, usage = os.wait4(p.pid, 0)
+                p.returncode = os.waitstatus_to_exitcode(status)
+                p.stdout.close()
+                p.stderr.close()
+                self.assertEqual(p.returncode, 0)
+                self.assertIn(b"<title>" + title + b"</title>", out)
+                if not WINE:
+                    # The program's peak memory (ru_maxrss, in KiB), far
+                    # below the file's size.
+                    self.assertLess(usage.ru_maxrss, 128 << 10,
+                                    "peak memory %d KiB" % usage.ru_maxrss)
 
 if __name__ == "__main__":
     unittest.main()
