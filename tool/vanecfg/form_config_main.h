@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tool/display_test.h"
+#include "tool/main_window_model.h"
 
 #include <QMainWindow>
 #include <QSize>
@@ -34,8 +35,8 @@ class TFormConfigMain : public QMainWindow {
     std::vector<std::string> selectedListItems() const;
     void selectTreeFolder(const std::string& path);
 
-    const std::string& toolFolder() const { return m_toolFolder; }
-    const DisplayTest& displayTest() const { return m_test; }
+    const std::string& toolFolder() const { return m_model.tool_folder(); }
+    const DisplayTest& displayTest() const { return m_model.display_test(); }
 
     QTreeView* DirTreeView;
     QListView* FileListView;
@@ -68,11 +69,7 @@ class TFormConfigMain : public QMainWindow {
     void DirTreeViewChange();
     void updateStatusLine();
 
-    ToolUi& m_ui;
-    TSettingForm* m_settingForm = nullptr;
+    MainWindowModel m_model;
     QFileSystemModel* m_treeModel;
     QFileSystemModel* m_listModel;
-    std::string m_toolFolder;
-    std::string m_settingsPath;
-    DisplayTest m_test;
 };

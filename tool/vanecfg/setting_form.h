@@ -3,6 +3,7 @@
 // accessors, also while the dialog is closed.
 #pragma once
 
+#include "tool/setting_form_model.h"
 #include "tool/tool_settings.h"
 
 #include <QDialog>
@@ -15,7 +16,7 @@ class QPushButton;
 class TGetDirForm;
 class ToolUi;
 
-class TSettingForm : public QDialog {
+class TSettingForm : public QDialog, public SettingFormModel {
     Q_OBJECT
 
   public:
@@ -25,20 +26,10 @@ class TSettingForm : public QDialog {
 
     void setFolderPicker(TGetDirForm* picker) { m_picker = picker; }
 
-    // ShowSettings shows the dialog modally (reading `path` first when it
-    // is given); OK saves, anything else discards the edits. True on OK.
-    bool ShowSettings(const std::string& path);
+    bool ShowSettings(const std::string& path) override;
 
-    // The accessors, read from the controls as they are now.
-    ToolSettings settings() const;
-    std::string GetIniPath() const;
-    std::string GetCgiPath() const;
-    std::string GetConfName() const;
-    std::string GetTemplatePath() const;
-    std::string GetEditorPath() const;
-
-    const std::string& toolFolder() const { return m_toolFolder; }
-    const std::string& settingsPath() const { return m_settingsPath; }
+    // The controls' texts; the accessors come with SettingFormModel.
+    ToolSettings settings() const override;
 
     QLineEdit* EditIniDir;
     QPushButton* ButtonGetIniDir;
@@ -68,7 +59,6 @@ class TSettingForm : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    void FormCreate();
     void LoadSettings();
     void SaveSettings();
     void ButtonGetIniDirClick();
@@ -76,9 +66,5 @@ class TSettingForm : public QDialog {
     void ButtonSetEditorClick();
     void ButtonEditClick();
 
-    ToolUi& m_ui;
-    std::string m_registryPath;
     TGetDirForm* m_picker = nullptr;
-    std::string m_toolFolder;
-    std::string m_settingsPath;
 };

@@ -38,8 +38,7 @@ bool is_checked(HWND box) {
 
 } // namespace
 
-TFormConfigMain::TFormConfigMain(ToolUi& ui)
-    : m_ui(ui), m_toolFolder(platform::current_directory()), m_test(m_toolFolder) {
+TFormConfigMain::TFormConfigMain(ToolUi& ui) : m_model(ui) {
     static const bool registered = win32view::register_window_class(
         main_class, &TFormConfigMain::window_proc, LoadIconA(nullptr, IDI_APPLICATION));
     if (!registered)
@@ -128,7 +127,6 @@ void TFormConfigMain::layout(int width, int height) {
 }
 
 void TFormConfigMain::FormCreate() {
-    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
     // Centred on the desktop; never smaller than it starts.
     RECT frame{};
     GetWindowRect(m_window, &frame);
@@ -139,24 +137,22 @@ void TFormConfigMain::FormCreate() {
                  area.top + (area.bottom - area.top - m_minimum.cy) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     LoadToolSettings();
-    selectTreeFolder(m_toolFolder);
+    selectTreeFolder(m_model.tool_folder());
 }
 
 void TFormConfigMain::setSettingForm(TSettingForm* form) {
-    m_settingForm = form;
+    m_model.set_setting_form(form);
     updateStatusLine();
 }
 
 void TFormConfigMain::LoadToolSettings() {
-    if (platform::path_kind(m_settingsPath) == platform::PathKind::missing)
-        create_default_tool_settings(m_settingsPath); // silently nothing on failure
-    SendMessageA(CheckFileOn, BM_SETCHECK,
-                 read_show_files(m_settingsPath) ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageA(CheckFileOn, BM_SETCHECK, m_model.load_show_files() ? BST_CHECKED : BST_UNCHECKED,
+                 0);
     CheckFileOnClick();
 }
 
 void TFormConfigMain::SaveToolSettings() {
-    save_show_files(m_ui, m_settingsPath, is_checked(CheckFileOn));
+    m_model.save_show_files(is_checked(CheckFileOn));
 }
 
 void TFormConfigMain::FormClose() {
@@ -197,54 +193,36 @@ std::string TFormConfigMain::statusText() const {
 }
 
 void TFormConfigMain::updateStatusLine() {
-    std::string line;
-    if (m_settingForm != nullptr)
-        line = status_line(treeFolder(), m_settingForm->settings());
+    const std::string line = m_model.status(treeFolder());
     SendMessageA(StatusBar1, SB_SETTEXTA, SBT_NOBORDERS, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
 void TFormConfigMain::ButtonDvONClick() {
-    if (m_settingForm == nullptr)
-        return;
-    index_on(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    m_model.index_on(selectedListItems(), treeFolder());
     FileListView.refresh();
     updateStatusLine();
 }
 
 void TFormConfigMain::ButtonDvOFFClick() {
-    if (m_settingForm == nullptr)
-        return;
-    index_off(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    m_model.index_off(selectedListItems(), treeFolder());
     FileListView.refresh();
     updateStatusLine();
 }
 
 void TFormConfigMain::ButtonEditConfClick() {
-    if (m_settingForm == nullptr)
-        return;
-    const ToolSettings settings = m_settingForm->settings();
-    for (const std::string& folder : target_folders(selectedListItems(), treeFolder()))
-        edit_conf_file(m_ui, folder, settings);
+    m_model.edit_conf(selectedListItems(), treeFolder());
 }
 
 void TFormConfigMain::ButtonEditIniClick() {
-    if (m_settingForm == nullptr)
-        return;
-    const ToolSettings settings = m_settingForm->settings();
-    open_for_editing(m_ui, settings, get_ini_path(settings));
+    m_model.edit_ini();
 }
 
 void TFormConfigMain::ButtonSettingClick() {
-    if (m_settingForm != nullptr)
-        m_settingForm->ShowSettings(m_settingsPath);
+    m_model.show_settings();
 }
 
 void TFormConfigMain::ButtonTestClick() {
-    if (m_settingForm == nullptr)
-        return;
-    std::string folder;
-    if (choose_test_folder(m_ui, selectedListItems(), treeFolder(), folder))
-        m_test.run(m_ui, folder, m_settingForm->settings());
+    m_model.display_test(selectedListItems(), treeFolder());
 }
 
 bool TFormConfigMain::command(int id, int code) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tool/display_test.h"
+#include "tool/main_window_model.h"
 #include "tool/win32view/shell_views.h"
 #include "tool/win32view/win32_controls.h"
 
@@ -38,8 +39,8 @@ class TFormConfigMain {
     std::string statusText() const;
     std::string hintOf(HWND control) const { return m_tips.hint_of(control); }
 
-    const std::string& toolFolder() const { return m_toolFolder; }
-    const DisplayTest& displayTest() const { return m_test; }
+    const std::string& toolFolder() const { return m_model.tool_folder(); }
+    const DisplayTest& displayTest() const { return m_model.display_test(); }
 
     win32view::ShellTree DirTreeView;
     win32view::ShellList FileListView;
@@ -75,12 +76,8 @@ class TFormConfigMain {
     void DirTreeViewChange();
     void updateStatusLine();
 
-    ToolUi& m_ui;
+    MainWindowModel m_model;
     HWND m_window = nullptr;
     win32view::Tooltips m_tips;
-    TSettingForm* m_settingForm = nullptr;
-    std::string m_toolFolder;
-    std::string m_settingsPath;
-    DisplayTest m_test;
     SIZE m_minimum{0, 0};
 };

@@ -73,9 +73,9 @@ std::string open_file_name(HWND owner, std::string_view filter, const std::strin
 }
 
 TSettingForm::TSettingForm(ToolUi& ui, HWND owner, std::string registryPath)
-    : m_ui(ui), m_registryPath(std::move(registryPath)) {
+    : SettingFormModel(ui, std::move(registryPath)) {
     create_window(owner, "Dirvane 設定", client_width, client_height);
-    FormCreate();
+    LoadSettings(); // FormCreate: the controls from the tool settings file
 }
 
 void TSettingForm::create_controls() {
@@ -103,12 +103,6 @@ void TSettingForm::create_controls() {
     ButtonCancel = create_button(w, "Cancel", IDCANCEL, 256, 218, 74, 25);
 }
 
-void TSettingForm::FormCreate() {
-    m_toolFolder = platform::current_directory();
-    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
-    LoadSettings();
-}
-
 ToolSettings TSettingForm::settings() const {
     using win32view::window_text;
     ToolSettings s;
@@ -121,26 +115,6 @@ ToolSettings TSettingForm::settings() const {
     return s;
 }
 
-std::string TSettingForm::GetIniPath() const {
-    return get_ini_path(settings());
-}
-
-std::string TSettingForm::GetCgiPath() const {
-    return get_cgi_path(settings());
-}
-
-std::string TSettingForm::GetConfName() const {
-    return get_conf_name(settings());
-}
-
-std::string TSettingForm::GetTemplatePath() const {
-    return get_template_path(settings());
-}
-
-std::string TSettingForm::GetEditorPath() const {
-    return get_editor_path(settings());
-}
-
 void TSettingForm::fill_user_agents(const ToolSettings& s, const std::string& text) {
     SendMessageA(ComboUA, CB_RESETCONTENT, 0, 0);
     for (const std::string& agent : s.userAgents)
@@ -150,8 +124,7 @@ void TSettingForm::fill_user_agents(const ToolSettings& s, const std::string& te
 
 void TSettingForm::LoadSettings() {
     using win32view::set_window_text;
-    ToolSettings s;
-    load_tool_settings(s, m_settingsPath, m_toolFolder);
+    const ToolSettings s = load_settings();
     set_window_text(EditIniDir, s.iniDir);
     set_window_text(EditConfName, s.confName);
     set_window_text(EditConfTemplate, s.confTemplate);
@@ -160,14 +133,13 @@ void TSettingForm::LoadSettings() {
 
 void TSettingForm::SaveSettings() {
     ToolSettings s = settings();
-    save_tool_settings(m_ui, s, m_settingsPath); // a failure is shown
+    save_settings(s); // a failure is shown
     // The combo shows the list as it was written.
     fill_user_agents(s, s.userAgent);
 }
 
 bool TSettingForm::ShowSettings(const std::string& path) {
-    if (!path.empty())
-        m_settingsPath = path;
+    use_settings_path(path);
     LoadSettings();
     const std::string editor = win32view::window_text(EditEditor);
     const bool ok = show_modal() == IDOK;
@@ -187,15 +159,13 @@ void TSettingForm::on_show() {
 }
 
 void TSettingForm::FormShow() {
-    const platform::RegistryStore store(m_registryPath);
-    const RegistButton state = regist_button_state(store, GetConfName());
+    const RegistButton state = regist_state();
     win32view::set_window_text(ButtonRegist, state.caption);
     EnableWindow(ButtonRegist, state.enabled ? TRUE : FALSE);
 }
 
 void TSettingForm::ButtonRegistClick() {
-    platform::RegistryStore store(m_registryPath);
-    if (regist_click(m_ui, store, GetConfName(), GetCgiPath()))
+    if (regist_change())
         FormShow();
 }
 
@@ -246,6 +216,5 @@ void TSettingForm::ButtonSetEditorClick() {
 }
 
 void TSettingForm::ButtonEditClick() {
-    const ToolSettings s = settings();
-    open_for_editing(m_ui, s, get_template_path(s));
+    edit_template();
 }

@@ -3,6 +3,7 @@
 // accessors, also while the dialog is hidden.
 #pragma once
 
+#include "tool/setting_form_model.h"
 #include "tool/tool_settings.h"
 #include "tool/win32view/win32_controls.h"
 
@@ -11,7 +12,7 @@
 
 class TGetDirForm;
 
-class TSettingForm : public win32view::ModalDialog {
+class TSettingForm : public win32view::ModalDialog, public SettingFormModel {
   public:
     // Creates the hidden dialog owned by `owner`; the tool folder is the
     // working directory now. `registryPath` names the web server's
@@ -20,19 +21,10 @@ class TSettingForm : public win32view::ModalDialog {
 
     void setFolderPicker(TGetDirForm* picker) { m_picker = picker; }
 
-    // ShowSettings shows the dialog modally (reading `path` first when it
-    // is given); OK saves, anything else discards the edits. True on OK.
-    bool ShowSettings(const std::string& path);
+    bool ShowSettings(const std::string& path) override;
 
-    // The accessors, read from the controls as they are now.
-    ToolSettings settings() const;
-    std::string GetIniPath() const;
-    std::string GetCgiPath() const;
-    std::string GetConfName() const;
-    std::string GetTemplatePath() const;
-    std::string GetEditorPath() const;
-
-    const std::string& settingsPath() const { return m_settingsPath; }
+    // The controls' texts; the accessors come with SettingFormModel.
+    ToolSettings settings() const override;
 
     // FormShow sets the registration button's caption and state.
     void FormShow();
@@ -63,7 +55,6 @@ class TSettingForm : public win32view::ModalDialog {
     void on_show() override;
     bool on_command(int id, int code, HWND control) override;
 
-    void FormCreate();
     void LoadSettings();
     void SaveSettings();
     void fill_user_agents(const ToolSettings& s, const std::string& text);
@@ -72,11 +63,7 @@ class TSettingForm : public win32view::ModalDialog {
     void ButtonSetEditorClick();
     void ButtonEditClick();
 
-    ToolUi& m_ui;
-    std::string m_registryPath;
     TGetDirForm* m_picker = nullptr;
-    std::string m_toolFolder;
-    std::string m_settingsPath;
 };
 
 // open_file_name runs the open-file dialog over `owner` with `filter` in
