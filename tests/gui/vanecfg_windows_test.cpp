@@ -65,6 +65,20 @@ void when_modal(QDialog* dialog, const std::function<void()>& action) {
     });
 }
 
+// steady_rect waits until `index` keeps its place in `view` (the folders
+// around it load in the background and move it) and returns that place.
+QRect steady_rect(QAbstractItemView* view, const QModelIndex& index) {
+    QRect last;
+    int steady = 0;
+    wait_until([&] {
+        const QRect rect = view->visualRect(index);
+        steady = rect == last ? steady + 1 : 0;
+        last = rect;
+        return steady >= 30;
+    });
+    return last;
+}
+
 class VanecfgWindowsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -160,6 +174,10 @@ TEST_F(VanecfgWindowsTest, MainWindowTextsHintsAndStart) {
     EXPECT_EQ(main().treeFolder(), (m_root / "tool").string());
     EXPECT_EQ(main().StatusBar1->currentMessage().toStdString(),
               "[IndexOFF] " + (m_root / "tool").string());
+    // Once the folders around it have loaded, the tool folder is in view.
+    const QRect toolRow = steady_rect(main().DirTreeView, main().DirTreeView->currentIndex());
+    EXPECT_TRUE(main().DirTreeView->viewport()->rect().contains(toolRow))
+        << toolRow.y() << " in " << main().DirTreeView->viewport()->height();
     // The window cannot be made smaller than it started.
     const QSize first = main().size();
     main().resize(100, 80);
@@ -269,6 +287,37 @@ TEST_F(VanecfgWindowsTest, PlainClickReducesAMultiSelection) {
         EXPECT_FALSE(editor->isVisible()) << "a rename editor is open";
 }
 
+// A folder opened in the list, by a double click or Enter, becomes the
+// tree's folder, and the list shows it.
+TEST_F(VanecfgWindowsTest, FolderOpenedInTheListOpensInTheTree) {
+    start();
+    show_folder(m_root / "www", 3);
+    write_all(m_root / "www/b/inner.txt", "");
+    QListView* list = main().FileListView;
+    auto* model = static_cast<QFileSystemModel*>(list->model());
+    const auto index = [&](const char* name) {
+        return model->index(QString::fromStdString((m_root / "www" / name).string()));
+    };
+    // Clicked first, as a double click is on a real mouse.
+    const QPoint at = list->visualRect(index("a")).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(main().treeFolder(), (m_root / "www/a").string());
+    EXPECT_EQ(list->rootIndex(), index("a"));
+
+    show_folder(m_root / "www", 3);
+    main().CheckFileOn->click(); // a file opens nothing
+    ASSERT_TRUE(wait_until([&] { return model->rowCount(list->rootIndex()) == 4; }));
+    list->setFocus();
+    list->setCurrentIndex(index("readme.txt"));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(main().treeFolder(), (m_root / "www").string());
+    list->setCurrentIndex(index("b"));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(main().treeFolder(), (m_root / "www/b").string());
+    EXPECT_EQ(list->rootIndex(), index("b"));
+}
+
 TEST_F(VanecfgWindowsTest, IndexOnAndOffOnSelectedFolders) {
     start();
     show_folder(m_root / "www", 3);
@@ -340,6 +389,27 @@ TEST_F(VanecfgWindowsTest, SettingsDialogSavesOnOkAndDiscardsOnCancel) {
     EXPECT_NE(saved.find("ua0=Typed/1.0\r\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("ua9=DoCoMo/2.0\r\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("swfile=0\r\n"), std::string::npos) << saved;
+}
+
+// A long stored user agent neither widens the dialog nor pushes its
+// buttons out of it; the dialog cannot be resized.
+TEST_F(VanecfgWindowsTest, SettingsDialogKeepsItsSizeWithALongUserAgent) {
+    const std::string agent = "Mozilla/5.0 (" + std::string(220, 'x') + ") Gecko/2010 Firefox/1";
+    write_all(m_root / "tool/Vanecfg.ini", "[tool]\r\nua0=" + agent + "\r\n");
+    start();
+    TSettingForm& form = settings();
+    ASSERT_EQ(form.ComboUA->currentText().toStdString(), agent);
+    when_modal(&form, [&] {
+        screenshot(&form, "vanecfg-settings-long-ua");
+        EXPECT_LE(form.width(), 640);
+        EXPECT_EQ(form.minimumSize(), form.maximumSize());
+        for (QWidget* control : std::initializer_list<QWidget*>{form.ButtonOK, form.ButtonCancel,
+                                                                form.ButtonGetIniDir, form.ComboUA})
+            EXPECT_TRUE(form.rect().contains(control->geometry()))
+                << control->objectName().toStdString();
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
 }
 
 TEST_F(VanecfgWindowsTest, RegistrationButtonFollowsTheServerList) {

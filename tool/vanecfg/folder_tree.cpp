@@ -4,7 +4,16 @@
 #include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeView>
+
+namespace {
+
+// follow_selection is the tree's property that keeps its current folder in
+// view while the folders around it load.
+constexpr const char* follow_selection = "vanecfgFollowSelection";
+
+} // namespace
 
 QAbstractFileIconProvider* desktop_icons() {
     // The style's folder and file icons where the desktop theme has none.
@@ -33,6 +42,19 @@ QTreeView* make_folder_tree(QWidget* parent, QFileSystemModel* model) {
     tree->setExpandsOnDoubleClick(true);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->expand(model->index(QDir::rootPath()));
+    // The folders around the selected one load and sort in the background
+    // and push it down: until the user handles the tree, it is kept in view.
+    const auto follow = [tree] {
+        if (tree->property(follow_selection).toBool())
+            tree->scrollTo(tree->currentIndex());
+    };
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, tree, follow);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, tree, follow);
+    const auto stop = [tree] { tree->setProperty(follow_selection, false); };
+    QObject::connect(tree, &QAbstractItemView::pressed, tree, stop);
+    QObject::connect(tree, &QTreeView::expanded, tree, stop);
+    QObject::connect(tree, &QTreeView::collapsed, tree, stop);
+    QObject::connect(tree->verticalScrollBar(), &QAbstractSlider::actionTriggered, tree, stop);
     return tree;
 }
 
@@ -48,4 +70,5 @@ void select_folder(QTreeView* tree, QFileSystemModel* model, const QString& path
         tree->expand(up);
     tree->setCurrentIndex(index);
     tree->scrollTo(index);
+    tree->setProperty(follow_selection, true);
 }

@@ -54,9 +54,7 @@ class FolderList : public QListView {
 
 } // namespace
 
-TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
-    : QMainWindow(parent), m_ui(ui), m_toolFolder(platform::current_directory()),
-      m_test(m_toolFolder) {
+TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent) : QMainWindow(parent), m_model(ui) {
     setWindowTitle(QStringLiteral("Dirvane 設定ツール"));
     resize(552, 322);
 
@@ -142,6 +140,12 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
     connect(DirTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFormConfigMain::DirTreeViewChange);
     connect(DirTreeView, &QTreeView::clicked, this, &TFormConfigMain::DirTreeViewChange);
+    // A folder opened in the list (double click, Enter) becomes the tree's
+    // folder, which the list then shows.
+    connect(FileListView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (m_listModel->isDir(index))
+            selectTreeFolder(path_from_qt(m_listModel->filePath(index)));
+    });
     // "Edit" is the window's cancel button: Esc presses it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ButtonEditConf, &QPushButton::click);
@@ -150,29 +154,26 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
 }
 
 void TFormConfigMain::FormCreate() {
-    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
     // The window never gets smaller than it starts, and starts large
     // enough for every button's text in the font it got.
     resize(size().expandedTo(minimumSizeHint()));
     setMinimumSize(size());
     LoadToolSettings();
-    selectTreeFolder(m_toolFolder);
+    selectTreeFolder(m_model.tool_folder());
 }
 
 void TFormConfigMain::setSettingForm(TSettingForm* form) {
-    m_settingForm = form;
+    m_model.set_setting_form(form);
     updateStatusLine();
 }
 
 void TFormConfigMain::LoadToolSettings() {
-    if (platform::path_kind(m_settingsPath) == platform::PathKind::missing)
-        create_default_tool_settings(m_settingsPath); // silently nothing on failure
-    CheckFileOn->setChecked(read_show_files(m_settingsPath));
+    CheckFileOn->setChecked(m_model.load_show_files());
     CheckFileOnClick();
 }
 
 void TFormConfigMain::SaveToolSettings() {
-    save_show_files(m_ui, m_settingsPath, CheckFileOn->isChecked());
+    m_model.save_show_files(CheckFileOn->isChecked());
 }
 
 void TFormConfigMain::closeEvent(QCloseEvent* event) {
@@ -219,49 +220,31 @@ void TFormConfigMain::DirTreeViewChange() {
 
 void TFormConfigMain::updateStatusLine() {
     StatusBar1->clearMessage();
-    if (m_settingForm == nullptr)
-        return;
-    StatusBar1->showMessage(path_to_qt(status_line(treeFolder(), m_settingForm->settings())));
+    StatusBar1->showMessage(path_to_qt(m_model.status(treeFolder())));
 }
 
 void TFormConfigMain::ButtonDvONClick() {
-    if (m_settingForm == nullptr)
-        return;
-    index_on(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    m_model.index_on(selectedListItems(), treeFolder());
     updateStatusLine();
 }
 
 void TFormConfigMain::ButtonDvOFFClick() {
-    if (m_settingForm == nullptr)
-        return;
-    index_off(m_ui, target_folders(selectedListItems(), treeFolder()), m_settingForm->settings());
+    m_model.index_off(selectedListItems(), treeFolder());
     updateStatusLine();
 }
 
 void TFormConfigMain::ButtonEditConfClick() {
-    if (m_settingForm == nullptr)
-        return;
-    const ToolSettings settings = m_settingForm->settings();
-    for (const std::string& folder : target_folders(selectedListItems(), treeFolder()))
-        edit_conf_file(m_ui, folder, settings);
+    m_model.edit_conf(selectedListItems(), treeFolder());
 }
 
 void TFormConfigMain::ButtonEditIniClick() {
-    if (m_settingForm == nullptr)
-        return;
-    const ToolSettings settings = m_settingForm->settings();
-    open_for_editing(m_ui, settings, get_ini_path(settings));
+    m_model.edit_ini();
 }
 
 void TFormConfigMain::ButtonSettingClick() {
-    if (m_settingForm != nullptr)
-        m_settingForm->ShowSettings(m_settingsPath);
+    m_model.show_settings();
 }
 
 void TFormConfigMain::ButtonTestClick() {
-    if (m_settingForm == nullptr)
-        return;
-    std::string folder;
-    if (choose_test_folder(m_ui, selectedListItems(), treeFolder(), folder))
-        m_test.run(m_ui, folder, m_settingForm->settings());
+    m_model.display_test(selectedListItems(), treeFolder());
 }

@@ -47,7 +47,7 @@ QString text_of(const QLineEdit* edit) {
 } // namespace
 
 TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent)
-    : QDialog(parent), m_ui(ui), m_registryPath(std::move(registryPath)) {
+    : QDialog(parent), SettingFormModel(ui, std::move(registryPath)) {
     setWindowTitle(QStringLiteral("Dirvane 設定"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -68,6 +68,10 @@ TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent
     ComboUA->setObjectName(QStringLiteral("ComboUA"));
     ComboUA->setEditable(true);
     ComboUA->setInsertPolicy(QComboBox::NoInsert); // the list changes only on OK
+    // As wide as the dialog lets it be, whatever length the stored user
+    // agents have; the drop-down list shows them whole.
+    ComboUA->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboUA->setMinimumContentsLength(16);
     Label1->setBuddy(ComboUA);
     ButtonEdit = make_button(this, "ButtonEdit", QStringLiteral("テンプレートの編集"));
     ButtonOK = make_button(this, "ButtonOK", QStringLiteral("OK"));
@@ -93,6 +97,9 @@ TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent
     bottom->addWidget(ButtonCancel);
     layout->addStretch();
     layout->addLayout(bottom);
+    // A dialog border: the designed size, or what the texts need in the
+    // font the dialog got, and no resizing.
+    setFixedSize(size().expandedTo(sizeHint()));
 
     connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -103,13 +110,7 @@ TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent
     connect(ButtonEdit, &QPushButton::clicked, this, &TSettingForm::ButtonEditClick);
     connect(ButtonRegist, &QPushButton::clicked, this, &TSettingForm::ButtonRegistClick);
 
-    FormCreate();
-}
-
-void TSettingForm::FormCreate() {
-    m_toolFolder = platform::current_directory();
-    m_settingsPath = tool_file_path(m_toolFolder, tool_settings_file_name);
-    LoadSettings();
+    LoadSettings(); // FormCreate: the controls from the tool settings file
 }
 
 ToolSettings TSettingForm::settings() const {
@@ -124,29 +125,8 @@ ToolSettings TSettingForm::settings() const {
     return s;
 }
 
-std::string TSettingForm::GetIniPath() const {
-    return get_ini_path(settings());
-}
-
-std::string TSettingForm::GetCgiPath() const {
-    return get_cgi_path(settings());
-}
-
-std::string TSettingForm::GetConfName() const {
-    return get_conf_name(settings());
-}
-
-std::string TSettingForm::GetTemplatePath() const {
-    return get_template_path(settings());
-}
-
-std::string TSettingForm::GetEditorPath() const {
-    return get_editor_path(settings());
-}
-
 void TSettingForm::LoadSettings() {
-    ToolSettings s;
-    load_tool_settings(s, m_settingsPath, m_toolFolder);
+    const ToolSettings s = load_settings();
     EditIniDir->setText(path_to_qt(s.iniDir));
     EditConfName->setText(path_to_qt(s.confName));
     EditConfTemplate->setText(path_to_qt(s.confTemplate));
@@ -159,7 +139,7 @@ void TSettingForm::LoadSettings() {
 
 void TSettingForm::SaveSettings() {
     ToolSettings s = settings();
-    save_tool_settings(m_ui, s, m_settingsPath); // a failure is shown
+    save_settings(s); // a failure is shown
     // The combo shows the list as it was written.
     const QString text = ComboUA->currentText();
     ComboUA->clear();
@@ -169,8 +149,7 @@ void TSettingForm::SaveSettings() {
 }
 
 bool TSettingForm::ShowSettings(const std::string& path) {
-    if (!path.empty())
-        m_settingsPath = path;
+    use_settings_path(path);
     LoadSettings();
     const QString editor = EditEditor->text();
     const bool ok = exec() == QDialog::Accepted;
@@ -189,15 +168,13 @@ void TSettingForm::showEvent(QShowEvent* event) {
 }
 
 void TSettingForm::FormShow() {
-    const platform::RegistryStore store(m_registryPath);
-    const RegistButton state = regist_button_state(store, GetConfName());
+    const RegistButton state = regist_state();
     ButtonRegist->setText(to_qt(state.caption));
     ButtonRegist->setEnabled(state.enabled);
 }
 
 void TSettingForm::ButtonRegistClick() {
-    platform::RegistryStore store(m_registryPath);
-    if (regist_click(m_ui, store, GetConfName(), GetCgiPath()))
+    if (regist_change())
         FormShow();
 }
 
@@ -224,6 +201,5 @@ void TSettingForm::ButtonSetEditorClick() {
 }
 
 void TSettingForm::ButtonEditClick() {
-    const ToolSettings s = settings();
-    open_for_editing(m_ui, s, get_template_path(s));
+    edit_template();
 }
