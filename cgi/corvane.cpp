@@ -74,6 +74,10 @@ Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::
     }
     if (m_debugFlag)
         start_debug_report();
+    // Like the character set, the administrator's alone: whether a log
+    // location from the folder (its "log", its vv.path) may lead out of it.
+    vv_set_folder_logs(m_conf.get_number("index", "folderlogs", 0) != 0);
+    m_commonLog = m_conf.get_string("index", "log");
 
     m_conf.load(conf);
     if (vv_tracing())
@@ -354,7 +358,8 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
     const std::string agent = log_value(env("HTTP_USER_AGENT"));
     const std::string message(msg);
 
-    vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n");
+    // A template from the folder settings file stays inside the folder.
+    vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n", logName != m_commonLog);
     log.info("DIR=%s, STYLE=%s, FROM=%s(%s), REFERER=%s, AGENT=%s, CODE=%03lu%s", dir.c_str(),
              style.c_str(), from.c_str(), host.c_str(), referer.c_str(), agent.c_str(),
              static_cast<unsigned long>(code), message.c_str());

@@ -111,6 +111,9 @@ class Corvane : public CgiResponse {
     std::vector<std::uint64_t> m_ignExtHeads;
     std::vector<DirEntry> m_fileList;
     std::string m_scriptDir;
+    // The access log's template as the common settings file gives it: a
+    // different value comes from the folder settings file.
+    std::string m_commonLog;
     std::string m_iconPath;
     // get_icon's answers by key: the settings do not change during a
     // request, and most entries share a handful of extensions.

@@ -4,9 +4,11 @@
 #include "runtime/log.h"
 
 #include "platform/file.h"
+#include "platform/fs.h"
 #include "platform/io.h"
 #include "platform/process.h"
 #include "runtime/log_path.h"
+#include "runtime/trace.h"
 
 #include <cstdio>
 #include <thread>
@@ -30,6 +32,7 @@ constexpr unsigned idle_sleep_ms = 50;
 constexpr unsigned first_open_wait_ms = 600;
 
 constinit std::atomic<vvLog*> g_currentLog{nullptr};
+constinit std::atomic<bool> g_folderLogs{false};
 
 unsigned effective_size_limit(unsigned limit) {
     return (limit >= 1 && limit <= 9) ? 10 : limit;
@@ -43,9 +46,10 @@ bool marker_exists(const std::string& path) {
 
 struct vvLog::Writer {
     Writer(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
-           bool noBanners, bool processId, std::string_view terminator)
+           bool noBanners, bool processId, std::string_view terminator, bool templateFromFolder)
         : pathTemplate(pathTemplate), tags(tags), terminator(terminator), noBanners(noBanners),
-          processId(processId), threshold(threshold), sizeLimit(effective_size_limit(sizeLimit)) {}
+          processId(processId), templateFromFolder(templateFromFolder), threshold(threshold),
+          sizeLimit(effective_size_limit(sizeLimit)) {}
 
     // run is the writer thread's loop: the first open, then the queue until
     // a stop or a quit request, then the close.
@@ -74,6 +78,7 @@ struct vvLog::Writer {
     const std::string terminator;
     const bool noBanners;
     const bool processId;
+    const bool templateFromFolder;
     std::string stamp;      // construction time, YYYYMMDDhhmmssmmm
     std::string noLogPath;  // absolute path of "vv.nolog"
     std::string markerPath; // absolute path of "vv.path"
@@ -87,6 +92,8 @@ struct vvLog::Writer {
     std::atomic<bool> disabled{false};
     std::atomic<int> file{-1};
     std::atomic<int> openGuard{0};
+    // The last open was refused: its location from the folder led out.
+    std::atomic<bool> refusedInside{false};
     std::atomic<std::uint32_t> threadId{0};
     // Held while bytes are written and rotation is decided; rotation reopens
     // the file and writes header lines while holding it. Only the writer
@@ -100,6 +107,7 @@ struct vvLog::Writer {
     std::mutex queueLock;
     std::condition_variable queueSignal;
     std::deque<Message> queue;
+    bool entered = false;       // the writer thread holds its share
     bool firstOpenDone = false; // the writer thread has tried its first open
     bool writerEnded = false;   // posts are refused
     bool stopRequested = false; // the loop ends without the rest of the queue
@@ -107,10 +115,10 @@ struct vvLog::Writer {
 
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
              const vvLogTags& tags, bool noBanners, bool processId, bool offByDefault,
-             std::string_view terminator)
+             std::string_view terminator, bool templateFromFolder)
     : vvThread("vvLog", false),
       m_w(std::make_shared<Writer>(pathTemplate, sizeLimit, threshold, tags, noBanners, processId,
-                                   terminator)) {
+                                   terminator, templateFromFolder)) {
     Writer& w = *m_w;
     bool on = false;
     // A log without a file name never opens one: it needs no stamp and no
@@ -150,10 +158,15 @@ vvLog::~vvLog() {
         return;
     }
     // The writer thread is busy or stuck (an open or a write that blocks).
-    // It is told to stop and left to the base destructor's bounded wait:
-    // nothing here waits for a lock it may hold, and it closes its file itself
-    // on the state it co-owns when it gets free.
-    m_w->request_stop();
+    // It is told to stop and left to the bounded wait of the thread object's
+    // destruction: nothing here waits for a lock it may hold, and it closes
+    // its file itself, on the state it co-owns, when it gets free. A thread
+    // that has not yet reached its body (a loaded system) is waited for
+    // first, while this object can still run it.
+    Writer& w = *m_w;
+    w.request_stop();
+    std::unique_lock<std::mutex> lock(w.queueLock);
+    w.queueSignal.wait_for(lock, std::chrono::milliseconds(3000), [&w] { return w.entered; });
 }
 
 bool vvLog::write(int level, bool noRotate, std::string_view head, const char* format, ...) {
@@ -206,7 +219,16 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
-    if (!is_open() || m_w->disabled) {
+    bool reopenPending = false;
+    {
+        std::lock_guard<std::mutex> lock(m_w->queueLock);
+        for (const Message& message : m_w->queue) {
+            reopenPending = reopenPending || message.kind == Message::reopen;
+        }
+    }
+    // A log without a file ends at once, unless an open is still to come
+    // (the trace allowed once the common settings are read).
+    if ((!is_open() && !reopenPending) || m_w->disabled) {
         request_stop();
     } else {
         post(Message::quit);
@@ -244,10 +266,21 @@ void vvLog::set_open_counter(unsigned counter) {
     m_w->openCounter = counter;
 }
 
+void vvLog::reopen_if_refused() {
+    if (m_w->refusedInside && !is_open()) {
+        post(Message::reopen);
+    }
+}
+
 void vvLog::run() {
     // From here on the thread uses only its own share of the state: the
     // object may be gone before the loop ends.
     const std::shared_ptr<Writer> writer = m_w;
+    {
+        std::lock_guard<std::mutex> lock(writer->queueLock);
+        writer->entered = true;
+    }
+    writer->queueSignal.notify_all();
     writer->run();
 }
 
@@ -378,6 +411,8 @@ bool vvLog::Writer::open_file() {
     input.openCounter = openCounter;
     input.processId = processId;
     input.markerPath = markerPath;
+    input.templateFromFolder = templateFromFolder;
+    input.folderLogs = vv_folder_logs();
     vvLogPathState state;
     state.numberedDirectory = std::move(numberedDirectory);
     state.threshold = threshold;
@@ -386,19 +421,38 @@ bool vvLog::Writer::open_file() {
     numberedDirectory = std::move(state.numberedDirectory);
     threshold = state.threshold;
     sizeLimit = state.sizeLimit;
+    refusedInside = state.refusal != nullptr;
+    if (state.refusal != nullptr) {
+        vv_trace_plain("vvLog: the folder's log location for \"%s\" %s: no log file "
+                       "(folderlogs=1 allows it)",
+                       vv_trace_escape(pathTemplate).c_str(), state.refusal);
+    }
     if (path.empty()) {
         return false;
     }
 
-    // A log with a size limit starts every file empty: an existing file of
-    // the new name becomes a numbered backup (the open file may be that one:
-    // it is renamed while open). If it cannot be moved aside it is kept and
-    // appended to.
-    bool truncate = false;
-    if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
-        truncate = !vv_rotate_log_file(path).empty();
+    platform::FileHandle opened = platform::no_file;
+    if (state.inside) {
+        // A location from the listed folder is reached component by
+        // component without following a link. It is appended to and never
+        // rotated: the numbered backups would be renamed and deleted by name.
+        opened = platform::open_append_file_inside(state.insidePath);
+        if (opened == platform::no_file) {
+            vv_trace_plain("vvLog: \"%s\" passes a link or a file that is no plain file: "
+                           "no log file",
+                           vv_trace_escape(state.insidePath).c_str());
+        }
+    } else {
+        // A log with a size limit starts every file empty: an existing file
+        // of the new name becomes a numbered backup (the open file may be
+        // that one: it is renamed while open). If it cannot be moved aside it
+        // is kept and appended to.
+        bool truncate = false;
+        if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
+            truncate = !vv_rotate_log_file(path).empty();
+        }
+        opened = platform::open_append_file(path, truncate);
     }
-    const platform::FileHandle opened = platform::open_append_file(path, truncate);
     if (opened == platform::no_file) {
         close_current();
         return false;
@@ -497,6 +551,19 @@ std::string vvLog::Writer::format_line(int level, std::string_view head,
     line += message;
     line += terminator;
     return line;
+}
+
+void vv_set_folder_logs(bool allowed) {
+    if (g_folderLogs.exchange(allowed) || !allowed) {
+        return;
+    }
+    if (vvLog* log = g_currentLog.load()) {
+        log->reopen_if_refused();
+    }
+}
+
+bool vv_folder_logs() {
+    return g_folderLogs;
 }
 
 vvLog* vv_current_log() {

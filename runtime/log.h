@@ -40,8 +40,11 @@ class vvLog : public vvThread {
     // `sizeLimit` is in units of 1000 bytes (0: no limit; 1-9 count as 10).
     // `processId` shows the process id in each line instead of the thread id.
     // `offByDefault` keeps the log off unless the marker file "vv.path" exists.
+    // `templateFromFolder`: the template comes from the listed folder, so its
+    // file must stay inside that folder (see vv_set_folder_logs).
     vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
-          bool noBanners, bool processId, bool offByDefault, std::string_view terminator);
+          bool noBanners, bool processId, bool offByDefault, std::string_view terminator,
+          bool templateFromFolder = false);
     // Stops the writer thread (200 ms), so that queued lines are written, and
     // closes the file.
     ~vvLog() override;
@@ -86,11 +89,23 @@ class vvLog : public vvThread {
     // writer thread has ended.
     bool post(Message::Kind kind, std::string line = std::string());
     void set_open_counter(unsigned counter);
+    // reopen_if_refused asks for a new open when the last one was refused
+    // because its location from the listed folder led out of it.
+    void reopen_if_refused();
+    friend void vv_set_folder_logs(bool allowed);
 
     const std::shared_ptr<Writer> m_w;
 
     friend class vvLogPathTest;
 };
+
+// vv_set_folder_logs sets the process-wide switch that lets a log location
+// from the listed folder (a template from its settings file, line 1 of its
+// vv.path) lead anywhere; while it is off (the default) such a location is
+// honoured only inside the working directory, reached without following a
+// link. Switching it on reopens the current log when its open was refused.
+void vv_set_folder_logs(bool allowed);
+bool vv_folder_logs();
 
 // The process-wide current log that the trace writes to.
 vvLog* vv_current_log();

@@ -223,19 +223,22 @@ std::string redirect_directory(std::string line, std::string_view pathTemplate,
     return joined;
 }
 
-// apply_path_marker reads vv.path and returns the text to expand.
+// apply_path_marker reads vv.path and returns the text to expand;
+// `redirected` tells whether its line 1 gave the directory.
 std::string apply_path_marker(const vvLogPathInput& input, const std::string* markerText,
                               const vvLogPathServices& services, bool anchored,
-                              vvLogPathState& state) {
+                              vvLogPathState& state, bool& redirected) {
+    redirected = false;
     std::string text(input.pathTemplate);
     if (markerText == nullptr) {
         return text;
     }
     const PathMarker marker = parse_path_marker(*markerText);
     if (!marker.directory.empty() && !(anchored && last_separator_end(input.pathTemplate) == 0)) {
-        std::string redirected = redirect_directory(marker.directory, input.pathTemplate, services);
-        if (!redirected.empty()) {
-            text = std::move(redirected);
+        std::string joined = redirect_directory(marker.directory, input.pathTemplate, services);
+        if (!joined.empty()) {
+            text = std::move(joined);
+            redirected = true;
         }
     }
     if (!marker.level.empty()) {
@@ -599,7 +602,12 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
                           (first == '%' && second != '\0' &&
                            std::string_view("#@$&?*").find(second) != std::string_view::npos);
 
-    const std::string text = apply_path_marker(input, markerText, services, anchored, state);
+    bool redirected = false;
+    const std::string text =
+        apply_path_marker(input, markerText, services, anchored, state, redirected);
+    state.inside = (input.templateFromFolder || redirected) && !input.folderLogs;
+    state.insidePath.clear();
+    state.refusal = nullptr;
     std::string expanded;
     if (!expand_placeholders(text, input, services, state, expanded)) {
         return std::string();
@@ -634,11 +642,82 @@ std::string vv_log_absolute_path(std::string expanded) {
     return path;
 }
 
+std::string vv_log_inside_path(std::string_view expanded, const char*& why) {
+    why = nullptr;
+    if (expanded.empty()) {
+        why = "is empty";
+        return std::string();
+    }
+    if (is_separator(expanded[0])) {
+        why = "is absolute";
+        return std::string();
+    }
+    const char separator = platform::path_separator();
+    std::string out;
+    std::string component;
+    bool single = true; // the component holds single-byte characters only
+    // finish checks and appends one component; false when it leads out.
+    auto finish = [&](bool last) {
+        if (single && !component.empty() && component != "." &&
+            component.find_first_not_of(". ") == std::string::npos) {
+            why = "leads out of the folder (\"..\")";
+            return false;
+        }
+        if (last && (component.empty() || component == ".")) {
+            why = "names no file";
+            return false;
+        }
+        if (!component.empty() && component != ".") {
+            if (!out.empty()) {
+                out += separator;
+            }
+            out += component;
+        }
+        component.clear();
+        single = true;
+        return true;
+    };
+    for (std::size_t pos = 0; pos < expanded.size();) {
+        const std::size_t length = platform::char_length(expanded, pos);
+        if (length == 1 && expanded[pos] == ':') {
+            why = "has a drive or a colon";
+            return std::string();
+        }
+        if (length == 1 && is_separator(expanded[pos])) {
+            if (!finish(false)) {
+                return std::string();
+            }
+        } else {
+            component.append(expanded.substr(pos, length));
+            single = single && length == 1;
+        }
+        pos += length;
+    }
+    if (!finish(true)) {
+        return std::string();
+    }
+    return out;
+}
+
 std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state) {
     std::string markerText;
     const bool haveMarker = read_marker_text(input.markerPath, markerText);
-    const std::string path = vv_log_absolute_path(vv_expand_log_text(
-        input, haveMarker ? &markerText : nullptr, vv_system_log_path_services(), state));
+    const std::string expanded = vv_expand_log_text(input, haveMarker ? &markerText : nullptr,
+                                                    vv_system_log_path_services(), state);
+    if (state.inside && !expanded.empty()) {
+        // A location from the listed folder: checked by its text, opened
+        // later component by component; nothing is created here.
+        std::string relative = vv_log_inside_path(expanded, state.refusal);
+        if (relative.empty()) {
+            return std::string();
+        }
+        std::string path = vv_log_absolute_path(relative);
+        if (!path.empty()) {
+            state.insidePath = std::move(relative);
+        }
+        return path;
+    }
+    const std::string path = vv_log_absolute_path(expanded);
     if (path.empty()) {
         return std::string();
     }

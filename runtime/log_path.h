@@ -36,6 +36,11 @@ struct vvLogPathInput {
     unsigned openCounter = 0;      // 0-9999, before the open advances it
     std::uint32_t processId = 0;
     std::string_view markerPath; // absolute path of "vv.path" ("" for none)
+    // The template comes from the listed folder (its settings file), not
+    // from the administrator.
+    bool templateFromFolder = false;
+    // The administrator lets a location from the listed folder lead anywhere.
+    bool folderLogs = false;
 };
 
 // vvLogPathState is what an expansion may change: the numbered-directory
@@ -44,6 +49,14 @@ struct vvLogPathState {
     std::string numberedDirectory;
     int threshold = 0;
     unsigned sizeLimit = 0; // in 1000 bytes; 0: no limit (then never changed)
+    // Set by each expansion. A location from the listed folder (a template
+    // from the folder, or vv.path's line 1) must stay inside the working
+    // directory (unless folderLogs): `inside` is set and `insidePath` holds
+    // the path relative to it, to be opened there without following links.
+    // `refusal` says why such a location has no file.
+    bool inside = false;
+    std::string insidePath;
+    const char* refusal = nullptr;
 };
 
 // vvLogPathServices are the look-ups of the system an expansion makes: a
@@ -69,10 +82,18 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
 // path exceeds 260 characters.
 std::string vv_log_absolute_path(std::string expanded);
 
+// vv_log_inside_path returns an expanded text as a path below the working
+// directory in the system's separators, or "" with `why` set: an absolute
+// path, a drive or any colon, a ".." component (or one of dots and blanks
+// only), or no file name.
+std::string vv_log_inside_path(std::string_view expanded, const char*& why);
+
 // vv_expand_log_path turns the template into the absolute path of the log
 // file, creating its directory with all missing parents. Returns "" when the
 // expansion fails (empty template, no room for a placeholder, path too long,
-// directory not creatable).
+// directory not creatable, a location from the listed folder that leads out
+// of it). For a location that must stay inside (state.inside) nothing is
+// created: the open makes the missing folders.
 std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state);
 
 // vv_special_folder_number returns the folder number of a special-folder name

@@ -185,6 +185,75 @@ std::string full_path(std::string_view name) {
     return path;
 }
 
+namespace {
+
+// open_nofollow is openat without following a link in the last component,
+// retried after an interruption.
+int open_nofollow(int dir, const std::string& name, int flags, mode_t mode = 0) {
+    for (;;) {
+        const int fd = openat(dir, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EINTR) {
+            return fd;
+        }
+    }
+}
+
+} // namespace
+
+int open_append_file_inside(std::string_view relative) {
+    if (relative.empty() || relative.front() == '/' ||
+        relative.find('\0') != std::string_view::npos) {
+        return -1;
+    }
+    int dir = open_nofollow(AT_FDCWD, ".", O_RDONLY | O_DIRECTORY);
+    std::size_t start = 0;
+    for (;;) {
+        if (dir < 0) {
+            return -1;
+        }
+        const std::size_t slash = relative.find('/', start);
+        const std::string name(relative.substr(start, slash - start));
+        if (name == "..") {
+            close(dir);
+            return -1;
+        }
+        if (slash == std::string_view::npos) {
+            // The file itself: opened without blocking (a named pipe without
+            // a reader fails at once) and kept only when it is a regular
+            // file of one name.
+            const int fd =
+                name.empty() || name == "."
+                    ? -1
+                    : open_nofollow(dir, name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK,
+                                    S_IRUSR | S_IWUSR);
+            close(dir);
+            struct stat info {};
+            if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+                const int flags = fcntl(fd, F_GETFL);
+                if (flags != -1) {
+                    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+                }
+                return fd;
+            }
+            if (fd >= 0) {
+                close(fd);
+            }
+            return -1;
+        }
+        start = slash + 1;
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        int next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
+        if (next < 0 && errno == ENOENT &&
+            mkdirat(dir, name.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) == 0) {
+            next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
+        }
+        close(dir);
+        dir = next;
+    }
+}
+
 char path_separator() {
     return '/';
 }

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 namespace platform {
 
 namespace {
@@ -136,6 +139,82 @@ std::string full_path(std::string_view name) {
         }
         buffer.resize(n);
     }
+}
+
+namespace {
+
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// plain_directory: `path` is a folder that is no reparse point (no junction,
+// no symbolic link).
+bool plain_directory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+} // namespace
+
+int open_append_file_inside(std::string_view relative) {
+    std::string text;
+    if (!win32::c_text(relative, text)) {
+        return -1;
+    }
+    // Each folder on the way is looked at (and made when missing) before the
+    // next: a reparse point anywhere ends the open.
+    std::string prefix;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = start;
+        while (end < text.size() && !(text[end] == '\\' && char_length(text, end) == 1)) {
+            end += char_length(text, end);
+        }
+        const std::string name = text.substr(start, end - start);
+        if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos ||
+            (start == 0 && (text[0] == '\\' || text[0] == '/'))) {
+            return -1;
+        }
+        if (!prefix.empty()) {
+            prefix += '\\';
+        }
+        prefix += name;
+        if (end >= text.size()) {
+            break;
+        }
+        const std::wstring folder = win32::to_wide(prefix);
+        if (!plain_directory(folder)) {
+            CreateDirectoryW(folder.c_str(), nullptr);
+            if (!plain_directory(folder)) {
+                return -1;
+            }
+        }
+        start = end + 1;
+    }
+    const std::wstring file = win32::to_wide(prefix);
+    // The file itself is opened as it is, a reparse point included, and kept
+    // only when it is a plain file of one name. FILE_APPEND_DATA without
+    // FILE_WRITE_DATA: every write goes to the end of the file.
+    const HANDLE handle =
+        CreateFileW(file.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, share_all, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain =
+        GetFileInformationByHandle(handle, &info) != FALSE &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+        info.nNumberOfLinks == 1 && GetFileType(handle) == FILE_TYPE_DISK;
+    if (!plain) {
+        CloseHandle(handle);
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return -1;
+    }
+    return fd;
 }
 
 char path_separator() {

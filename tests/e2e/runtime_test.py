@@ -1,5 +1,6 @@
 """End-to-end: the access log, the request time-out and the program log."""
 
+import glob
 import os
 import re
 import subprocess
@@ -179,6 +180,123 @@ class Timeout(unittest.TestCase):
         self.assertLess(time.monotonic() - start, 5)
 
 
+def tree(top, skip):
+    """Every file below `top` but those in `skip`, with size and time, and
+    every folder (by its name alone)."""
+    found = {}
+    for folder, dirs, files in os.walk(top):
+        dirs[:] = [d for d in dirs if os.path.join(folder, d) != skip]
+        for name in dirs:
+            found[os.path.join(folder, name)] = None
+        for name in files:
+            st = os.lstat(os.path.join(folder, name))
+            found[os.path.join(folder, name)] = (st.st_size, st.st_mtime_ns)
+    return found
+
+
+class FolderLogLocations(unittest.TestCase):
+    """A log location from the listed folder (its settings file's "log", line
+    1 of its vv.path) is honoured only inside that folder, reached without
+    following a link; folderlogs=1 in the common settings lifts the limit."""
+
+    def setUp(self):
+        self.site = Site()
+        self.site.add_file("a.txt")
+        self.out = os.path.join(self.site.root, "out")
+        os.mkdir(self.out)
+        self.target = os.path.join(self.out, "target.log")
+        with open(self.target, "wb") as f:
+            f.write(b"kept\n")
+        self.env = {"SCRIPT_NAME": "/pub/config.index", "REMOTE_ADDR": "192.0.2.7"}
+
+    def tearDown(self):
+        self.site.close()
+
+    def test_locations_from_the_folder_stay_inside_it(self):
+        out = self.out
+        absolute = windows_path(out) if WINE else out
+        links = not WINE  # Wine follows the host's links; Windows sees no reparse point
+        cases = [
+            # (name, folderlogs, folder "log", vv.path line 1, links to make,
+            #  file expected in the folder, files expected outside)
+            ("absolute", 0, os.path.join(absolute, "abs.log"), None, (), None, None),
+            ("dot-dot", 0, "..\\out\\up.log", None, (), None, None),
+            ("dot-dot slash", 0, "logs/../../out/up.log", None, (), None, None),
+            ("drive", 0, "D:\\logs\\d.log", None, (), None, None),
+            ("good relative", 0, "logs\\%Y\\good.log", None, (), "logs/*/good.log", None),
+            ("vv.path outside", 0, None, absolute, (), None, None),
+            ("vv.path relative", 0, None, "inside", (), "inside/acc.log", None),
+            ("folderlogs=1", 1, os.path.join(absolute, "abs.log"), None, (), None, ("abs.log",)),
+            # The trace, refused before the common settings are read, opens
+            # once they allow it.
+            ("vv.path folderlogs=1", 1, None, absolute, (), None, ("acc.log", "dv*_0000.log")),
+        ]
+        if links:
+            cases += [
+                ("linked folder", 0, "linked\\l.log", None, (("linked", out),), None, None),
+                ("linked file", 0, "sym.log", None, (("sym.log", self.target),), None, None),
+                ("linked deeper", 0, "logs\\linked\\l.log", None,
+                 (("logs/linked", out),), None, None),
+            ]
+        written_outside = 0
+        for name, folderlogs, log, line1, made, inside, outside in cases:
+            with self.subTest(name):
+                folder = os.path.join(self.site.root, "pub-" + name.replace(" ", "-"))
+                os.mkdir(folder)
+                with open(os.path.join(folder, "a.txt"), "wb"):
+                    pass
+                self.site.write_ini("[index]\nlog=acc.log\nfolderlogs=%d\n" % folderlogs)
+                if log is not None:
+                    self.site.write_conf("[index]\nlog=%s\n" % log, folder=folder)
+                if line1 is not None:
+                    with open(os.path.join(folder, "vv.path"), "wb") as f:
+                        f.write(line1.encode() + b"\r\n")
+                for link, to in made:
+                    os.makedirs(os.path.dirname(os.path.join(folder, link)), exist_ok=True)
+                    os.symlink(to, os.path.join(folder, link))
+                before = tree(self.site.root, folder)
+                code, page = self.site.run(env=self.env, cwd=folder)
+                self.assertEqual(code, 0)
+                self.assertIn(b'<a href="a.txt">a.txt</a>', page)
+                after = tree(self.site.root, folder)
+                changed = {p for p in after if before.get(p) != after[p]}
+                expected = set()
+                for pattern in outside or ():
+                    found = glob.glob(os.path.join(out, pattern))
+                    self.assertEqual(len(found), 1, pattern)
+                    expected.add(found[0])
+                self.assertEqual(changed, expected)
+                written_outside += len(changed - expected)
+                with open(self.target, "rb") as f:
+                    self.assertEqual(f.read(), b"kept\n")
+                if inside:
+                    found = glob.glob(os.path.join(folder, inside))
+                    self.assertEqual(len(found), 1, inside)
+                    with open(found[0], "rb") as f:
+                        self.assertIn(b"DIR=/pub/, STYLE=", f.read())
+                for path in expected:
+                    os.remove(path)
+        self.assertEqual(written_outside, 0)
+
+    @unittest.skipIf(WINE, "Wine follows the host's links")
+    def test_the_trace_says_why_a_location_has_no_file(self):
+        # vv.path's line 1 puts the trace and the access log into "trace";
+        # the log's name there is a link to a file outside.
+        os.mkdir(os.path.join(self.site.folder, "trace"))
+        os.symlink(self.target, os.path.join(self.site.folder, "trace", "sym.log"))
+        with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
+            f.write(b"trace\r\n")
+        self.site.write_conf("[index]\nlog=sym.log\n")
+        code, _ = self.site.run(env=self.env)
+        self.assertEqual(code, 0)
+        with open(self.target, "rb") as f:
+            self.assertEqual(f.read(), b"kept\n")
+        names = [n for n in os.listdir(os.path.join(self.site.folder, "trace")) if n != "sym.log"]
+        with open(os.path.join(self.site.folder, "trace", names[0]), "rb") as f:
+            self.assertIn(b'vvLog: "trace/sym.log" passes a link or a file that is no plain '
+                          b'file: no log file', f.read())
+
+
 class ProgramLog(unittest.TestCase):
     def setUp(self):
         self.site = Site()
@@ -190,8 +308,10 @@ class ProgramLog(unittest.TestCase):
         self.site.close()
 
     def test_vv_path_writes_the_trace(self):
+        # A relative line 1 keeps the trace inside the listed folder.
+        self.logdir = os.path.join(self.site.folder, "trace")
         with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
-            f.write(self.logdir.encode() + b"\r\n")
+            f.write(b"trace\r\n")
         p = spawn(self.site, {"SCRIPT_NAME": "/pub/config.index"})
         out, _ = p.communicate(timeout=60)
         self.assertEqual(p.returncode, 0)
