@@ -412,6 +412,14 @@ TEST_F(VanecfgWindowsTest, SettingsDialogKeepsItsSizeWithALongUserAgent) {
     form.ShowSettings("");
 }
 
+// The file dialogs' filters: a label that shows its pattern is not given
+// it twice; "*.*" is every file.
+TEST(QtTextTest, FileFilterLabelsAreNotDoubled) {
+    EXPECT_EQ(
+        qt_file_filter(TSettingForm::template_filter),
+        QStringLiteral("テキストファイル(*.txt);;表示設定ファイル(*.index);;全てのファイル (*)"));
+}
+
 TEST_F(VanecfgWindowsTest, RegistrationButtonFollowsTheServerList) {
     write_all(m_root / "registry.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n"

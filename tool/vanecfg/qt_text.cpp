@@ -12,8 +12,14 @@ QString qt_file_filter(std::string_view filter) {
             if (pattern == QLatin1String("*.*"))
                 pattern = QStringLiteral("*");
         }
-        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
-                       QLatin1Char(')');
+        // A label that shows its patterns already ("テキストファイル(*.txt)")
+        // is taken as it is: the dialog reads them from it.
+        const QString shown = QLatin1Char('(') + parts[i + 1] + QLatin1Char(')');
+        if (parts[i].endsWith(shown) && patterns.join(QLatin1Char(';')) == parts[i + 1])
+            filters << parts[i];
+        else
+            filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                           QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
 }
