@@ -26,6 +26,10 @@ ENABLED = "/etc/lighttpd/conf-enabled/20-dirvane.conf"
 AVAILABLE = "/etc/lighttpd/conf-available/20-dirvane.conf"
 SETTINGS = "/etc/dirvane/Dirvane.ini"
 SETTINGS_LINK = "/usr/lib/cgi-bin/Dirvane.ini"
+APACHE_AVAILABLE = "/etc/apache2/conf-available/dirvane.conf"
+APACHE_ENABLED = "/etc/apache2/conf-enabled/dirvane.conf"
+SOCKET_UNIT = "/lib/systemd/system/dirvane.socket"
+SOCKET_WANTED = "/etc/systemd/system/sockets.target.wants/dirvane.socket"
 TOOLS = ["cpack", "dpkg", "dpkg-shlibdeps", "lighttpd", "lighty-enable-mod", "lintian"]
 
 
@@ -120,6 +124,25 @@ def serve_listing(work):
         server.wait(timeout=30)
 
 
+def enable_others(made):
+    """Enables, as an administrator would, the Apache snippet and the socket
+    unit when the package has them; returns what the purge must take back."""
+    others = []
+    for folder in ["/var/lib/apache2/conf/enabled_by_admin",
+                   "/etc/systemd/system/sockets.target.wants"]:
+        if not os.path.isdir(folder):
+            made.append(folder)
+    if os.path.exists(APACHE_AVAILABLE) and shutil.which("a2enconf"):
+        run("a2enconf", "-q", "dirvane")
+        expect(os.path.islink(APACHE_ENABLED), "a2enconf dirvane enabled " + APACHE_ENABLED)
+        others += [APACHE_ENABLED, "/var/lib/apache2/conf/enabled_by_admin/dirvane"]
+    if os.path.exists(SOCKET_UNIT) and shutil.which("systemctl"):
+        run("systemctl", "enable", "dirvane.socket")
+        expect(os.path.islink(SOCKET_WANTED), "systemctl enable made " + SOCKET_WANTED)
+        others.append(SOCKET_WANTED)
+    return others
+
+
 def main():
     if os.geteuid() != 0:
         skip("installs Debian packages into the system: run as root")
@@ -133,6 +156,8 @@ def main():
         skip(AVAILABLE + " is on this machine")
 
     work = tempfile.mkdtemp(prefix="dirvane-package-")
+    made = []  # folders that enabling created, removed again when empty
+    enabled = []
     try:
         debs = build_packages(os.path.join(work, "out"))
         try:
@@ -148,6 +173,7 @@ def main():
                 f.write("[index]\ntitle=Packaged listing of %p\n")
             run("lighty-enable-mod", "dirvane")
             expect(os.path.islink(ENABLED), "lighty-enable-mod dirvane enabled " + ENABLED)
+            enabled = enable_others(made)
             serve_listing(work)
 
             run("dpkg", "-r", *PACKAGES)
@@ -166,7 +192,7 @@ def main():
             run("dpkg", "--purge", *PACKAGES, check=False)
         for name in PACKAGES:
             expect("not-installed" in status(name), "after the purge %s is gone" % name)
-        for path in [SETTINGS, "/etc/dirvane", AVAILABLE, ENABLED]:
+        for path in [SETTINGS, "/etc/dirvane", AVAILABLE, ENABLED] + enabled:
             expect(not os.path.lexists(path), "after the purge %s is gone" % path)
 
         lint = run("lintian", "--fail-on", "error", "--tag-display-limit", "0",
@@ -178,6 +204,11 @@ def main():
         expect(lint.returncode == 0 and "E" not in tags, "lintian reports no errors")
     finally:
         shutil.rmtree(work, ignore_errors=True)
+        for folder in reversed(made):
+            try:
+                os.rmdir(folder)
+            except OSError:
+                pass
     print("PASSED")
 
 
