@@ -36,8 +36,8 @@ endif()
 
 # What only the packages install (left out of a plain `cmake --install`):
 # the common settings as a configuration file under /etc, reached through a
-# link where Dirvane reads it, and the web servers' snippets where Debian's
-# web servers keep them.
+# link where Dirvane reads it, and the web servers' configuration where
+# Debian's web servers keep it.
 if(NOT DIRVANE_CGI_DIR STREQUAL "lib/cgi-bin")
     message(STATUS "Debian package: the lighttpd snippet names /usr/lib/cgi-bin/Dirvane, "
                    "not the DIRVANE_CGI_DIR ${DIRVANE_CGI_DIR}")
@@ -50,17 +50,21 @@ install(FILES ${dirvane_pkg}/Dirvane.ini DESTINATION ${DIRVANE_CGI_DIR}
 install(FILES ${PROJECT_SOURCE_DIR}/dist/lighttpd/20-dirvane.conf
         DESTINATION /etc/lighttpd/conf-available COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
 set(dirvane_conffiles "/etc/dirvane/Dirvane.ini\n/etc/lighttpd/conf-available/20-dirvane.conf\n")
-# The FastCGI mode's samples, when the source has them.
+# The FastCGI mode's samples, when the source has them. The Apache and nginx
+# files each hold a whole site (a virtual host, a server block on port 80),
+# so they go where Debian keeps sites: enabled, they are a site of their own
+# (a2ensite dirvane; a link in /etc/nginx/sites-enabled), never included into
+# every other site.
 set(dirvane_fastcgi ${PROJECT_SOURCE_DIR}/dist/fastcgi)
 if(EXISTS ${dirvane_fastcgi}/apache.conf)
-    install(FILES ${dirvane_fastcgi}/apache.conf DESTINATION /etc/apache2/conf-available
+    install(FILES ${dirvane_fastcgi}/apache.conf DESTINATION /etc/apache2/sites-available
             RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
-    string(APPEND dirvane_conffiles "/etc/apache2/conf-available/dirvane.conf\n")
+    string(APPEND dirvane_conffiles "/etc/apache2/sites-available/dirvane.conf\n")
 endif()
 if(EXISTS ${dirvane_fastcgi}/nginx.conf)
-    install(FILES ${dirvane_fastcgi}/nginx.conf DESTINATION /etc/nginx/snippets
-            RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
-    string(APPEND dirvane_conffiles "/etc/nginx/snippets/dirvane.conf\n")
+    install(FILES ${dirvane_fastcgi}/nginx.conf DESTINATION /etc/nginx/sites-available
+            RENAME dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+    string(APPEND dirvane_conffiles "/etc/nginx/sites-available/dirvane\n")
 endif()
 foreach(unit dirvane.socket dirvane.service)
     if(EXISTS ${dirvane_fastcgi}/${unit})

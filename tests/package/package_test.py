@@ -26,8 +26,10 @@ ENABLED = "/etc/lighttpd/conf-enabled/20-dirvane.conf"
 AVAILABLE = "/etc/lighttpd/conf-available/20-dirvane.conf"
 SETTINGS = "/etc/dirvane/Dirvane.ini"
 SETTINGS_LINK = "/usr/lib/cgi-bin/Dirvane.ini"
-APACHE_AVAILABLE = "/etc/apache2/conf-available/dirvane.conf"
-APACHE_ENABLED = "/etc/apache2/conf-enabled/dirvane.conf"
+APACHE_AVAILABLE = "/etc/apache2/sites-available/dirvane.conf"
+APACHE_ENABLED = "/etc/apache2/sites-enabled/dirvane.conf"
+NGINX_AVAILABLE = "/etc/nginx/sites-available/dirvane"
+NGINX_ENABLED = "/etc/nginx/sites-enabled/dirvane"
 SOCKET_UNIT = "/lib/systemd/system/dirvane.socket"
 SOCKET_WANTED = "/etc/systemd/system/sockets.target.wants/dirvane.socket"
 TOOLS = ["cpack", "dpkg", "dpkg-shlibdeps", "lighttpd", "lighty-enable-mod", "lintian"]
@@ -125,17 +127,20 @@ def serve_listing(work):
 
 
 def enable_others(made):
-    """Enables, as an administrator would, the Apache snippet and the socket
+    """Enables, as an administrator would, the FastCGI sites and the socket
     unit when the package has them; returns what the purge must take back."""
     others = []
-    for folder in ["/var/lib/apache2/conf/enabled_by_admin",
+    for folder in ["/var/lib/apache2/site/enabled_by_admin",
                    "/etc/systemd/system/sockets.target.wants"]:
         if not os.path.isdir(folder):
             made.append(folder)
-    if os.path.exists(APACHE_AVAILABLE) and shutil.which("a2enconf"):
-        run("a2enconf", "-q", "dirvane")
-        expect(os.path.islink(APACHE_ENABLED), "a2enconf dirvane enabled " + APACHE_ENABLED)
-        others += [APACHE_ENABLED, "/var/lib/apache2/conf/enabled_by_admin/dirvane"]
+    if os.path.exists(APACHE_AVAILABLE) and shutil.which("a2ensite"):
+        run("a2ensite", "-q", "dirvane")
+        expect(os.path.islink(APACHE_ENABLED), "a2ensite dirvane enabled " + APACHE_ENABLED)
+        others += [APACHE_ENABLED, "/var/lib/apache2/site/enabled_by_admin/dirvane"]
+    if os.path.exists(NGINX_AVAILABLE) and os.path.isdir(os.path.dirname(NGINX_ENABLED)):
+        os.symlink(NGINX_AVAILABLE, NGINX_ENABLED)
+        others.append(NGINX_ENABLED)
     if os.path.exists(SOCKET_UNIT) and shutil.which("systemctl"):
         run("systemctl", "enable", "dirvane.socket")
         expect(os.path.islink(SOCKET_WANTED), "systemctl enable made " + SOCKET_WANTED)
