@@ -13,7 +13,7 @@
 // ---- vvThread ---------------------------------------------------------------
 
 vvThread::vvThread(std::string_view name, bool selfDelete)
-    : m_name(name), m_selfDelete(selfDelete) {
+    : m_name(name), m_selfDelete(selfDelete), m_state(std::make_shared<State>()) {
     // The system thread is made by the first start(): an object that is never
     // started (a log that stays off) costs no thread at all.
 }
@@ -26,17 +26,20 @@ void vvThread::release_thread(unsigned ms) {
     if (!m_thread.joinable())
         return;
     if (on_thread()) {
-        // Destroyed from its own body: it cannot join itself.
+        // Destroyed from its own body: it cannot join itself, and once the
+        // body returns nothing may reach the object.
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->abandoned = true;
         m_thread.detach();
         return;
     }
     bool started;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        started = m_resumed;
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        started = m_state->resumed;
         if (!started) {
-            m_released = true;
-            m_signal.notify_all();
+            m_state->released = true;
+            m_state->signal.notify_all();
         }
     }
     if (!started) {
@@ -45,60 +48,83 @@ void vvThread::release_thread(unsigned ms) {
     }
     vvThread::request_stop();
     std::this_thread::yield();
-    if (!wait(ms))
-        m_thread.detach(); // the body ignores the stop; it must not touch us any more
+    if (!wait(ms) && !abandon())
+        m_thread.join(); // it was in its exit hook, which has ended now
 }
 
-void vvThread::entry() {
+bool vvThread::abandon() {
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    if (m_state->inExitHook) {
+        m_state->signal.wait(lock, [this] { return m_state->ended; });
+        return false;
+    }
+    if (m_state->ended)
+        return false;
+    // The body ignores the stop. From here on the thread reaches only its
+    // state, which it holds a share of.
+    m_state->abandoned = true;
+    m_thread.detach();
+    return true;
+}
+
+void vvThread::entry(vvThread* self, std::shared_ptr<State> state) {
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_threadId = platform::current_thread_id();
-        m_signal.notify_all();
-        m_signal.wait(lock, [this] { return m_resumed || m_released; });
-        if (!m_resumed)
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->threadId = platform::current_thread_id();
+        state->signal.notify_all();
+        state->signal.wait(lock, [&] { return state->resumed || state->released; });
+        if (!state->resumed)
             return;
     }
     try {
-        run();
+        self->run();
     } catch (...) {
-        m_exceptionCode = 1;
+        state->exceptionCode = 1;
     }
-    m_finished = true;
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->finished = true;
+        if (state->abandoned) {
+            // The owner has gone: the object may be freed.
+            state->ended = true;
+            return;
+        }
+        state->inExitHook = true;
+    }
     try {
-        exit_hook();
+        self->exit_hook();
     } catch (...) {
-        m_exceptionCode = 2;
+        state->exceptionCode = 2;
     }
-    if (m_selfDelete) {
+    if (self->m_selfDelete) {
         // Nobody joins a self-deleting thread; the destructors below see no
         // thread to wait for.
-        m_thread.detach();
+        self->m_thread.detach();
         try {
-            delete this;
+            delete self;
         } catch (...) {
         }
         return;
     }
-    // Notify while holding the lock: once it is released the owner may join
-    // and destroy the object.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_ended = true;
-    m_signal.notify_all();
+    // Once the lock is released the owner may join and destroy the object.
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->ended = true;
+    state->signal.notify_all();
 }
 
 bool vvThread::is_stop_requested() const {
-    return m_stopRequested;
+    return m_state->stopRequested;
 }
 
 bool vvThread::start() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_resumed || m_released)
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    if (m_state->resumed || m_state->released)
         return false;
     if (!m_created) {
         // The new thread waits at the gate in entry() until the lock is
         // given up below.
         try {
-            m_thread = std::thread(&vvThread::entry, this);
+            m_thread = std::thread(&vvThread::entry, this, m_state);
             m_created = true;
         } catch (const std::system_error&) {
             return false;
@@ -106,32 +132,33 @@ bool vvThread::start() {
     }
     // The new thread records its id itself: start() does not wait for it
     // to be scheduled.
-    m_started = true;
-    m_resumed = true;
+    m_state->started = true;
+    m_state->resumed = true;
     // Under the lock: a self-deleting thread may be gone once it is released.
-    m_signal.notify_all();
+    m_state->signal.notify_all();
     return true;
 }
 
 std::uint32_t vvThread::thread_id() const {
     // The id is recorded by the new thread itself; wait for it only when
     // someone asks.
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_created && m_threadId == 0 && !m_released && !m_ended)
-        m_signal.wait(lock, [this] { return m_threadId != 0 || m_ended; });
-    return m_threadId;
+    State& s = *m_state;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (m_created && s.threadId == 0 && !s.released && !s.ended)
+        s.signal.wait(lock, [&] { return s.threadId != 0 || s.ended; });
+    return s.threadId;
 }
 
 bool vvThread::is_running() const {
-    return m_started && !m_finished;
+    return m_state->started && !m_state->finished;
 }
 
 bool vvThread::request_stop() {
     // Set under the lock, so that a sleep_for between its check and its wait
     // cannot miss it; callable from the thread itself (it holds no lock then).
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stopRequested = true;
-    m_signal.notify_all();
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->stopRequested = true;
+    m_state->signal.notify_all();
     return true;
 }
 
@@ -141,32 +168,34 @@ bool vvThread::wait(unsigned ms) {
     if (on_thread())
         return false;
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_signal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_ended; }))
+        State& s = *m_state;
+        std::unique_lock<std::mutex> lock(s.mutex);
+        if (!s.signal.wait_for(lock, std::chrono::milliseconds(ms), [&] { return s.ended; }))
             return false;
     }
     m_thread.join();
-    m_threadId = 0;
+    m_state->threadId = 0;
     return true;
 }
 
 bool vvThread::on_thread() const {
-    const std::uint32_t id = m_threadId;
+    const std::uint32_t id = m_state->threadId;
     return id != 0 && id == platform::current_thread_id();
 }
 
 bool vvThread::sleep_for(unsigned ms) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_signal.wait_for(lock, std::chrono::milliseconds(ms),
-                      [this] { return m_woken || m_stopRequested; });
-    m_woken = false;
-    return m_stopRequested;
+    State& s = *m_state;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.signal.wait_for(lock, std::chrono::milliseconds(ms),
+                      [&] { return s.woken || s.stopRequested; });
+    s.woken = false;
+    return s.stopRequested;
 }
 
 void vvThread::wake() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_woken = true;
-    m_signal.notify_all();
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->woken = true;
+    m_state->signal.notify_all();
 }
 
 // ---- vvStopwatch ------------------------------------------------------------
@@ -233,6 +262,12 @@ void vvIntervalTimer::run() {
         last = now;
     }
 
+    // The callback may outlast the timer: its destructor gives up after its
+    // waits. The stop it requested first is then seen through this share of
+    // the state, and nothing of the freed timer is touched.
+    const std::shared_ptr<State> state = m_state;
+    const vvTimerCallback callback = m_callback;
+
     m_watch.reset();
     m_nextDue = m_watch.elapsed() + m_period;
     m_running = true;
@@ -252,8 +287,11 @@ void vvIntervalTimer::run() {
             continue;
         }
         // Due, or overdue so that d wrapped.
-        if (m_callback != nullptr && !m_paused)
-            m_callback(now, this);
+        if (callback != nullptr && !m_paused) {
+            callback(now, this);
+            if (state->stopRequested)
+                return;
+        }
         m_nextDue += m_period;
         if (m_skipMissed) {
             // Until the next due time lies after the end of the call: a call

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,8 +24,9 @@ class vvThread {
     // such a thread has been started the owner must not touch the object.
     vvThread(std::string_view name, bool selfDelete);
     // Requests a stop and waits up to 3000 ms for the thread to end; a thread
-    // that still runs then is detached (there is no forced termination), and
-    // its body must not touch the object any more. A thread that was never
+    // that still runs then is detached (there is no forced termination): its
+    // body must not touch the object any more once it returns from what it
+    // was doing, and its exit hook is not called. A thread that was never
     // started is released without running its body.
     virtual ~vvThread();
 
@@ -51,7 +53,7 @@ class vvThread {
 
     const std::string& name() const { return m_name; }
     // exception_code: 0, 1 when run ended by an exception, 2 when the exit hook did.
-    int exception_code() const { return m_exceptionCode; }
+    int exception_code() const { return m_state->exceptionCode; }
     // thread_id is the system's id of the thread (0 before it started and
     // after wait() has seen it end).
     std::uint32_t thread_id() const;
@@ -69,28 +71,41 @@ class vvThread {
   private:
     friend class vvIntervalTimer;
 
-    void entry();
+    // State is what the thread and its owner share. It outlives the object:
+    // a thread left behind by the destructor keeps its own reference and
+    // never touches the object again once it finds itself abandoned.
+    struct State {
+        std::atomic<std::uint32_t> threadId{0};
+        std::atomic<bool> started{false};
+        std::atomic<bool> finished{false};
+        std::atomic<bool> stopRequested{false};
+        std::atomic<int> exceptionCode{0};
+        // Guards the fields below; signal announces each of their changes.
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool resumed = false;    // start() let the body run
+        bool released = false;   // destroyed before start: leave without the body
+        bool woken = false;      // wake() called, not yet seen by sleep_for
+        bool inExitHook = false; // the body has returned; the exit hook runs
+        bool ended = false;      // entry has returned from the body and exit hook
+        bool abandoned = false;  // the owner detached the thread and is gone
+    };
+
+    static void entry(vvThread* self, std::shared_ptr<State> state);
     // release_thread ends the owner's hold on the thread: a thread never
     // started is let go without its body and joined; a started one is asked
     // to stop, waited for up to `ms` milliseconds and joined, else detached.
     void release_thread(unsigned ms);
+    // abandon detaches a thread whose body still runs, so that it no longer
+    // touches the object; a thread already past its body (in the exit hook)
+    // is waited for instead. Returns whether it was detached.
+    bool abandon();
 
     const std::string m_name;
     const bool m_selfDelete;
     bool m_created = false;
     std::thread m_thread;
-    std::atomic<std::uint32_t> m_threadId{0};
-    std::atomic<bool> m_started{false};
-    std::atomic<bool> m_finished{false};
-    std::atomic<bool> m_stopRequested{false};
-    std::atomic<int> m_exceptionCode{0};
-    // Guards the fields below; m_signal announces each of their changes.
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_signal;
-    bool m_resumed = false;  // start() let the body run
-    bool m_released = false; // destroyed before start: leave without the body
-    bool m_woken = false;    // wake() called, not yet seen by sleep_for
-    bool m_ended = false;    // entry has returned from the body and exit hook
+    const std::shared_ptr<State> m_state;
 };
 
 // vvStopwatch counts milliseconds on a monotonic clock from its last reset.

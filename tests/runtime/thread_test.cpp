@@ -189,32 +189,47 @@ TEST(VvThread, SelfDeleteDestroysTheObjectOnItsThread) {
     EXPECT_NE(destroyedOn, platform::current_thread_id());
 }
 
-// A body that never returns and ignores the stop: it waits on a gate that
-// outlives the test (the thread is still blocked at process exit).
+// A body that ignores the stop: it waits on a gate that outlives the test,
+// and touches nothing of its object once the gate opens.
 struct Gate {
     std::mutex mutex;
     std::condition_variable cv;
+    bool open = false;
 };
 
-TEST(VvThread, DestructorDetachesABodyThatIgnoresTheStop) {
+TEST(VvThread, DestructorLeavesABodyThatIgnoresTheStopBehind) {
     static Gate* gate = new Gate;
+    static std::atomic<bool> entered{false};
+    static std::atomic<bool> returned{false};
+    static std::atomic<bool> hookRan{false};
     struct Stubborn : vvThread {
         Stubborn() : vvThread("stubborn", false) {}
         void run() override {
             entered = true;
             std::unique_lock<std::mutex> lock(gate->mutex);
-            gate->cv.wait(lock, [] { return false; });
+            gate->cv.wait(lock, [] { return gate->open; });
+            returned = true;
         }
-        std::atomic<bool> entered{false};
+        // Called on a freed object if the thread left behind still ran it.
+        void exit_hook() override { hookRan = true; }
     };
     auto* stubborn = new Stubborn;
     ASSERT_TRUE(stubborn->start());
-    ASSERT_TRUE(eventually([&] { return stubborn->entered.load(); }));
+    ASSERT_TRUE(eventually([&] { return entered.load(); }));
     const auto start = Clock::now();
     delete stubborn;
     const long long took = ms_since(start);
     EXPECT_GE(took, 2900);  // waited for the stop ...
     EXPECT_LT(took, 10000); // ... and then gave up
+
+    {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->cv.notify_all();
+    ASSERT_TRUE(eventually([&] { return returned.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(hookRan);
 }
 
 } // namespace

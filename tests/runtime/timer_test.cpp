@@ -192,6 +192,48 @@ TEST(VvIntervalTimer, StopFromInsideTheCallbackEndsTheThread) {
     EXPECT_EQ(rec.count(), 3u);
 }
 
+TEST(VvIntervalTimer, DestroyedWhileItsCallbackRunsTheTimerIsLeftAlone) {
+    // The callback outlasts the destructor's waits (200 + 3000 ms). Once it
+    // returns, the timer thread left behind must not touch the freed timer
+    // (the sanitizer build reports it) nor call again.
+    struct Blocker {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool entered = false;
+        bool open = false;
+        std::atomic<int> calls{0};
+        std::atomic<bool> returned{false};
+    };
+    static Blocker* blocker = new Blocker; // outlives the thread
+    const auto block = [](std::uint32_t, vvIntervalTimer*) {
+        blocker->calls++;
+        std::unique_lock<std::mutex> lock(blocker->mutex);
+        blocker->entered = true;
+        blocker->cv.notify_all();
+        blocker->cv.wait(lock, [] { return blocker->open; });
+        blocker->returned = true;
+    };
+    auto* timer = new vvIntervalTimer(20, block, true, nullptr, false, false);
+    {
+        std::unique_lock<std::mutex> lock(blocker->mutex);
+        ASSERT_TRUE(
+            blocker->cv.wait_for(lock, std::chrono::seconds(5), [] { return blocker->entered; }));
+    }
+    const auto start = Clock::now();
+    delete timer;
+    EXPECT_GE(ms_since(start), 3000);
+    {
+        std::lock_guard<std::mutex> lock(blocker->mutex);
+        blocker->open = true;
+    }
+    blocker->cv.notify_all();
+    for (int i = 0; i < 500 && !blocker->returned; ++i)
+        sleep_ms(2);
+    ASSERT_TRUE(blocker->returned);
+    sleep_ms(100); // a thread that went on would call again within 20 ms
+    EXPECT_EQ(blocker->calls, 1);
+}
+
 TEST(VvIntervalTimer, CallbackExceptionEndsTheTimerWithCodeOne) {
     Recorder rec;
     rec.throwAtFirst = true;
