@@ -34,7 +34,33 @@ bool value_present(const platform::RegistryStore& store, std::string_view key,
     return false;
 }
 
+// full_key is `key` as the registry names it.
+std::string full_key(std::string_view key) {
+    return "HKEY_LOCAL_MACHINE\\" + std::string(key);
+}
+
+// list_missing tells whether the store's reason `error` for a failed read
+// of the index list is a missing file, key or value, which a server start
+// creates, rather than a store that cannot be read at all.
+bool list_missing(const platform::RegistryStore& store, const std::string& error) {
+#ifdef _WIN32
+    (void)store;
+    (void)error;
+    return true; // the registry itself: only keys and values can be missing
+#else
+    const std::string missing = store.path() + ": no ";
+    return error.compare(0, missing.size(), missing) == 0;
+#endif
+}
+
 } // namespace
+
+#ifdef _WIN32
+const std::string_view regist_keys_hint = " AnHTTPDをインストールして一度起動してください。　";
+#else
+const std::string_view regist_keys_hint =
+    " 一覧は dirvane-httpd の初回起動か dirvane-httpd --register で作られます。　";
+#endif
 
 std::string conf_extension(std::string_view confName) {
     const std::size_t dot = confName.find('.');
@@ -47,9 +73,21 @@ bool is_registered(const platform::RegistryStore& store, std::string_view confNa
 }
 
 RegistButton regist_button_state(const platform::RegistryStore& store, std::string_view confName) {
-    RegistButton button{regist_add_caption, false};
+    RegistButton button{regist_add_caption, false, {}};
     const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
     if (list.empty()) {
+        std::string error = store.last_error();
+        const bool missing = error.empty() || list_missing(store, error);
+        if (error.empty()) { // the value is there and empty
+            error = store.path() + ": \"" + std::string(anhttpd_index_list) + "\" in " +
+                    full_key(anhttpd_index_key) + " is empty";
+        }
+        if (missing) {
+            button.reason.append(regist_no_list_reason).append("\r\n ").append(error);
+            button.reason.append("\r\n").append(regist_keys_hint);
+        } else {
+            button.reason.append(regist_unreadable_reason).append("\r\n ").append(error);
+        }
         return button;
     }
     button.enabled = true;
@@ -70,18 +108,26 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
     const std::uint32_t oldAttrs = store.read_number(anhttpd_attrs_key, ext);
     const std::uint32_t oldCount = store.read_number(anhttpd_progs_key, anhttpd_count);
 
+    // step notes the outcome of one write or delete; the first failure's
+    // reason is kept (a later success clears the store's last_error).
+    const auto step = [&](bool ok) {
+        if (!ok && result.ok) {
+            result.ok = false;
+            result.error = store.last_error();
+        }
+    };
     const std::string name(confName);
     if (list.find(name) != std::string::npos) {
         result.change = RegistChange::removed;
         erase_first(list, "," + name);
         erase_first(list, name + ",");
         erase_first(list, name);
-        result.ok &= store.write_text(anhttpd_index_key, anhttpd_index_list, list);
-        result.ok &= store.delete_value(anhttpd_attrs_key, ext);
-        result.ok &= store.delete_value(anhttpd_names_key, ext);
+        step(store.write_text(anhttpd_index_key, anhttpd_index_list, list));
+        step(store.delete_value(anhttpd_attrs_key, ext));
+        step(store.delete_value(anhttpd_names_key, ext));
         if (oldAttrs != 0) {
-            result.ok &= store.write_number(anhttpd_progs_key, anhttpd_count,
-                                            oldCount == 0 ? 0 : oldCount - 1);
+            step(store.write_number(anhttpd_progs_key, anhttpd_count,
+                                    oldCount == 0 ? 0 : oldCount - 1));
         }
     } else {
         result.change = RegistChange::added;
@@ -89,13 +135,13 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
             list += ',';
         }
         list += name;
-        result.ok &= store.write_text(anhttpd_index_key, anhttpd_index_list, list);
-        result.ok &= store.write_number(anhttpd_attrs_key, ext, anhttpd_cgi_attributes);
-        result.ok &= store.write_text(anhttpd_names_key, ext, cgiPath);
+        step(store.write_text(anhttpd_index_key, anhttpd_index_list, list));
+        step(store.write_number(anhttpd_attrs_key, ext, anhttpd_cgi_attributes));
+        step(store.write_text(anhttpd_names_key, ext, cgiPath));
         if (oldAttrs == 0) {
             const std::uint32_t top = std::numeric_limits<std::uint32_t>::max();
-            result.ok &= store.write_number(anhttpd_progs_key, anhttpd_count,
-                                            oldCount == top ? top : oldCount + 1);
+            step(store.write_number(anhttpd_progs_key, anhttpd_count,
+                                    oldCount == top ? top : oldCount + 1));
         }
     }
     return result;
@@ -127,7 +173,9 @@ bool regist_click(ToolUi& ui, platform::RegistryStore& store, std::string_view c
         return false;
     const RegistResult result = change_registration(store, confName, cgiPath);
     if (!result.ok) {
-        ui.show_error(regist_error_message);
+        std::string message(regist_error_message);
+        message.append("\r\n ").append(result.error);
+        ui.show_error(message);
         return false;
     }
     ui.show_information(regist_done_message);

@@ -31,6 +31,15 @@ inline constexpr std::string_view regist_done_message = " レジストリを変�
 inline constexpr std::string_view regist_error_message =
     " レジストリ変更時にエラーが発生しました。　";
 
+// Why the button is disabled (its tool tip), each followed by the store's
+// reason on a line of its own: the index list is missing or empty, or the
+// store cannot be read at all (the reason names the file and the line).
+inline constexpr std::string_view regist_no_list_reason =
+    " AnHTTPDのインデックス文書の一覧がありません。　";
+inline constexpr std::string_view regist_unreadable_reason = " レジストリを読めません。　";
+// regist_keys_hint says where the list comes from, after a missing one.
+extern const std::string_view regist_keys_hint;
+
 // conf_extension returns the extension of the folder settings file name:
 // everything from its first "." on (".index" for "config.index", ".b.c" for
 // "a.b.c"); "" for a name without ".".
@@ -45,11 +54,12 @@ bool is_registered(const platform::RegistryStore& store, std::string_view confNa
 struct RegistButton {
     std::string_view caption; // regist_add_caption or regist_remove_caption
     bool enabled = false;
+    std::string reason; // why it is disabled; "" when enabled
 };
 
 // regist_button_state returns the button's state: disabled and "add" while
-// the index list is empty or missing; otherwise enabled, "remove" when
-// `confName` is registered and "add" when it is not.
+// the index list is empty or missing, with the reason; otherwise enabled,
+// "remove" when `confName` is registered and "add" when it is not.
 RegistButton regist_button_state(const platform::RegistryStore& store, std::string_view confName);
 
 // RegistChange says what change_registration did.
@@ -60,10 +70,12 @@ enum class RegistChange {
 };
 
 // RegistResult is the outcome of change_registration; `ok` is false when
-// any write or delete failed (the ones that succeeded stay).
+// any write or delete failed (the ones that succeeded stay), and `error` is
+// then the store's reason for the first that failed.
 struct RegistResult {
     RegistChange change = RegistChange::none;
     bool ok = true;
+    std::string error;
 };
 
 // change_registration removes `confName` from the index list and deletes its
@@ -84,7 +96,7 @@ bool ensure_anhttpd_keys(platform::RegistryStore& store);
 // regist_click is the registration button: without an extension in
 // `confName` nothing happens, not even the question; otherwise the user is
 // asked (regist_question) and on OK the registration is added or removed
-// and the outcome shown. True when something changed and every write
-// succeeded (the dialog then shows the button's new state).
+// and the outcome shown (a failure with the store's reason). True when something changed and every
+// write succeeded (the dialog then shows the button's new state).
 bool regist_click(ToolUi& ui, platform::RegistryStore& store, std::string_view confName,
                   std::string_view cgiPath);

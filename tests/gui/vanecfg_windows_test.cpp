@@ -17,18 +17,24 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QTranslator>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -445,6 +451,134 @@ TEST_F(VanecfgWindowsTest, RegistrationButtonFollowsTheServerList) {
     EXPECT_TRUE(ui.errors.empty());
     const std::string registry = read_all(m_root / "registry.reg");
     EXPECT_NE(registry.find("\"Default\"=\"index.html,index.htm\""), std::string::npos) << registry;
+}
+
+// A missing or broken registry file: the disabled button's tool tip says
+// why, with the file and the line the server would report.
+TEST_F(VanecfgWindowsTest, RegistrationButtonSaysWhyItIsDisabled) {
+    start();
+    TSettingForm& form = settings();
+    const std::string registry = (m_root / "registry.reg").string();
+    const auto shown_tip = [&] {
+        // The tool tip event the mouse resting on the button would bring.
+        const QPoint at = form.ButtonRegist->rect().center();
+        QHelpEvent event(QEvent::ToolTip, at, form.ButtonRegist->mapToGlobal(at));
+        QApplication::sendEvent(form.ButtonRegist, &event);
+        const bool shown = wait_until([] { return QToolTip::isVisible(); });
+        const std::string text = shown ? QToolTip::text().toStdString() : "";
+        QToolTip::hideText();
+        return text;
+    };
+    std::string missingTip, brokenTip, shownTip;
+    when_modal(&form, [&] {
+        EXPECT_FALSE(form.ButtonRegist->isEnabled());
+        missingTip = form.ButtonRegist->toolTip().toStdString();
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
+    EXPECT_NE(missingTip.find(registry + ": no such file\n"), std::string::npos) << missingTip;
+    EXPECT_NE(missingTip.find("dirvane-httpd --register"), std::string::npos) << missingTip;
+    EXPECT_EQ(missingTip.find('\r'), std::string::npos) << missingTip;
+
+    write_all(m_root / "registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+                                       "\"Default\"=\"index.html,index.htm\r\n");
+    when_modal(&form, [&] {
+        EXPECT_FALSE(form.ButtonRegist->isEnabled());
+        brokenTip = form.ButtonRegist->toolTip().toStdString();
+        shownTip = shown_tip();
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
+    EXPECT_NE(brokenTip.find(registry + ":4: expected a closing double quote"), std::string::npos)
+        << brokenTip;
+    EXPECT_EQ(shownTip, brokenTip) << "the disabled button shows no tool tip";
+}
+
+// when_file_dialog runs `action` on the file dialog as soon as it is the
+// modal window.
+void when_file_dialog(const std::function<void(QFileDialog*)>& action) {
+    QTimer::singleShot(10, [action] {
+        QFileDialog* dialog = nullptr;
+        if (!wait_until([&] {
+                dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                return dialog != nullptr && dialog->isVisible();
+            })) {
+            ADD_FAILURE() << "no file dialog";
+            return;
+        }
+        action(dialog);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the file dialog stayed open";
+            dialog->reject();
+        }
+    });
+}
+
+// listed returns the names the file dialog shows, sorted.
+std::vector<std::string> listed(QFileDialog* dialog) {
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    if (view == nullptr)
+        return {};
+    std::vector<std::string> names;
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+        names.push_back(
+            view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The editor picker offers the programs first, known by their rights, and
+// every file second; under a Japanese locale the dialog's own texts are
+// Japanese.
+TEST_F(VanecfgWindowsTest, EditorPickerOffersProgramsFirst) {
+    QTranslator english;
+    EXPECT_FALSE(load_qt_translations(english, QLocale(QLocale::English, QLocale::UnitedStates)));
+    QTranslator japanese;
+    ASSERT_TRUE(load_qt_translations(japanese, QLocale(QLocale::Japanese, QLocale::Japan)))
+        << "Qt's Japanese translations (qt6-translations-l10n) are missing";
+    QCoreApplication::installTranslator(&japanese);
+    fs::create_directories(m_root / "bin/sub");
+    write_all(m_root / "bin/editor", "#!/bin/sh\n");
+    write_all(m_root / "bin/notes.txt", "");
+    fs::permissions(m_root / "bin/editor",
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    start();
+    TSettingForm& form = settings();
+    std::vector<std::string> programs, all;
+    std::string typesLabel, chosen;
+    QString firstFilter;
+    when_modal(&form, [&] {
+        form.EditEditor->setText(QString::fromStdString((m_root / "bin/notes.txt").string()));
+        when_file_dialog([&](QFileDialog* dialog) {
+            firstFilter = dialog->selectedNameFilter();
+            const std::vector<std::string> wanted{"editor", "sub"};
+            wait_until([&] { return listed(dialog) == wanted; });
+            programs = listed(dialog);
+            typesLabel =
+                dialog->findChild<QLabel*>(QStringLiteral("fileTypeLabel"))->text().toStdString();
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Down);
+            wait_until([&] { return listed(dialog).size() == 3; });
+            all = listed(dialog);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QStringLiteral("editor"));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        form.ButtonSetEditor->click();
+        chosen = form.EditEditor->text().toStdString();
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
+    QCoreApplication::removeTranslator(&japanese);
+    EXPECT_EQ(firstFilter.toStdString(), "実行ファイル"); // shown without its pattern
+    EXPECT_EQ(programs, (std::vector<std::string>{"editor", "sub"}));
+    EXPECT_EQ(all, (std::vector<std::string>{"editor", "notes.txt", "sub"}));
+    EXPECT_NE(typesLabel, "Files of type:");
+    EXPECT_EQ(QString::fromStdString(typesLabel),
+              japanese.translate("QFileDialog", "Files of type:"));
+    EXPECT_EQ(chosen, (m_root / "bin/editor").string());
 }
 
 TEST_F(VanecfgWindowsTest, FolderPickerCancelKeepsAndDoubleClickTakes) {

@@ -149,12 +149,80 @@ TEST_F(RegistrationTest, ButtonState) {
         const RegistButton button = regist_button_state(store, c.conf);
         EXPECT_EQ(button.enabled, c.enabled);
         EXPECT_EQ(button.caption, c.caption);
+        // A disabled button says that the list is missing and where it
+        // comes from; an enabled one has nothing to explain.
+        if (c.enabled) {
+            EXPECT_EQ(button.reason, "");
+        } else {
+            EXPECT_EQ(button.reason.rfind(std::string(regist_no_list_reason) + "\r\n ", 0), 0u)
+                << button.reason;
+            EXPECT_NE(button.reason.find("Default"), std::string::npos) << button.reason;
+            EXPECT_TRUE(button.reason.size() > regist_keys_hint.size() &&
+                        button.reason.compare(button.reason.size() - regist_keys_hint.size(),
+                                              regist_keys_hint.size(), regist_keys_hint) == 0)
+                << button.reason;
+        }
     }
     platform::RegistryStore none(host_is_windows ? store_path() + "-absent"
                                                  : (folder / "absent.reg").string());
     EXPECT_FALSE(regist_button_state(none, "config.index").enabled);
+    EXPECT_EQ(regist_button_state(none, "config.index").reason.rfind(regist_no_list_reason, 0), 0u);
     EXPECT_EQ(std::string(regist_add_caption), "AnHTTPD登録追加");
     EXPECT_EQ(std::string(regist_remove_caption), "AnHTTPD登録削除");
+}
+
+// The registry file missing or broken: the disabled button gives the
+// store's own reason, with the file and the line, as the server does.
+TEST_F(RegistrationTest, DisabledButtonGivesTheFilesFault) {
+    if (host_is_windows) {
+        GTEST_SKIP() << "the registry file of the POSIX store";
+    }
+    const std::string path = file.string();
+    const std::string hint = "\r\n" + std::string(regist_keys_hint);
+    struct Case {
+        const char* text; // the file's bytes; nullptr: no file
+        std::string reason;
+    };
+    const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+    const Case cases[] = {
+        {nullptr, std::string(regist_no_list_reason) + "\r\n " + path + ": no such file" + hint},
+        {"", std::string(regist_no_list_reason) + "\r\n " + path +
+                 ": no key HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index" + hint},
+        {"Windows Registry Editor Version 5.00\r\n\r\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+         "\"Default\"=\"index.html\r\n",
+         std::string(regist_unreadable_reason) + "\r\n " + path +
+             ":4: expected a closing double quote"},
+        {"REGEDIT4\r\n",
+         std::string(regist_unreadable_reason) + "\r\n " + path +
+             ":1: expected \"Windows Registry Editor Version 5.00\" as the first line"},
+        {"Windows Registry Editor Version 5.00\r\n\r\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
+         "\"Default\"=\"\"\r\n",
+         std::string(regist_no_list_reason) + "\r\n " + path +
+             ": \"Default\" in HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Index is empty" +
+             hint},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(no file)");
+        fs::remove(file);
+        if (c.text != nullptr) {
+            std::ofstream(file, std::ios::binary) << c.text;
+        }
+        const platform::RegistryStore store(path);
+        const RegistButton button = regist_button_state(store, "config.index");
+        EXPECT_FALSE(button.enabled);
+        EXPECT_EQ(button.reason, c.reason);
+    }
+    // The message after a failed change names the file and the store's reason.
+    std::ofstream(file, std::ios::binary) << "REGEDIT4\r\n";
+    platform::RegistryStore store(path);
+    FakeToolUi ui;
+    EXPECT_FALSE(regist_click(ui, store, "config.index", cgi));
+    EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(regist_error_message) + "\r\n " +
+                                                  path + ":1: expected \"Windows Registry Editor " +
+                                                  "Version 5.00\" as the first line"});
+    EXPECT_EQ(read_bytes(file), "REGEDIT4\r\n");
 }
 
 struct ChangeCase {
@@ -350,7 +418,12 @@ TEST_F(RegistrationTest, ButtonAsksAndReports) {
     // the list change that did succeed stays.
     platform::RegistryStore partial = make(Registry{false, "index.html", none, none}, "");
     EXPECT_FALSE(regist_click(ui, partial, "config.index", cgi));
-    EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(regist_error_message)});
+    // The reason is the first failed write's (the Attrs key), although
+    // later steps ran.
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].rfind(std::string(regist_error_message) + "\r\n ", 0), 0u)
+        << ui.errors[0];
+    EXPECT_NE(ui.errors[0].find("Progs\\Attrs"), std::string::npos) << ui.errors[0];
     EXPECT_EQ(partial.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,config.index");
 }
 

@@ -169,7 +169,7 @@ int run_registration(const Options& options) {
     }
     const RegistResult result = change_registration(store, options.conf, cgi);
     if (!result.ok) {
-        std::cerr << regist_error_message << "\n" << store.last_error() << "\n";
+        std::cerr << regist_error_message << "\n" << result.error << "\n";
         return 1;
     }
     std::cout << regist_done_message << "\n"

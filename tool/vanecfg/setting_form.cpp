@@ -9,10 +9,12 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,6 +44,59 @@ QLineEdit* make_edit(QWidget* parent, const char* name) {
 
 QString text_of(const QLineEdit* edit) {
     return edit->text();
+}
+
+// ExecutableFiles shows, while it is on, only the folders and the files
+// that may be run: here programs are known by their rights, not by a name
+// pattern.
+class ExecutableFiles : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void setOn(bool on) {
+        if (on == m_on)
+            return;
+        m_on = on;
+        invalidateFilter();
+    }
+
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!m_on || files == nullptr)
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) || files->fileInfo(index).isExecutable();
+    }
+
+  private:
+    bool m_on = true;
+};
+
+// choose_file asks for an existing file, starting at `current`, with the
+// file types of `filter` in its order. The toolkit's own dialog, so that
+// its texts follow the application's translations. With `programsFirst`
+// the first type is the files that may be run, and the types are shown
+// by their labels alone. "" when cancelled.
+QString choose_file(QWidget* parent, std::string_view filter, const QString& current,
+                    bool programsFirst) {
+    QFileDialog dialog(parent, QString(), current, qt_file_filter(filter));
+    dialog.setObjectName(QStringLiteral("FileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (programsFirst) {
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        auto* programs = new ExecutableFiles(&dialog);
+        dialog.setProxyModel(programs);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, programs,
+                         [&dialog, programs](const QString& chosen) {
+                             programs->setOn(dialog.nameFilters().indexOf(chosen) == 0);
+                         });
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().front();
 }
 
 } // namespace
@@ -171,6 +226,10 @@ void TSettingForm::FormShow() {
     const RegistButton state = regist_state();
     ButtonRegist->setText(to_qt(state.caption));
     ButtonRegist->setEnabled(state.enabled);
+    // The tool tip says why the button cannot be used (a disabled button
+    // shows its tool tip too).
+    ButtonRegist->setToolTip(
+        to_qt(state.reason).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void TSettingForm::ButtonRegistClick() {
@@ -187,15 +246,13 @@ void TSettingForm::ButtonGetIniDirClick() {
 }
 
 void TSettingForm::ButtonGetConfTmpltClick() {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), EditConfTemplate->text(),
-                                                      qt_file_filter(template_filter));
+    const QString file = choose_file(this, template_filter, EditConfTemplate->text(), false);
     if (!file.isEmpty())
         EditConfTemplate->setText(file);
 }
 
 void TSettingForm::ButtonSetEditorClick() {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), EditEditor->text(),
-                                                      qt_file_filter(editor_filter));
+    const QString file = choose_file(this, editor_filter, EditEditor->text(), true);
     if (!file.isEmpty())
         EditEditor->setText(file);
 }

@@ -45,11 +45,11 @@ class TSettingForm : public QDialog, public SettingFormModel {
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
 
-    // What the file dialogs offer.
+    // What the file dialogs offer. The editor's first type is the files
+    // that may be run (by their rights; no name pattern tells them here).
     static constexpr std::string_view template_filter =
         "テキストファイル(*.txt)|*.txt|表示設定ファイル(*.index)|*.index|全てのファイル|*.*";
-    static constexpr std::string_view editor_filter =
-        "実行ファイル|*.exe;*.com;*.bat;*.cmd|全てのファイル|*.*";
+    static constexpr std::string_view editor_filter = "実行ファイル|*|全てのファイル|*.*";
 
   public slots:
     void FormShow();

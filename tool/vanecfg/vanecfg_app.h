@@ -6,6 +6,8 @@
 #include <string>
 
 class QApplication;
+class QLocale;
+class QTranslator;
 class TFormConfigMain;
 class TGetDirForm;
 class TSettingForm;
@@ -21,7 +23,13 @@ struct VanecfgWindows {
 // best first.
 extern const char* const tool_font_families[];
 
-// set_up_application gives the application its title and font.
+// load_qt_translations loads the toolkit's own Japanese texts (those of
+// its file dialogs and standard buttons) into `translator` when `locale`
+// asks for Japanese; false when it does not or they are not installed.
+bool load_qt_translations(QTranslator& translator, const QLocale& locale);
+
+// set_up_application gives the application its title and font, and the
+// toolkit's own texts in Japanese under a Japanese locale.
 void set_up_application(QApplication& app);
 
 // create_windows creates the windows in the working directory (the tool
