@@ -132,7 +132,7 @@ if(TARGET Vanecfg)
     set(CPACK_COMPONENT_VANECFG_DEB_GROUP vanecfg)
     set(CPACK_DEBIAN_VANECFG_PACKAGE_NAME vanecfg)
     set(CPACK_DEBIAN_VANECFG_PACKAGE_SECTION web)
-    set(CPACK_DEBIAN_VANECFG_PACKAGE_DEPENDS "dirvane (= ${DIRVANE_DEB_VERSION})")
+    set(CPACK_DEBIAN_VANECFG_PACKAGE_DEPENDS "dirvane (= ${DIRVANE_DEB_VERSION}), qt6-translations-l10n")
     set(CPACK_DEBIAN_VANECFG_DESCRIPTION "administrator's window program for Dirvane
 Vanecfg edits Dirvane's common settings and the folders' settings files,
 switches folder listings on and off, registers Dirvane with the web server
