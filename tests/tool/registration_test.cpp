@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -70,9 +71,13 @@ class RegistrationTest : public ::testing::Test {
             fs::remove(file);
             return file.string();
         }
+        // The keys outlive the run, and Wine gives the next run the same
+        // process number: a random part keeps each run's keys empty.
         static int stores = 0;
+        static const std::string run = std::to_string(std::random_device{}());
         return "HKEY_CURRENT_USER\\Software\\DirvaneTest\\registration-" +
-               std::to_string(platform::current_process_id()) + "-" + std::to_string(++stores);
+               std::to_string(platform::current_process_id()) + "-" + run + "-" +
+               std::to_string(++stores);
     }
 
     // state is everything the store holds: the file's bytes, or every value

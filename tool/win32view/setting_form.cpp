@@ -101,6 +101,7 @@ void TSettingForm::create_controls() {
     ButtonEdit = create_button(w, "テンプレートの編集", id_edit_template, 8, 218, 130, 25);
     ButtonOK = create_button(w, "OK", IDOK, 176, 218, 74, 25, BS_DEFPUSHBUTTON);
     ButtonCancel = create_button(w, "Cancel", IDCANCEL, 256, 218, 74, 25);
+    m_tips.create(w);
 }
 
 ToolSettings TSettingForm::settings() const {
@@ -162,6 +163,7 @@ void TSettingForm::FormShow() {
     const RegistButton state = regist_state();
     win32view::set_window_text(ButtonRegist, state.caption);
     EnableWindow(ButtonRegist, state.enabled ? TRUE : FALSE);
+    m_tips.set_over_area(ButtonRegist, state.reason);
 }
 
 void TSettingForm::ButtonRegistClick() {

@@ -26,8 +26,10 @@ class TSettingForm : public win32view::ModalDialog, public SettingFormModel {
     // The controls' texts; the accessors come with SettingFormModel.
     ToolSettings settings() const override;
 
-    // FormShow sets the registration button's caption and state.
+    // FormShow sets the registration button's caption and state, and its
+    // hint: why it is disabled.
     void FormShow();
+    std::string hintOf(HWND control) const { return m_tips.hint_of(control); }
     void ButtonRegistClick();
 
     HWND EditIniDir = nullptr;
@@ -64,6 +66,7 @@ class TSettingForm : public win32view::ModalDialog, public SettingFormModel {
     void ButtonEditClick();
 
     TGetDirForm* m_picker = nullptr;
+    win32view::Tooltips m_tips;
 };
 
 // open_file_name runs the open-file dialog over `owner` with `filter` in

@@ -102,6 +102,26 @@ void Tooltips::add(HWND control, std::string_view hint) {
     SendMessageA(m_tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+void Tooltips::set_over_area(HWND control, std::string_view hint) {
+    if (m_tips == nullptr)
+        return;
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = m_owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    SendMessageA(m_tips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // An area of the owner, not the control: a disabled control gets no
+    // mouse messages to relay.
+    tool.uFlags = TTF_SUBCLASS;
+    GetWindowRect(control, &tool.rect);
+    MapWindowPoints(nullptr, m_owner, reinterpret_cast<POINT*>(&tool.rect), 2);
+    std::string text = c_string(hint);
+    tool.lpszText = text.data(); // copied by the control
+    // A width makes the control break the text at its line ends.
+    SendMessageA(m_tips, TTM_SETMAXTIPWIDTH, 0, 480);
+    SendMessageA(m_tips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 std::string Tooltips::hint_of(HWND control) const {
     if (m_tips == nullptr)
         return {};

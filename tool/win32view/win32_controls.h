@@ -41,6 +41,11 @@ class Tooltips {
   public:
     void create(HWND owner);
     void add(HWND control, std::string_view hint);
+    // set_over_area makes `hint` (lines may be "\r\n" apart; "" shows
+    // nothing) the hint of `control`'s place in the owner, replacing the
+    // one it had: shown also while the control is disabled, as the owner
+    // then gets the mouse messages. The control must not move afterwards.
+    void set_over_area(HWND control, std::string_view hint);
     // hint_of returns the text the tooltip control holds for `control`.
     std::string hint_of(HWND control) const;
 
