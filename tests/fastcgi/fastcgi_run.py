@@ -100,6 +100,9 @@ class FastCgiSite:
             write(os.path.join(d, b"bytes", name), b"content of " + name)
         write(os.path.join(d, b"gone", b"config.index"),
               "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
+        # What the listing hides, in other letter cases too.
+        for name in HIDDEN_NAMES:
+            write(os.path.join(d, b"hidden", name), b"")
         # A folder settings file that is a named pipe: it is not a regular
         # file, so it reads as an empty one instead of blocking the request.
         os.makedirs(os.path.join(d, b"slow"))
@@ -167,6 +170,12 @@ def get(port, path, agent=UA):
     return r
 
 
+# Settings, logs and what the default ignore lists hide, in several letter
+# cases; none is handed out.
+HIDDEN_NAMES = (b"site.ini", b"Site.INI", b"notes.log", b"NOTES.LOG", b"old.Bak", b"a.obj",
+                b"b.BIN", b"vv.path", b"VV.NOLOG", b"Other.INDEX")
+
+
 class FastCgiCases:
     """What every server must show; `site` and `port` come from the
     server's setUpClass."""
@@ -212,6 +221,14 @@ class FastCgiCases:
             r"\(X11; a, b\), CODE=404$")
         self.assertIn(b" DIR=/bytes/, ", lines[1])
         self.assertTrue(lines[1].endswith(b", CODE=200"), lines[1])
+
+    def test_hidden_files_are_denied_in_any_letter_case(self):
+        for name in HIDDEN_NAMES:
+            with self.subTest(name=name):
+                path = "/hidden/" + name.decode()
+                self.assertEqual(self.get(path).status, 403)
+                # A path after the name does not reach the file either.
+                self.assertNotEqual(self.get(path + "/x").status, 200)
 
     # Whether the server takes a named pipe for a folder's config.index.
     pipe_as_index = True
