@@ -14,6 +14,7 @@
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "runtime/log.h"
 #include "runtime/program_log.h"
 #include "runtime/thread.h"
 #include "runtime/trace.h"
@@ -42,7 +43,8 @@ vvProgramLog programLog;
 // exeTo is the request time-out in milliseconds: "timeout" of section "index"
 // of the common settings file, in seconds. The watchdog starts with the
 // default and reads the configured value once it is written.
-std::atomic<std::uint32_t> exeTo{30000};
+constexpr std::uint32_t kDefaultTimeout = 30000;
+std::atomic<std::uint32_t> exeTo{kDefaultTimeout};
 
 std::atomic<std::uint32_t> callCount{0};
 
@@ -142,13 +144,34 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
 
 // fastcgiIni is the common settings file of a FastCGI server, fixed before
 // its first child starts; fastcgiTrace is the trace scope of main, in which
-// every request runs.
+// every request runs; fastcgiCharset is the character set the server
+// started with; fastcgiStarted is when the running request began.
 std::string fastcgiIni;
 vvTraceScope* fastcgiTrace = nullptr;
+platform::Charset fastcgiCharset = platform::Charset::shift_jis;
+std::uint32_t fastcgiStarted = 0;
 
-// answer_fastcgi is the CGI run of one FastCGI request, in its own process.
+// answer_fastcgi is the CGI run of one FastCGI request. A child may have
+// answered others before: what a request changes for the whole process is
+// set back first as a new process has it (the time-out's default, the
+// watchdog's tick count, the character set, the folder-log switch).
 int answer_fastcgi(const char* conf, std::FILE* out) {
+    fastcgiStarted = platform::clock_ms();
+    exeTo = kDefaultTimeout;
+    callCount = 0;
+    platform::set_text_charset(fastcgiCharset);
+    vv_set_folder_logs(false);
     return run_request(*fastcgiTrace, fastcgiIni, conf, nullptr, out);
+}
+
+// reset_fastcgi takes back the answered request, once its response is out.
+// The child answers another request only when the request ended within its
+// time-out and the watchdog was the system's timer: the ticking thread of a
+// traced request, and a request that ran past its time-out, end the child.
+bool reset_fastcgi() {
+    delete finishedRequest;
+    finishedRequest = nullptr;
+    return programLog.is_off() && platform::clock_ms() - fastcgiStarted < exeTo;
 }
 
 // serve_requests loads what every request needs and does not change between
@@ -158,11 +181,12 @@ int answer_fastcgi(const char* conf, std::FILE* out) {
 int serve_requests(vvTraceScope& trace, const std::string& ini) {
     fastcgiTrace = &trace;
     fastcgiIni = platform::absolute_path(ini);
+    fastcgiCharset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");
     platform::LocalTime time;
     (void)platform::LocalZone().convert(0, time);
-    return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi);
+    return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi, reset_fastcgi);
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // POSIX only: the FastCGI responder over libfcgi. The parent waits for
-// signals alone (sigwaitinfo) and keeps its children; each child accepts one
-// request on standard input, answers it through a stream over the request's
-// output and ends.
+// signals alone (sigwaitinfo) and keeps its children; each child accepts
+// requests on standard input one after the other and answers each through a
+// stream over the request's output. Children wait in accept before a
+// request comes, so no fork lies on a request's way, and a child that goes
+// on needs no fork, no exit and no fresh pages for the next request.
 #include "platform/fastcgi.h"
 
 #include <fcgiapp.h>
+#include <fcntl.h>
+#include <malloc.h>
 
 #include <cerrno>
 #include <climits>
@@ -15,6 +19,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,16 +53,29 @@ ssize_t write_to_request(void* cookie, const char* data, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-// set_request_environment makes the request's parameters the process
-// environment, with the kept variables of the process's own. The
-// parameters' texts stay with the request until it is finished, and the
-// process ends with it.
-void set_request_environment(char** params) {
-    std::vector<std::pair<const char*, std::string>> kept;
+// A child ends after this many requests, and after a request that left its
+// heap larger than kLargeHeap (a large folder's list and page): an idle
+// child holds no more than a small folder's memory.
+constexpr unsigned kRequestsPerChild = 1000;
+constexpr std::size_t kLargeHeap = 32u * 1024 * 1024;
+
+// KeptVariables are the kept variables' values as the child started with.
+using KeptVariables = std::vector<std::pair<const char*, std::string>>;
+
+KeptVariables kept_variables() {
+    KeptVariables kept;
     for (const char* name : kKeptVariables) {
         if (const char* value = std::getenv(name))
             kept.emplace_back(name, value);
     }
+    return kept;
+}
+
+// set_request_environment makes the request's parameters (none when
+// `params` is null) the process environment, with the kept variables. The
+// parameters' texts stay with the request until it is finished, and the
+// environment is set again before that.
+void set_request_environment(char** params, const KeptVariables& kept) {
     clearenv();
     for (char** p = params; p != nullptr && *p != nullptr; ++p) {
         // An entry without "=" names no variable.
@@ -68,40 +86,75 @@ void set_request_environment(char** params) {
         setenv(name, value.c_str(), 1);
 }
 
-// answer_one is a child's whole life: one request, then the process ends.
-[[noreturn]] void answer_one(pid_t parent, const sigset_t& oldMask, FastCgiHandler handler) {
+// lowest_free_descriptor returns the descriptor the next open gets (-1 when
+// none can be opened): one a request left open moves it up.
+int lowest_free_descriptor() {
+    const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        close(fd);
+    return fd;
+}
+
+bool heap_is_large() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.arena + info.hblkhd > kLargeHeap;
+}
+
+// answer_requests is a child's whole life: requests one after the other,
+// until one of them ends the process or the child must not go on.
+[[noreturn]] void answer_requests(pid_t parent, const sigset_t& oldMask, FastCgiHandler handler,
+                                  FastCgiReset reset) {
     // The child goes with its parent (one that is killed, too), and takes
     // the signals as the program was started with them.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent)
         _exit(0);
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    const KeptVariables kept = kept_variables();
+    const int freeDescriptor = lowest_free_descriptor();
 
     FCGX_Request request;
-    if (FCGX_InitRequest(&request, 0, 0) != 0 || FCGX_Accept_r(&request) < 0)
+    if (FCGX_InitRequest(&request, 0, 0) != 0)
         _exit(kAcceptFailed);
-    set_request_environment(request.envp);
+    for (unsigned served = 1;; ++served) {
+        if (FCGX_Accept_r(&request) < 0)
+            _exit(kAcceptFailed);
+        set_request_environment(request.envp, kept);
 
-    // A request that names no file, or whose folder cannot be entered, is
-    // not answered: the connection closes without the end of the request,
-    // which the web server reports as its own error.
-    const char* conf = std::getenv("SCRIPT_FILENAME");
-    if (conf == nullptr || *conf == '\0')
-        _exit(1);
-    const std::string path(conf);
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    cookie_io_functions_t io = {};
-    io.write = write_to_request;
-    std::FILE* out = chdir(folder.c_str()) == 0 ? fopencookie(&request, "w", io) : nullptr;
-    if (out == nullptr)
-        _exit(1);
-    const int code = handler(path.c_str(), out);
-    std::fclose(out);
-    FCGX_Finish_r(&request);
-    _exit(code);
+        // A request that names no file, or whose folder cannot be entered,
+        // is not answered: the connection closes without the end of the
+        // request, which the web server reports as its own error.
+        const char* conf = std::getenv("SCRIPT_FILENAME");
+        if (conf == nullptr || *conf == '\0')
+            _exit(1);
+        const std::string path(conf);
+        const std::size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : path.substr(0, slash);
+        cookie_io_functions_t io = {};
+        io.write = write_to_request;
+        std::FILE* out = chdir(folder.c_str()) == 0 ? fopencookie(&request, "w", io) : nullptr;
+        if (out == nullptr)
+            _exit(1);
+        const int code = handler(path.c_str(), out);
+        std::fclose(out);
+        FCGX_Finish_r(&request);
+        if (code != 0)
+            _exit(code);
+
+        // What the request set up for itself ends with it: its time-out, its
+        // signal mask, its environment (whose texts went with the request).
+        const itimerval disarmed = {};
+        setitimer(ITIMER_REAL, &disarmed, nullptr);
+        pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+        set_request_environment(nullptr, kept);
+        const bool again = served < kRequestsPerChild && !heap_is_large() && reset != nullptr &&
+                           reset() &&
+                           (request.ipcFd >= 0 || lowest_free_descriptor() == freeDescriptor);
+        if (!again)
+            _exit(0);
+    }
 }
 
 // wait_signal waits for one of `set` (at most `ms` milliseconds when ms is
@@ -135,7 +188,7 @@ unsigned fastcgi_children() {
     return static_cast<unsigned>(n);
 }
 
-int serve_fastcgi(unsigned children, FastCgiHandler handler) {
+int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset) {
     if (children == 0 || !fastcgi_listener() || FCGX_Init() != 0)
         return 1;
     // The parent takes the signals that end it and the ends of its children
@@ -157,7 +210,7 @@ int serve_fastcgi(unsigned children, FastCgiHandler handler) {
         while (!pause && live.size() < children) {
             const pid_t pid = fork();
             if (pid == 0)
-                answer_one(self, oldMask, handler);
+                answer_requests(self, oldMask, handler, reset);
             if (pid < 0) {
                 pause = true; // no process to be had now: try again shortly
                 break;

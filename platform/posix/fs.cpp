@@ -93,29 +93,40 @@ struct DirCloser {
     ~DirCloser() { closedir(dir); }
 };
 
-// working_directory returns the working directory as the process first saw
-// it, or "" when it cannot be read. Never destroyed: a time-out may end the
-// process from another thread while the main thread still uses it.
+// The working directory as this thread last read it, and whether it must be
+// read again. Per thread, as scans are.
+thread_local std::string t_cwd;
+thread_local bool t_cwdStale = true;
+
+// working_directory returns the working directory as read at the thread's
+// first call after its last scan began, or "" when it cannot be read: one
+// getcwd per scan however many names it joins, and a process that changes
+// its working directory between scans (a FastCGI child on its next request)
+// joins names to the new one.
 const std::string& working_directory() {
-    static const std::string* const cwd = [] {
+    if (t_cwdStale) {
+        t_cwdStale = false;
         std::string buffer(256, '\0');
         for (;;) {
             if (getcwd(buffer.data(), buffer.size()) != nullptr) {
                 buffer.resize(std::strlen(buffer.c_str()));
-                return new std::string(std::move(buffer));
+                break;
             }
             if (errno != ERANGE) {
-                return new std::string();
+                buffer.clear();
+                break;
             }
             buffer.resize(buffer.size() * 2);
         }
-    }();
-    return *cwd;
+        t_cwd = std::move(buffer);
+    }
+    return t_cwd;
 }
 
 } // namespace
 
 bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit) {
+    t_cwdStale = true;
     const std::size_t slash = pattern.rfind('/');
     std::string folder;
     std::string_view wildcard = pattern;

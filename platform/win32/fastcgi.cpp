@@ -7,9 +7,10 @@ bool fastcgi_listener() {
     return false;
 }
 
-int serve_fastcgi(unsigned children, FastCgiHandler handler) {
+int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset) {
     (void)children;
     (void)handler;
+    (void)reset;
     return 1;
 }
 
