@@ -11,6 +11,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.parse
 
@@ -108,14 +109,20 @@ class FastCgiSite:
         os.makedirs(os.path.join(d, b"slow"))
         os.mkfifo(os.path.join(d, b"slow", b"config.index"))
         self.responder = None
+        # The number of child processes when the site starts Dirvane itself
+        # (one: every request goes to the child that answered the one
+        # before), None when the web server does.
+        self.children = None
 
-    def write_ini(self, timeout):
+    def write_ini(self, timeout, extra=""):
         write(os.path.join(self.cgi_dir, "Dirvane.ini"),
-              "[index]\ntimeout=%d\nlog=%s\n" % (timeout, self.log))
+              "[index]\ntimeout=%d\nlog=%s\n%s" % (timeout, self.log, extra))
 
     def start_responder(self):
+        self.children = 1
         self.responder = subprocess.Popen(
             [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666", "--", self.program],
+            env=dict(os.environ, DIRVANE_FASTCGI_CHILDREN=str(self.children)),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 20
         while not os.path.exists(self.socket):
@@ -144,11 +151,14 @@ class FastCgiSite:
         return done.stdout
 
 
-def get(port, path, agent=UA):
+def get(port, path, agent=UA, referer="http://ref.test/x"):
     if isinstance(path, str):
         path = path.encode()
     request = (b"GET " + path + b" HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nConnection: close\r\n"
-               b"User-Agent: " % port + agent.encode() + b"\r\nReferer: http://ref.test/x\r\n\r\n")
+               b"User-Agent: " % port + agent.encode() + b"\r\n")
+    if referer:
+        request += b"Referer: " + referer.encode() + b"\r\n"
+    request += b"\r\n"
     with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
         s.sendall(request)
         chunks = []
@@ -183,8 +193,11 @@ class FastCgiCases:
     site = None
     port = None
 
-    def get(self, path):
-        return get(self.port, path)
+    def get(self, path, **headers):
+        return get(self.port, path, **headers)
+
+    def log_pid(self, line):
+        return line.split(b"] ", 1)[0].rsplit(b"[", 1)[1]
 
     def test_page_is_the_cgi_page_and_every_link_is_served(self):
         for folder, script in (("", "/config.index"), ("bytes", "/bytes/config.index")):
@@ -236,6 +249,7 @@ class FastCgiCases:
     def test_request_past_its_timeout_fails_alone(self):
         # The common settings file is read for every request: with a time-out
         # of 0 a request is ended without output, the next one is answered.
+        self.assertEqual(self.get("/bytes/").status, 200)
         before = len(self.site.log_lines())
         self.site.write_ini(0)
         try:
@@ -244,7 +258,12 @@ class FastCgiCases:
             self.site.write_ini(2)
         self.assertEqual(len(self.site.log_lines()), before)
         self.assertEqual(self.get("/bytes/").status, 200)
-        self.assertEqual(len(self.site.log_lines()), before + 1)
+        lines = self.site.log_lines()
+        self.assertEqual(len(lines), before + 1)
+        if self.site.children == 1:
+            # The time-out ended the child that answered before it; a new
+            # one answered after it.
+            self.assertNotEqual(self.log_pid(lines[-2]), self.log_pid(lines[-1]))
         if not self.pipe_as_index:
             return
         # A named pipe as settings file is never waited on: that folder is
@@ -257,3 +276,50 @@ class FastCgiCases:
         # The responder is still the same one: no child's end ended it.
         if self.site.responder is not None:
             self.assertIsNone(self.site.responder.poll())
+
+    def test_requests_in_a_row_leave_nothing_behind(self):
+        # A child answers request after request: each one's page, its
+        # access log record and its character set are its own, whatever
+        # the one before it was.
+        cgi = {folder: self.site.cgi_page(folder, script).partition(b"\r\n\r\n")[2]
+               for folder, script in (("", "/config.index"), ("bytes", "/bytes/config.index"))}
+        cases = (("bytes", "http://ref.test/a", ""), ("", "", ""), ("bytes", "", ""),
+                 ("bytes", "http://ref.test/b", "charset=UTF-8\n"), ("bytes", "", ""),
+                 ("", "http://ref.test/c", ""))
+        before = len(self.site.log_lines())
+        try:
+            for folder, referer, settings in cases:
+                with self.subTest(folder=folder, referer=referer, settings=settings):
+                    self.site.write_ini(2, settings)
+                    r = self.get("/" + folder + ("/" if folder else ""), referer=referer)
+                    self.assertEqual(r.status, 200)
+                    if settings:
+                        self.assertIn(b"charset=UTF-8", r.body)
+                    else:
+                        self.assertEqual(r.body, cgi[folder])
+        finally:
+            self.site.write_ini(2)
+        lines = self.site.log_lines()[before:]
+        self.assertEqual(len(lines), len(cases), lines)
+        for line, (folder, referer, _) in zip(lines, cases):
+            self.assertIn(b" DIR=/%s, " % (folder.encode() + (b"/" if folder else b"")), line)
+            self.assertIn(b", REFERER=%s, " % referer.encode(), line)
+        if self.site.children == 1:
+            # One child answered them all, with no process start between.
+            self.assertEqual(len({self.log_pid(line) for line in lines}), 1, lines)
+
+    def test_requests_at_once_wait_for_a_child(self):
+        # More requests at once than children: the rest wait, all are
+        # answered, each with its own folder's page.
+        cgi = self.site.cgi_page("bytes", "/bytes/config.index").partition(b"\r\n\r\n")[2]
+        results = []
+
+        def fetch():
+            results.append(self.get("/bytes/"))
+        threads = [threading.Thread(target=fetch) for _ in range(8)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual([r.status for r in results], [200] * 8)
+        self.assertTrue(all(r.body == cgi for r in results))
