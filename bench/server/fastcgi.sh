@@ -117,6 +117,7 @@ for p in $port_ng_fcgi $port_ng_auto $port_li_fcgi $port_li_list; do wait_port "
 echo
 echo "Servers:  $("$nginx" -v 2>&1 | sed 's/.*: //'), $("$lighttpd" -v | sed -n 's/^\(lighttpd\/[^ ]*\).*/\1/p'); Dirvane with 4 children"
 echo "Machine:  $(nproc) cores, $(uname -sr)"
+echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
 python3 "$here/fastcgi_client.py" \
     "nginx+Dirvane=$port_ng_fcgi,nginx autoindex=$port_ng_auto;lighttpd+Dirvane=$port_li_fcgi,lighttpd dirlisting=$port_li_list" \
@@ -130,3 +131,5 @@ for target in "nginx+Dirvane $port_ng_fcgi" "nginx autoindex $port_ng_auto"; do
     echo "wrk, 20 s, 4 connections, 2 threads, /d100/: ${target% *}"
     wrk -t2 -c4 -d20s "http://127.0.0.1:$port/d100/" | grep -E "Requests/sec|Non-2xx|Socket errors|requests in"
 done
+echo
+echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) after the runs"

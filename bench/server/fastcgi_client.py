@@ -10,7 +10,8 @@ after one untimed warm-up request each that checks the status. SIZES is
 "size=path:rounds,...". Prints the median per server and size and the ratio
 of the first of each group against the second. With --memory, asks PORT for
 PATH COUNT times in a row and prints the resident memory of process PID
-(the FastCGI parent) before and after.
+(the FastCGI parent) before and after, and that of its child processes
+(each one's, the largest and their sum).
 """
 
 import os
@@ -27,6 +28,22 @@ def rss_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return -1
+
+
+def children_kib(pid):
+    """Resident KiB of each child process of `pid`."""
+    sizes = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            if ppid == pid:
+                sizes.append(rss_kib(int(entry)))
+        except (OSError, ValueError, IndexError):
+            pass
+    return sorted(sizes)
 
 
 def main():
@@ -62,13 +79,16 @@ def main():
         pid, port, path, count = sys.argv[4].split(":")
         pid, port, count = int(pid), int(port), int(count)
         fetch(port, path)
-        before = rss_kib(pid)
+        before, children_before = rss_kib(pid), children_kib(pid)
         for _ in range(count):
             _, status, _ = fetch(port, path)
             failed = failed or status != 200
-        after = rss_kib(pid)
+        after, children_after = rss_kib(pid), children_kib(pid)
         print("FastCGI parent: %d KiB resident before %d requests, %d KiB after" %
               (before, count, after))
+        print("FastCGI children: %s KiB before, %s KiB after (largest %d, sum %d)" %
+              (children_before, children_after, max(children_after, default=0),
+               sum(children_after)))
     return 1 if failed else 0
 
 
