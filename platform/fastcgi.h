@@ -30,8 +30,8 @@ using FastCgiReset = bool (*)();
 // request before one comes, and replaces every one that ends. A child runs
 // `handler` for its request; it answers further ones only while `reset` (if
 // given) says so after each, and ends after a request whose handler did not
-// return 0, after a request that left it a large heap, and after at most
-// 1000 requests. So a request that ends its process (a time-out, a crash)
+// return 0, after a request that left it a large heap or a descriptor
+// open, and after at most 1000 requests. So a request that ends its process (a time-out, a crash)
 // ends nothing else, and whatever the parent loaded before the call is there
 // in every child at no cost. A request without SCRIPT_FILENAME, or whose
 // folder cannot be entered, gets no output (its connection closes

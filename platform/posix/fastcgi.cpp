@@ -9,6 +9,7 @@
 #include <fcgiapp.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <poll.h>
 
 #include <cerrno>
 #include <climits>
@@ -87,12 +88,31 @@ void set_request_environment(char** params, const KeptVariables& kept) {
 }
 
 // lowest_free_descriptor returns the descriptor the next open gets (-1 when
-// none can be opened): one a request left open moves it up.
+// none can be opened).
 int lowest_free_descriptor() {
     const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (fd >= 0)
         close(fd);
     return fd;
+}
+
+// descriptors_left_open tells whether any of the 16 descriptors from `first`
+// is open: those a request opens, and leaves open when it does, as all of
+// them are free between requests (one poll call, which marks a closed
+// descriptor POLLNVAL).
+bool descriptors_left_open(int first) {
+    if (first < 0)
+        return true;
+    pollfd fds[16] = {};
+    for (int i = 0; i < 16; ++i)
+        fds[i].fd = first + i;
+    if (poll(fds, 16, 0) < 0)
+        return true;
+    for (const pollfd& p : fds) {
+        if ((p.revents & POLLNVAL) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool heap_is_large() {
@@ -151,7 +171,7 @@ bool heap_is_large() {
         set_request_environment(nullptr, kept);
         const bool again = served < kRequestsPerChild && !heap_is_large() && reset != nullptr &&
                            reset() &&
-                           (request.ipcFd >= 0 || lowest_free_descriptor() == freeDescriptor);
+                           (request.ipcFd >= 0 || !descriptors_left_open(freeDescriptor));
         if (!again)
             _exit(0);
     }
