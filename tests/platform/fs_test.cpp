@@ -322,4 +322,32 @@ TEST(FullPathDeathTest, LongWorkingDirectory) {
         testing::ExitedWithCode(0), "");
 }
 
+// A process that changes its working directory between scans (a FastCGI
+// child on its next request) joins each scan's names to the folder scanned.
+TEST(FullPathDeathTest, EachScanJoinsItsOwnWorkingDirectory) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            bool ok = true;
+            {
+                TempFolder dir;
+                for (const char* name : {"first", "second", "first"}) {
+                    const fs::path folder = dir.path() / name;
+                    fs::create_directories(folder);
+                    write_file(folder / "file.txt", 1);
+                    ok = ok && chdir(folder.c_str()) == 0;
+                    std::vector<std::string> joined;
+                    platform::find_files("*", [&](const platform::FoundFile& f) {
+                        joined.push_back(platform::full_path(f.name));
+                    });
+                    ok = ok && std::count(joined.begin(), joined.end(),
+                                          (folder / "file.txt").string()) == 1;
+                }
+                ok = chdir("/") == 0 && ok;
+            }
+            std::_Exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 } // namespace
