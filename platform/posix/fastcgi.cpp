@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -96,23 +97,24 @@ int lowest_free_descriptor() {
     return fd;
 }
 
-// descriptors_left_open tells whether any of the 16 descriptors from `first`
-// is open: those a request opens, and leaves open when it does, as all of
-// them are free between requests (one poll call, which marks a closed
-// descriptor POLLNVAL).
-bool descriptors_left_open(int first) {
+// open_descriptors tells which of the 16 descriptors from `first` are open,
+// one bit each (all set when that cannot be found): those a request opens.
+// One poll call, which marks a closed descriptor POLLNVAL.
+std::uint32_t open_descriptors(int first) {
+    constexpr std::uint32_t kAll = 0xffff;
     if (first < 0)
-        return true;
+        return kAll;
     pollfd fds[16] = {};
     for (int i = 0; i < 16; ++i)
         fds[i].fd = first + i;
     if (poll(fds, 16, 0) < 0)
-        return true;
-    for (const pollfd& p : fds) {
-        if ((p.revents & POLLNVAL) == 0)
-            return true;
+        return kAll;
+    std::uint32_t open = 0;
+    for (int i = 0; i < 16; ++i) {
+        if ((fds[i].revents & POLLNVAL) == 0)
+            open |= 1u << i;
     }
-    return false;
+    return open;
 }
 
 bool heap_is_large() {
@@ -131,7 +133,10 @@ bool heap_is_large() {
         _exit(0);
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     const KeptVariables kept = kept_variables();
+    // The descriptors a request may open, as they are between requests (the
+    // server may have left some of them open for the process).
     const int freeDescriptor = lowest_free_descriptor();
+    const std::uint32_t openBetween = open_descriptors(freeDescriptor);
 
     FCGX_Request request;
     if (FCGX_InitRequest(&request, 0, 0) != 0)
@@ -171,7 +176,7 @@ bool heap_is_large() {
         set_request_environment(nullptr, kept);
         const bool again = served < kRequestsPerChild && !heap_is_large() && reset != nullptr &&
                            reset() &&
-                           (request.ipcFd >= 0 || !descriptors_left_open(freeDescriptor));
+                           (request.ipcFd >= 0 || open_descriptors(freeDescriptor) == openBetween);
         if (!again)
             _exit(0);
     }

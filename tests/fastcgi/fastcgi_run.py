@@ -120,10 +120,16 @@ class FastCgiSite:
 
     def start_responder(self):
         self.children = 1
-        self.responder = subprocess.Popen(
-            [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666", "--", self.program],
-            env=dict(os.environ, DIRVANE_FASTCGI_CHILDREN=str(self.children)),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A server may leave descriptors open for its program: a spare one
+        # among those a request opens is no request's.
+        spare = os.open(os.devnull, os.O_RDONLY)
+        try:
+            self.responder = subprocess.Popen(
+                [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666", "--", self.program],
+                env=dict(os.environ, DIRVANE_FASTCGI_CHILDREN=str(self.children)),
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(spare,))
+        finally:
+            os.close(spare)
         deadline = time.monotonic() + 20
         while not os.path.exists(self.socket):
             assert self.responder.poll() is None, "spawn-fcgi ended"
