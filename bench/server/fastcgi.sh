@@ -3,8 +3,10 @@
 # against the servers' own listings on loopback: behind nginx against nginx
 # autoindex, behind lighttpd (mod_fastcgi, bin-path) against
 # mod_dirlisting, at 100, 10 000 and 100 000 entries; a bounded wrk run
-# (20 s, 4 connections) at 100 entries; and the FastCGI parent's resident
-# memory over 10 000 requests in a row.
+# (20 s, 4 connections) at 100 entries; and the resident memory of the
+# FastCGI parent and its children over 10 000 requests in a row. The load
+# average is printed before and after: the figures are only comparable
+# within one run.
 #
 # Usage: bench/server/fastcgi.sh [build-dir]      (default: build)
 #
