@@ -289,25 +289,29 @@ class FastCgiCases:
         # the one before it was.
         cgi = {folder: self.site.cgi_page(folder, script).partition(b"\r\n\r\n")[2]
                for folder, script in (("", "/config.index"), ("bytes", "/bytes/config.index"))}
-        cases = (("bytes", "http://ref.test/a", ""), ("", "", ""), ("bytes", "", ""),
-                 ("bytes", "http://ref.test/b", "charset=UTF-8\n"), ("bytes", "", ""),
-                 ("", "http://ref.test/c", ""))
+        # (folder, Referer, common settings added, a text of the page when
+        # those settings make it differ from the CGI page)
+        cases = (("bytes", "http://ref.test/a", "", None), ("", "", "", None),
+                 ("bytes", "", "", None),
+                 ("bytes", "http://ref.test/b", "charset=UTF-8\n", b"charset=UTF-8"),
+                 ("bytes", "", "", None), ("", "", "debug=1\n", b"[env]"), ("", "", "", None),
+                 ("", "http://ref.test/c", "", None))
         before = len(self.site.log_lines())
         try:
-            for folder, referer, settings in cases:
+            for folder, referer, settings, differs in cases:
                 with self.subTest(folder=folder, referer=referer, settings=settings):
                     self.site.write_ini(2, settings)
                     r = self.get("/" + folder + ("/" if folder else ""), referer=referer)
                     self.assertEqual(r.status, 200)
-                    if settings:
-                        self.assertIn(b"charset=UTF-8", r.body)
+                    if differs:
+                        self.assertIn(differs, r.body)
                     else:
                         self.assertEqual(r.body, cgi[folder])
         finally:
             self.site.write_ini(2)
         lines = self.site.log_lines()[before:]
         self.assertEqual(len(lines), len(cases), lines)
-        for line, (folder, referer, _) in zip(lines, cases):
+        for line, (folder, referer, _, _) in zip(lines, cases):
             self.assertIn(b" DIR=/%s, " % (folder.encode() + (b"/" if folder else b"")), line)
             self.assertIn(b", REFERER=%s, " % referer.encode(), line)
         if self.site.children == 1:
