@@ -8,6 +8,7 @@ import os
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -101,6 +102,10 @@ class FastCgiSite:
             write(os.path.join(d, b"bytes", name), b"content of " + name)
         write(os.path.join(d, b"gone", b"config.index"),
               "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
+        # A page of some megabytes, more than the sockets on its way hold.
+        write(os.path.join(d, b"big", b"config.index"), "")
+        for i in range(20000):
+            write(os.path.join(d, b"big", b"file-with-a-longer-name-%05d.txt" % i), b"")
         # What the listing hides, in other letter cases too.
         for name in HIDDEN_NAMES:
             write(os.path.join(d, b"hidden", name), b"")
@@ -333,3 +338,23 @@ class FastCgiCases:
             t.join()
         self.assertEqual([r.status for r in results], [200] * 8)
         self.assertTrue(all(r.body == cgi for r in results))
+
+    def test_a_client_that_hangs_up_mid_page_costs_only_its_request(self):
+        # Clients that read the start of a large page and go, closing in
+        # order or resetting the connection: the requests after them are
+        # answered whole.
+        cgi = self.site.cgi_page("big", "/big/config.index").partition(b"\r\n\r\n")[2]
+        self.assertGreater(len(cgi), 2 << 20)
+        for reset in (False, True, False, True):
+            with socket.create_connection(("127.0.0.1", self.port), timeout=60) as s:
+                s.sendall(b"GET /big/ HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")
+                self.assertTrue(s.recv(1000).startswith(b"HTTP/1."))
+                if reset:
+                    s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        for _ in range(2):
+            r = self.get("/big/")
+            self.assertEqual(r.status, 200)
+            self.assertEqual(r.body, cgi)
+        self.assertEqual(self.get("/bytes/").status, 200)
+        if self.site.responder is not None:
+            self.assertIsNone(self.site.responder.poll())
