@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang-format
     libicu-dev
     googletest libgtest-dev libgmock-dev
     python3

@@ -2,15 +2,33 @@
 # Installs what is missing, builds Dirvane twice (release, and with
 # AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test of
 # both, then the fuzz targets, then the Windows builds (tests under Wine).
+#
+#   scripts/test.sh           everything, as CI runs it
+#   scripts/test.sh --quick   the release build and its unit tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+quick=0
+case "${1:-}" in
+    --quick) quick=1 ;;
+    "") ;;
+    *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Every tracked C++ source is formatted as .clang-format says.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDIRVANE_WERROR=ON
 cmake --build build -j "$jobs"
+if [ "$quick" -eq 1 ]; then
+    ctest --test-dir build --output-on-failure -j "$jobs" -L unit
+    echo "Unit tests passed."
+    exit 0
+fi
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDIRVANE_WERROR=ON \
