@@ -16,7 +16,7 @@ packages=(
     python3-html5lib wrk time tzdata
     mingw-w64 wine wine64 locales
     libfcgi-dev spawn-fcgi nginx apache2 caddy
-    dpkg-dev fakeroot lintian qt6-translations-l10n
+    dpkg-dev fakeroot lintian qt6-translations-l10n systemd
 )
 
 # Wine takes its ANSI code page (932) from this locale.
