@@ -5,8 +5,9 @@
 #include "cgi/path.h"
 #include "platform/text.h"
 
-#include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -67,6 +68,18 @@ std::uint64_t key_head(const std::string& key) {
     return head;
 }
 
+// append_number writes `n` as its count of decimal digits (two digits) and
+// its digits, so that numbers written so order as texts as they do as
+// numbers.
+void append_number(std::string& out, std::int64_t n) {
+    char digits[24];
+    const char* end = std::to_chars(std::begin(digits), std::end(digits), n).ptr;
+    const auto count = static_cast<std::size_t>(end - digits);
+    out += static_cast<char>('0' + count / 10);
+    out += static_cast<char>('0' + count % 10);
+    out.append(digits, count);
+}
+
 } // namespace
 
 const std::string& SortKeyCache::locale_key(std::string_view text) {
@@ -113,11 +126,38 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
                            : platform::locale_key_lead(text.substr(0, prefixLen));
 }
 
+// A text collates with each digit run written as its number's count of
+// digits (two digits) and the number's digits, without leading zeros:
+// "file2" as "file012", "file10" as "file0210", "v2.1" as "v012.011".
+// Digits collate in their numeric order, so runs at the same place order by
+// number; two names of one group (equal text before the number, one form)
+// order by number, and one key order holds every name.
+void NaturalKey::append_collation_text(std::string& out) const {
+    std::size_t i = 0;
+    while (i < m_text.size()) {
+        std::size_t run = i;
+        while (run < m_text.size() && !is_digit(m_text[run]))
+            ++run;
+        // A digit byte is a character of its own in both character sets:
+        // it is never a trail byte.
+        out.append(m_text.substr(i, run - i));
+        if (run == m_text.size())
+            break;
+        i = run;
+        while (i < m_text.size() && is_digit(m_text[i]))
+            ++i;
+        append_number(out, read_number(m_text.substr(run, i - run)));
+    }
+}
+
 const std::string& NaturalKey::make_locale_key() const {
+    thread_local std::string text;
+    text.clear();
+    append_collation_text(text);
     if (m_cache != nullptr) {
-        m_key = &m_cache->unique_locale_key(m_text);
+        m_key = &m_cache->unique_locale_key(text);
     } else {
-        m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+        m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(text));
         m_key = m_ownKey.get();
     }
     m_head = key_head(*m_key);
