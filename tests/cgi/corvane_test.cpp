@@ -1,13 +1,19 @@
 // The request object in a temporary folder: style lookup, script and icon
 // folders, the page frame, row templates and the response header.
 #include "cgi/corvane.h"
+#include "cgi/dir_scan.h"
+#include "platform/fs.h"
+#include "runtime/log.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -206,6 +212,39 @@ TEST_F(RequestTest, DebugReportStopsGrowingAtOneMebibyte) {
     EXPECT_GE(r.debug_text().size(), 1048576u);
     EXPECT_LT(r.debug_text().size(), 1048576u + chunk.size() + 1);
     EXPECT_GT(r.debug_text().size(), before);
+}
+
+// A read error that ends the scan part-way is no end of the folder: the scan
+// keeps what it read, reports the failure and says so in the trace.
+TEST_F(RequestTest, ScanEndedByAReadErrorIsToldApart) {
+    for (const char* name : {"a", "b", "c", "d"})
+        write(name, "x");
+    std::vector<DirEntry> list;
+    ASSERT_TRUE(scan_dir(list, true, true, "*.*"));
+    EXPECT_EQ(list.size(), 4u);
+
+    // The trace goes beside the folder, so that it is not listed.
+    const fs::path tracePath = m_dir.string() + "-trace.log";
+    auto log = std::make_unique<vvLog>(tracePath.string(), 0, lvDEBUG, vvLogTags{}, true, false,
+                                       false, "\n");
+    vvLog* const previous = vv_exchange_current_log(log.get());
+    // The error comes after the last record: only the error tells it from
+    // the end.
+    platform::set_directory_read_hook([](std::size_t read) { return read == 6 ? EIO : 0; });
+    list.clear();
+    const bool complete = scan_dir(list, true, true, "*.*");
+    platform::set_directory_read_hook(nullptr);
+    vv_exchange_current_log(previous);
+    log.reset();
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(list.size(), 4u);
+    std::stringstream trace;
+    trace << std::ifstream(tracePath, std::ios::binary).rdbuf();
+    EXPECT_NE(trace.str().find("scan_dir: The scan ended on a read error (error " +
+                               std::to_string(EIO) + ") after 4 entries."),
+              std::string::npos)
+        << trace.str();
+    fs::remove(tracePath);
 }
 
 TEST_F(RequestTest, EnvironmentIsASnapshotAtTheStart) {
