@@ -89,6 +89,26 @@ TEST_F(RequestTest, CatchAllUserAgentKey) {
     EXPECT_EQ(request(ini).get_style("k"), "p");
 }
 
+// A double-byte first character of a key orders it whole, and a fragment
+// matches whole characters of the user agent only: "\X" is not in "ソX"
+// (0x83 0x5C 0x58), whose trail byte is a backslash.
+TEST_F(RequestTest, UserAgentKeysKeepDoubleByteCharactersWhole) {
+    const std::string ini = "[index]\nstyle=s\n[ua]\n1\\X=b\n2a\x83=e\n"
+                            "\x83\x5c"
+                            "Alpha=j\n[bs]\nk=b\n[es]\nk=e\n[js]\nk=j\n[s]\nk=s\n";
+    const struct {
+        const char* agent;
+        const char* value;
+    } cases[] = {
+        {"Alpha/1.0", "j"},
+        {"x\x83\x5cX", "s"},
+        {"x\\X", "b"},
+        {"a\x83\x5c", "s"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(request(ini, "", c.agent).get_style("k"), c.value) << c.agent;
+}
+
 TEST_F(RequestTest, ScriptAndIconFolders) {
     const struct {
         const char* scriptName;
