@@ -7,6 +7,9 @@
 #include "platform/text.h"
 #include "runtime/trace.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace {
 
 constexpr std::uint32_t kDefaultNameWidth = 64;
@@ -23,6 +26,18 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
 void date_cell(const DirEntry& entry, const platform::LocalZone& zone, std::string& cell) {
     cell.clear();
     entry.time.append_minutes(cell, zone);
+}
+
+// reserve_page makes room in `body` for `rows` rows of about `rowSize` bytes
+// each, the frame around them included. The room is a guess at what the page
+// writes, never a need: when the system cannot give that much at once, the
+// page grows as it is written instead.
+void reserve_page(std::string& body, std::size_t rows, std::size_t rowSize) {
+    try {
+        body.reserve(body.size() + rows * rowSize + 1024);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }
 
 void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool imode) {
@@ -51,15 +66,16 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     if (fnlen < 16 || fnlen > 4096)
         fnlen = kDefaultNameWidth;
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + fnlen + 96) + 1024);
+    // The compact page fills no columns.
+    const std::uint32_t nameWidth = imode ? 0 : fnlen;
+    reserve_page(m_body, m_fileList.size(), row.size() + nameWidth + 96);
     m_body += str_htmlhead(title, imode);
     m_body += '\n';
     m_body += str_bodybegin(title, imode);
     m_body += '\n';
     m_body += head;
     m_body += '\n';
-    // The compact page fills no columns.
-    append_rows(trace, row, noicon, "&lt;DIR&gt;", imode ? 0 : fnlen);
+    append_rows(trace, row, noicon, "&lt;DIR&gt;", nameWidth);
     m_body += tail;
     m_body += '\n';
     append_listing_end(imode);
@@ -89,7 +105,7 @@ void Corvane::put_table(std::string_view title, bool imode) {
         vv_dump_text(trace.label("ttail"), ttail);
     }
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + 160) + 1024);
+    reserve_page(m_body, m_fileList.size(), row.size() + 160);
     m_body += str_htmlhead(title, imode);
     m_body += '\n';
     m_body += str_bodybegin(title, imode);

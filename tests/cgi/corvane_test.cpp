@@ -221,6 +221,17 @@ TEST_F(RequestTest, RowTemplatesAndNameWidth) {
     }
 }
 
+// The compact page fills no columns, so it reserves no room for a fill: a
+// folder's widest name width cannot make a large folder's page ask for
+// gigabytes it never writes.
+TEST_F(RequestTest, CompactPageReservesWhatItWrites) {
+    for (int i = 0; i < 2000; ++i)
+        write(("f" + std::to_string(i)).c_str(), "");
+    Corvane r = request("", "[index]\nimode=1\nfnlen=4096\n");
+    r.put("");
+    EXPECT_LT(r.body().capacity(), 4 * r.body().size());
+}
+
 TEST_F(RequestTest, DebugReportStopsGrowingAtOneMebibyte) {
     std::string ini = "[index]\ndebug=1\n";
     Corvane r = request(ini);
