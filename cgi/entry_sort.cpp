@@ -247,6 +247,35 @@ template <class T, class Less> void merge_sort(std::vector<T>& v, Less less) {
     }
 }
 
+// by_heads puts `refs` into the order of their summaries (heads, then the
+// numbers of a group), ascending or `descending`, what the summaries leave
+// equal in the order of the search: close to the final order, so that the
+// merge sort finds most runs in order. Entries that compare equal have equal
+// summaries and stay in the order of the search. An unknown head counts as
+// 0 and takes no part in compare_heads afterwards.
+void by_heads(std::vector<SortRef>& refs, bool descending) {
+    for (SortRef& r : refs) {
+        if (!r.head.known)
+            r.head.head = 0;
+        if (r.head.group == nullptr)
+            r.head.number = 0;
+    }
+    const auto before = [](const SortRef& a, const SortRef& b) {
+        if (a.head.head != b.head.head)
+            return a.head.head < b.head.head;
+        return a.head.number < b.head.number;
+    };
+    if (descending) {
+        std::sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
+            return before(b, a) || (!before(a, b) && a.index < b.index);
+        });
+    } else {
+        std::sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
+            return before(a, b) || (!before(b, a) && a.index < b.index);
+        });
+    }
+}
+
 } // namespace
 
 void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf) {
@@ -300,6 +329,10 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     }
     all.resize(fileCount);
     std::vector<SortRef> files = std::move(all);
+    if (headsOrderFolders)
+        by_heads(folders, order.foldersDescending);
+    if (headsOrderFiles)
+        by_heads(files, order.filesDescending);
     merge_sort(folders, [&](const SortRef& a, const SortRef& b) {
         int c = compare_heads(a.head, b.head);
         if (c == 0)

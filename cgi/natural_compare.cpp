@@ -5,9 +5,7 @@
 #include "cgi/path.h"
 #include "platform/text.h"
 
-#include <charconv>
 #include <cstring>
-#include <iterator>
 #include <limits>
 
 namespace {
@@ -68,16 +66,21 @@ std::uint64_t key_head(const std::string& key) {
     return head;
 }
 
-// append_number writes `n` as its count of decimal digits (two digits) and
-// its digits, so that numbers written so order as texts as they do as
-// numbers.
-void append_number(std::string& out, std::int64_t n) {
-    char digits[24];
-    const char* end = std::to_chars(std::begin(digits), std::end(digits), n).ptr;
-    const auto count = static_cast<std::size_t>(end - digits);
-    out += static_cast<char>('0' + count / 10);
-    out += static_cast<char>('0' + count % 10);
-    out.append(digits, count);
+// write_number writes the number of the digit run `digits` at `out` as its
+// count of decimal digits (two digits) and its digits, without leading
+// zeros and saturated as read_number reads it, so that numbers written so
+// order as texts as they do as numbers. Returns the end of what it wrote, at
+// most digits.size() + 2 bytes.
+char* write_number(char* out, std::string_view digits) {
+    constexpr std::string_view kMax = "9223372036854775807";
+    while (digits.size() > 1 && digits.front() == '0')
+        digits.remove_prefix(1);
+    if (digits.size() > kMax.size() || (digits.size() == kMax.size() && digits > kMax))
+        digits = kMax;
+    *out++ = static_cast<char>('0' + digits.size() / 10);
+    *out++ = static_cast<char>('0' + digits.size() % 10);
+    std::memcpy(out, digits.data(), digits.size());
+    return out + digits.size();
 }
 
 } // namespace
@@ -132,28 +135,34 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
 // Digits collate in their numeric order, so runs at the same place order by
 // number; two names of one group (equal text before the number, one form)
 // order by number, and one key order holds every name.
-void NaturalKey::append_collation_text(std::string& out) const {
-    std::size_t i = 0;
+std::string_view NaturalKey::collation_text(std::string& buffer) const {
+    // Each run of digits grows by two bytes at most.
+    if (buffer.size() < 3 * m_text.size())
+        buffer.resize(3 * m_text.size());
+    char* const start = buffer.data();
+    std::memcpy(start, m_text.data(), m_prefixLen);
+    char* out = start + m_prefixLen;
+    std::size_t i = m_prefixLen;
     while (i < m_text.size()) {
-        std::size_t run = i;
-        while (run < m_text.size() && !is_digit(m_text[run]))
-            ++run;
         // A digit byte is a character of its own in both character sets:
         // it is never a trail byte.
-        out.append(m_text.substr(i, run - i));
-        if (run == m_text.size())
-            break;
-        i = run;
+        const std::size_t run = i;
         while (i < m_text.size() && is_digit(m_text[i]))
             ++i;
-        append_number(out, read_number(m_text.substr(run, i - run)));
+        out = write_number(out, m_text.substr(run, i - run));
+        const std::size_t text = i;
+        while (i < m_text.size() && !is_digit(m_text[i]))
+            ++i;
+        std::memcpy(out, m_text.data() + text, i - text);
+        out += i - text;
     }
+    return {start, static_cast<std::size_t>(out - start)};
 }
 
 const std::string& NaturalKey::make_locale_key() const {
-    thread_local std::string text;
-    text.clear();
-    append_collation_text(text);
+    // A text without digits collates as it is.
+    thread_local std::string buffer;
+    const std::string_view text = m_prefixLen < m_text.size() ? collation_text(buffer) : m_text;
     if (m_cache != nullptr) {
         m_key = &m_cache->unique_locale_key(text);
     } else {

@@ -83,7 +83,9 @@ class NaturalKey {
     std::string_view prefix() const { return m_text.substr(0, m_prefixLen); }
     bool prefix_matches(const NaturalKey& other) const;
     const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
-    void append_collation_text(std::string& out) const;
+    // collation_text writes the text as it collates into `buffer` and
+    // returns it.
+    std::string_view collation_text(std::string& buffer) const;
     const std::string& make_locale_key() const;
     const std::string& prefix_key() const;
 
