@@ -40,6 +40,36 @@ void reserve_page(std::string& body, std::size_t rows, std::size_t rowSize) {
     }
 }
 
+// composed runs `compose`, which appends a page to `body`, and tells whether
+// the page fitted in the memory the process may take. When it did not (a
+// folder's settings can ask for a page of gigabytes), `body` is emptied and
+// its memory given back, so that the request can still be answered.
+template <class Compose> bool composed(std::string& body, Compose compose) {
+    try {
+        compose();
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    std::string().swap(body);
+    return false;
+}
+
+// send_listing sends a composed listing with status 200 and its access
+// record. A listing that did not fit in memory is answered as a server error
+// instead, with an empty message page, rather than by the end of the process.
+void send_listing(Corvane& request, bool fits, bool noHeader, const vvTraceScope& trace,
+                  std::string_view title, bool imode) {
+    if (!fits) {
+        if (vv_tracing())
+            trace.print("The page does not fit in memory.");
+        request.put_html("", title, "", 500, imode);
+        return;
+    }
+    request.write_log("", 200);
+    request.send_response(noHeader);
+}
+
 void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool imode) {
     vv_dump_text(trace.label("Arg: title"), title);
     vv_dump_flag(trace.label("Arg: imode"), imode);
@@ -68,20 +98,20 @@ void Corvane::put_normal(std::string_view title, bool imode) {
 
     // The compact page fills no columns.
     const std::uint32_t nameWidth = imode ? 0 : fnlen;
-    reserve_page(m_body, m_fileList.size(), row.size() + nameWidth + 96);
-    m_body += str_htmlhead(title, imode);
-    m_body += '\n';
-    m_body += str_bodybegin(title, imode);
-    m_body += '\n';
-    m_body += head;
-    m_body += '\n';
-    append_rows(trace, row, noicon, "&lt;DIR&gt;", nameWidth);
-    m_body += tail;
-    m_body += '\n';
-    append_listing_end(imode);
-
-    write_log("", 200);
-    send_response(m_nhFlag);
+    const bool fits = composed(m_body, [&] {
+        reserve_page(m_body, m_fileList.size(), row.size() + nameWidth + 96);
+        m_body += str_htmlhead(title, imode);
+        m_body += '\n';
+        m_body += str_bodybegin(title, imode);
+        m_body += '\n';
+        m_body += head;
+        m_body += '\n';
+        append_rows(trace, row, noicon, "&lt;DIR&gt;", nameWidth);
+        m_body += tail;
+        m_body += '\n';
+        append_listing_end(imode);
+    });
+    send_listing(*this, fits, m_nhFlag, trace, title, imode);
 }
 
 void Corvane::put_table(std::string_view title, bool imode) {
@@ -105,22 +135,22 @@ void Corvane::put_table(std::string_view title, bool imode) {
         vv_dump_text(trace.label("ttail"), ttail);
     }
 
-    reserve_page(m_body, m_fileList.size(), row.size() + 160);
-    m_body += str_htmlhead(title, imode);
-    m_body += '\n';
-    m_body += str_bodybegin(title, imode);
-    m_body += "\n<center>\n";
-    m_body += table;
-    m_body += '\n';
-    m_body += thead;
-    m_body += '\n';
-    append_rows(trace, row, noicon, " &lt;DIR&gt; ", 0);
-    m_body += ttail;
-    m_body += "\n</table>\n</center>\n";
-    append_listing_end(imode);
-
-    write_log("", 200);
-    send_response(m_nhFlag);
+    const bool fits = composed(m_body, [&] {
+        reserve_page(m_body, m_fileList.size(), row.size() + 160);
+        m_body += str_htmlhead(title, imode);
+        m_body += '\n';
+        m_body += str_bodybegin(title, imode);
+        m_body += "\n<center>\n";
+        m_body += table;
+        m_body += '\n';
+        m_body += thead;
+        m_body += '\n';
+        append_rows(trace, row, noicon, " &lt;DIR&gt; ", 0);
+        m_body += ttail;
+        m_body += "\n</table>\n</center>\n";
+        append_listing_end(imode);
+    });
+    send_listing(*this, fits, m_nhFlag, trace, title, imode);
 }
 
 void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, bool noicon,
