@@ -47,6 +47,24 @@ platform::Charset charset_of(std::string_view value) {
     return equals_no_case(value, "UTF-8") ? platform::Charset::utf8 : platform::Charset::shift_jis;
 }
 
+// report_text is `text` as the debug report shows it, inside "<pre>": "&",
+// "<" and ">" as entities and a tab or form feed as it is; every other control
+// byte, which HTML does not allow, and a line break, which would split the
+// report's line, as "?" (escape_html).
+std::string report_text(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (;;) {
+        // Neither byte is ever part of a double-byte character.
+        const std::size_t blank = text.find_first_of("\t\f");
+        append_escaped_html(out, text.substr(0, blank));
+        if (blank == std::string_view::npos)
+            return out;
+        out += text[blank];
+        text.remove_prefix(blank + 1);
+    }
+}
+
 } // namespace
 
 Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::FILE* out)
@@ -124,21 +142,21 @@ void Corvane::start_debug_report() {
     debug_line(now + "\n");
     debug_line("");
     debug_line("[env]");
-    debug_line("  SERVER_NAME = " + escaped_html(env("SERVER_NAME")));
-    debug_line("  HTTP_USER_AGENT = " + escaped_html(env("HTTP_USER_AGENT")));
+    debug_line("  SERVER_NAME = " + report_text(env("SERVER_NAME")));
+    debug_line("  HTTP_USER_AGENT = " + report_text(env("HTTP_USER_AGENT")));
     if (!env("HTTP_REFERER").empty())
-        debug_line("  HTTP_REFERER = " + escaped_html(env("HTTP_REFERER")));
+        debug_line("  HTTP_REFERER = " + report_text(env("HTTP_REFERER")));
     if (!env("REMOTE_HOST").empty())
-        debug_line("  REMOTE_HOST = " + escaped_html(env("REMOTE_HOST")));
-    debug_line("  REMOTE_ADDR = " + escaped_html(env("REMOTE_ADDR")));
-    debug_line("  SCRIPT_NAME = " + escaped_html(env("SCRIPT_NAME")));
+        debug_line("  REMOTE_HOST = " + report_text(env("REMOTE_HOST")));
+    debug_line("  REMOTE_ADDR = " + report_text(env("REMOTE_ADDR")));
+    debug_line("  SCRIPT_NAME = " + report_text(env("SCRIPT_NAME")));
     debug_line("");
 }
 
 void Corvane::debug_settings_section() {
     debug_line("[ini+config(index)]");
     for (const auto& [key, value] : m_conf.get_section("index").entries)
-        debug_line("  " + escaped_html(key) + "=" + escaped_html(value));
+        debug_line("  " + report_text(key) + "=" + report_text(value));
     debug_line("");
 }
 
@@ -168,11 +186,11 @@ void Corvane::build_ignore_lists(std::string_view ini, std::string_view conf) {
 void Corvane::debug_ignore_lists() {
     debug_line("[ignore(name)]");
     for (const std::string& name : m_ignName)
-        debug_line("  " + escaped_html(name));
+        debug_line("  " + report_text(name));
     debug_line("");
     debug_line("[ignore(ext)]");
     for (const std::string& ext : m_ignExt)
-        debug_line("  " + escaped_html(ext));
+        debug_line("  " + report_text(ext));
     debug_line("");
 }
 
@@ -180,7 +198,7 @@ void Corvane::debug_file_list() {
     debug_line("[files]");
     for (const DirEntry& e : m_fileList) {
         const std::string size = e.isDir ? "(DIR)" : str_size(e.size);
-        debug_line("  " + escaped_html(path_file_name(e.path)) + " : " + size + " : " +
+        debug_line("  " + report_text(path_file_name(e.path)) + " : " + size + " : " +
                    e.time.to_text());
     }
     debug_line("");

@@ -3,6 +3,7 @@
 
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "runtime/trace.h"
 
 namespace {
 
@@ -29,16 +30,28 @@ bool scan_dir(std::vector<DirEntry>& list, bool includeFiles, bool includeDirs,
     if (last_component(pattern).empty())
         return true;
 
-    return platform::find_files(pattern, [&](const platform::FoundFile& f) {
-        if (f.isDir ? !includeDirs : !includeFiles)
-            return;
-        if (f.name == "." || f.name == "..")
-            return;
-        DirEntry& e = list.emplace_back();
-        e.path = platform::full_path(f.name);
-        e.isDir = f.isDir;
-        if (f.hasTime)
-            e.time = TimeValue::make(f.seconds, f.microseconds);
-        e.size = f.size;
-    });
+    const std::size_t before = list.size();
+    const platform::SearchResult result =
+        platform::find_files(pattern, [&](const platform::FoundFile& f) {
+            if (f.isDir ? !includeDirs : !includeFiles)
+                return;
+            if (f.name == "." || f.name == "..")
+                return;
+            DirEntry& e = list.emplace_back();
+            e.path = platform::full_path(f.name);
+            e.isDir = f.isDir;
+            if (f.hasTime)
+                e.time = TimeValue::make(f.seconds, f.microseconds);
+            e.size = f.size;
+        });
+    if (result.end != platform::SearchEnd::read_error)
+        return result.end == platform::SearchEnd::complete;
+    // The entries read before the error are kept: the page lists what could
+    // be read, and the trace says that the folder was not read to its end.
+    if (vv_tracing()) {
+        const vvTraceScope trace("scan_dir", true);
+        trace.print("The scan ended on a read error (error %d) after %u entries.", result.error,
+                    static_cast<unsigned>(list.size() - before));
+    }
+    return false;
 }

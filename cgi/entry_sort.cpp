@@ -188,9 +188,8 @@ int compare_files(const SortItem& a, const SortItem& b, const Order& order) {
 // in order (the first of the later run not less than the last of the
 // earlier one) stay as they are, which makes a nearly sorted list cheap.
 // Every step moves an element within its run or takes the next element of
-// one of two runs, so the result is a permutation of `v` and no index
-// leaves its run, whatever `less` answers (the natural order is not
-// transitive).
+// one of two runs, so the result is a permutation of `v` whatever `less`
+// answers.
 template <class T, class Less> void merge_sort(std::vector<T>& v, Less less) {
     constexpr std::size_t kRun = 8;
     const std::size_t n = v.size();
@@ -248,63 +247,33 @@ template <class T, class Less> void merge_sort(std::vector<T>& v, Less less) {
     }
 }
 
-// NameOrder is the byte order of the entries' names, with the other fields
-// behind it: a total order, so that entries in it do not depend on the
-// order in which the directory search returned them.
-struct NameOrder {
-    std::uint64_t head[2]; // the name's first sixteen bytes, big-endian, zero-filled
-    std::uint32_t index;
-};
-
-std::uint64_t name_bytes(std::string_view name, std::size_t from) {
-    std::uint64_t head = 0;
-    for (std::size_t i = from; i < from + 8; ++i)
-        head = head << 8 | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
-    return head;
-}
-
-// by_name_bytes returns the indices of `list` in byte order of the entries'
-// names `names` (then folders first, then size and time), so that equal
-// entries and the pairs the natural order leaves in a cycle come out the
-// same whatever order the folder gave.
-std::vector<std::uint32_t> by_name_bytes(const std::vector<DirEntry>& list,
-                                         const std::vector<std::string_view>& names) {
-    std::vector<NameOrder> order(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i)
-        order[i] = {{name_bytes(names[i], 0), name_bytes(names[i], 8)},
-                    static_cast<std::uint32_t>(i)};
-    std::sort(order.begin(), order.end(), [&](const NameOrder& a, const NameOrder& b) {
-        if (a.head[0] != b.head[0])
-            return a.head[0] < b.head[0];
-        if (a.head[1] != b.head[1])
-            return a.head[1] < b.head[1];
-        const std::string_view x = names[a.index], y = names[b.index];
-        if (x.size() > 16 || y.size() > 16) {
-            const int c = x.compare(y);
-            if (c != 0)
-                return c < 0;
-        } else if (x.size() != y.size()) {
-            // Equal in the first sixteen bytes: the shorter is zero-filled.
-            return x.size() < y.size();
-        }
-        const DirEntry& e = list[a.index];
-        const DirEntry& f = list[b.index];
-        if (e.path != f.path)
-            return e.path < f.path;
-        if (e.isDir != f.isDir)
-            return e.isDir;
-        if (e.size != f.size)
-            return e.size < f.size;
-        if (e.time.seconds != f.time.seconds)
-            return e.time.seconds < f.time.seconds;
-        if (e.time.microseconds != f.time.microseconds)
-            return e.time.microseconds < f.time.microseconds;
-        return a.index < b.index;
-    });
-    std::vector<std::uint32_t> indices(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        indices[i] = order[i].index;
-    return indices;
+// by_heads puts `refs` into the order of their summaries (heads, then the
+// numbers of a group), ascending or `descending`, what the summaries leave
+// equal in the order of the search: close to the final order, so that the
+// merge sort finds most runs in order. Entries that compare equal have equal
+// summaries and stay in the order of the search. An unknown head counts as
+// 0 and takes no part in compare_heads afterwards.
+void by_heads(std::vector<SortRef>& refs, bool descending) {
+    for (SortRef& r : refs) {
+        if (!r.head.known)
+            r.head.head = 0;
+        if (r.head.group == nullptr)
+            r.head.number = 0;
+    }
+    const auto before = [](const SortRef& a, const SortRef& b) {
+        if (a.head.head != b.head.head)
+            return a.head.head < b.head.head;
+        return a.head.number < b.head.number;
+    };
+    if (descending) {
+        std::sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
+            return before(b, a) || (!before(a, b) && a.index < b.index);
+        });
+    } else {
+        std::sort(refs.begin(), refs.end(), [&](const SortRef& a, const SortRef& b) {
+            return before(a, b) || (!before(b, a) && a.index < b.index);
+        });
+    }
 }
 
 } // namespace
@@ -318,15 +287,8 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     std::vector<SortItem> items;
     items.reserve(list.size());
     const bool needsExtension = order.column != Column::bytes;
-    std::vector<std::string_view> names(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i)
-        names[i] = path_file_name(list[i].path);
-    std::vector<std::uint32_t> byBytes = by_name_bytes(list, names);
-    // The items stay in the list's order (read in one pass); the records
-    // the sort moves start in byte order of the names.
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        DirEntry& e = list[i];
-        const std::string_view name = e.isDir ? std::string_view() : names[i];
+    for (DirEntry& e : list) {
+        const std::string_view name = e.isDir ? std::string_view() : path_file_name(e.path);
         SortItem& item = items.emplace_back(e, name, cache);
         if (e.isDir || !needsExtension)
             continue;
@@ -338,8 +300,6 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
                 item.typeKey = &cache.no_case_key(type);
         }
     }
-
-    names = {};
 
     // The sort moves small records that sum each item's name up: by name,
     // most pairs order by the summaries alone (different names by the heads
@@ -356,24 +316,9 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         if (ref.isDir ? headsOrderFolders : headsOrderFiles)
             ref.head = items[i].nameKey.summary();
     }
-    // Into byte order in place, cycle by cycle; then the folders out and the
-    // files closed up behind them, so that no second list of records is
+    // The folders out and the files closed up behind them, each in the
+    // order of the directory search, so that no second list of records is
     // held at once.
-    for (std::size_t start = 0; start < byBytes.size(); ++start) {
-        if (byBytes[start] == start)
-            continue;
-        const SortRef carried = all[start];
-        std::size_t to = start;
-        while (byBytes[to] != start) {
-            const std::size_t from = byBytes[to];
-            all[to] = all[from];
-            byBytes[to] = static_cast<std::uint32_t>(to);
-            to = from;
-        }
-        all[to] = carried;
-        byBytes[to] = static_cast<std::uint32_t>(to);
-    }
-    byBytes = {};
     std::vector<SortRef> folders;
     std::size_t fileCount = 0;
     for (const SortRef& ref : all) {
@@ -384,6 +329,10 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     }
     all.resize(fileCount);
     std::vector<SortRef> files = std::move(all);
+    if (headsOrderFolders)
+        by_heads(folders, order.foldersDescending);
+    if (headsOrderFiles)
+        by_heads(files, order.filesDescending);
     merge_sort(folders, [&](const SortRef& a, const SortRef& b) {
         int c = compare_heads(a.head, b.head);
         if (c == 0)

@@ -11,7 +11,6 @@ class IniFile;
 // sort_entries sorts `list` by `key` ("name", "ext", "type", "size", "time",
 // their reversed forms "r", "rname", "rext", "rsize", "rtime", byte order
 // for any other key); folders always come before files. The type order reads
-// section "type" of `conf`. The sort is a stable merge sort of the entries
-// taken in byte order of their names, so entries that compare equal come out
-// in that order, and the result does not depend on the order of `list`.
+// section "type" of `conf`. The sort is stable: entries that compare equal
+// stay in the order of `list`, the order of the directory search.
 void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf);

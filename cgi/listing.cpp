@@ -7,6 +7,9 @@
 #include "platform/text.h"
 #include "runtime/trace.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace {
 
 constexpr std::uint32_t kDefaultNameWidth = 64;
@@ -23,6 +26,48 @@ std::string style_or(const Corvane& request, std::string_view key, std::string_v
 void date_cell(const DirEntry& entry, const platform::LocalZone& zone, std::string& cell) {
     cell.clear();
     entry.time.append_minutes(cell, zone);
+}
+
+// reserve_page makes room in `body` for `rows` rows of about `rowSize` bytes
+// each, the frame around them included. The room is a guess at what the page
+// writes, never a need: when the system cannot give that much at once, the
+// page grows as it is written instead.
+void reserve_page(std::string& body, std::size_t rows, std::size_t rowSize) {
+    try {
+        body.reserve(body.size() + rows * rowSize + 1024);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+}
+
+// composed runs `compose`, which appends a page to `body`, and tells whether
+// the page fitted in the memory the process may take. When it did not (a
+// folder's settings can ask for a page of gigabytes), `body` is emptied and
+// its memory given back, so that the request can still be answered.
+template <class Compose> bool composed(std::string& body, Compose compose) {
+    try {
+        compose();
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    std::string().swap(body);
+    return false;
+}
+
+// send_listing sends a composed listing with status 200 and its access
+// record. A listing that did not fit in memory is answered as a server error
+// instead, with an empty message page, rather than by the end of the process.
+void send_listing(Corvane& request, bool fits, bool noHeader, const vvTraceScope& trace,
+                  std::string_view title, bool imode) {
+    if (!fits) {
+        if (vv_tracing())
+            trace.print("The page does not fit in memory.");
+        request.put_html("", title, "", 500, imode);
+        return;
+    }
+    request.write_log("", 200);
+    request.send_response(noHeader);
 }
 
 void trace_listing_args(const vvTraceScope& trace, std::string_view title, bool imode) {
@@ -51,21 +96,22 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     if (fnlen < 16 || fnlen > 4096)
         fnlen = kDefaultNameWidth;
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + fnlen + 96) + 1024);
-    m_body += str_htmlhead(title, imode);
-    m_body += '\n';
-    m_body += str_bodybegin(title, imode);
-    m_body += '\n';
-    m_body += head;
-    m_body += '\n';
     // The compact page fills no columns.
-    append_rows(trace, row, noicon, "&lt;DIR&gt;", imode ? 0 : fnlen);
-    m_body += tail;
-    m_body += '\n';
-    append_listing_end(imode);
-
-    write_log("", 200);
-    send_response(m_nhFlag);
+    const std::uint32_t nameWidth = imode ? 0 : fnlen;
+    const bool fits = composed(m_body, [&] {
+        reserve_page(m_body, m_fileList.size(), row.size() + nameWidth + 96);
+        m_body += str_htmlhead(title, imode);
+        m_body += '\n';
+        m_body += str_bodybegin(title, imode);
+        m_body += '\n';
+        m_body += head;
+        m_body += '\n';
+        append_rows(trace, row, noicon, "&lt;DIR&gt;", nameWidth);
+        m_body += tail;
+        m_body += '\n';
+        append_listing_end(imode);
+    });
+    send_listing(*this, fits, m_nhFlag, trace, title, imode);
 }
 
 void Corvane::put_table(std::string_view title, bool imode) {
@@ -89,22 +135,22 @@ void Corvane::put_table(std::string_view title, bool imode) {
         vv_dump_text(trace.label("ttail"), ttail);
     }
 
-    m_body.reserve(m_body.size() + m_fileList.size() * (row.size() + 160) + 1024);
-    m_body += str_htmlhead(title, imode);
-    m_body += '\n';
-    m_body += str_bodybegin(title, imode);
-    m_body += "\n<center>\n";
-    m_body += table;
-    m_body += '\n';
-    m_body += thead;
-    m_body += '\n';
-    append_rows(trace, row, noicon, " &lt;DIR&gt; ", 0);
-    m_body += ttail;
-    m_body += "\n</table>\n</center>\n";
-    append_listing_end(imode);
-
-    write_log("", 200);
-    send_response(m_nhFlag);
+    const bool fits = composed(m_body, [&] {
+        reserve_page(m_body, m_fileList.size(), row.size() + 160);
+        m_body += str_htmlhead(title, imode);
+        m_body += '\n';
+        m_body += str_bodybegin(title, imode);
+        m_body += "\n<center>\n";
+        m_body += table;
+        m_body += '\n';
+        m_body += thead;
+        m_body += '\n';
+        append_rows(trace, row, noicon, " &lt;DIR&gt; ", 0);
+        m_body += ttail;
+        m_body += "\n</table>\n</center>\n";
+        append_listing_end(imode);
+    });
+    send_listing(*this, fits, m_nhFlag, trace, title, imode);
 }
 
 void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, bool noicon,

@@ -5,7 +5,6 @@
 #include "cgi/path.h"
 #include "platform/text.h"
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -67,6 +66,23 @@ std::uint64_t key_head(const std::string& key) {
     return head;
 }
 
+// write_number writes the number of the digit run `digits` at `out` as its
+// count of decimal digits (two digits) and its digits, without leading
+// zeros and saturated as read_number reads it, so that numbers written so
+// order as texts as they do as numbers. Returns the end of what it wrote, at
+// most digits.size() + 2 bytes.
+char* write_number(char* out, std::string_view digits) {
+    constexpr std::string_view kMax = "9223372036854775807";
+    while (digits.size() > 1 && digits.front() == '0')
+        digits.remove_prefix(1);
+    if (digits.size() > kMax.size() || (digits.size() == kMax.size() && digits > kMax))
+        digits = kMax;
+    *out++ = static_cast<char>('0' + digits.size() / 10);
+    *out++ = static_cast<char>('0' + digits.size() % 10);
+    std::memcpy(out, digits.data(), digits.size());
+    return out + digits.size();
+}
+
 } // namespace
 
 const std::string& SortKeyCache::locale_key(std::string_view text) {
@@ -113,11 +129,44 @@ NaturalKey::NaturalKey(std::string_view text, SortKeyCache* cache) : m_text(text
                            : platform::locale_key_lead(text.substr(0, prefixLen));
 }
 
+// A text collates with each digit run written as its number's count of
+// digits (two digits) and the number's digits, without leading zeros:
+// "file2" as "file012", "file10" as "file0210", "v2.1" as "v012.011".
+// Digits collate in their numeric order, so runs at the same place order by
+// number; two names of one group (equal text before the number, one form)
+// order by number, and one key order holds every name.
+std::string_view NaturalKey::collation_text(std::string& buffer) const {
+    // Each run of digits grows by two bytes at most.
+    if (buffer.size() < 3 * m_text.size())
+        buffer.resize(3 * m_text.size());
+    char* const start = buffer.data();
+    std::memcpy(start, m_text.data(), m_prefixLen);
+    char* out = start + m_prefixLen;
+    std::size_t i = m_prefixLen;
+    while (i < m_text.size()) {
+        // A digit byte is a character of its own in both character sets:
+        // it is never a trail byte.
+        const std::size_t run = i;
+        while (i < m_text.size() && is_digit(m_text[i]))
+            ++i;
+        out = write_number(out, m_text.substr(run, i - run));
+        const std::size_t text = i;
+        while (i < m_text.size() && !is_digit(m_text[i]))
+            ++i;
+        std::memcpy(out, m_text.data() + text, i - text);
+        out += i - text;
+    }
+    return {start, static_cast<std::size_t>(out - start)};
+}
+
 const std::string& NaturalKey::make_locale_key() const {
+    // A text without digits collates as it is.
+    thread_local std::string buffer;
+    const std::string_view text = m_prefixLen < m_text.size() ? collation_text(buffer) : m_text;
     if (m_cache != nullptr) {
-        m_key = &m_cache->unique_locale_key(m_text);
+        m_key = &m_cache->unique_locale_key(text);
     } else {
-        m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(m_text));
+        m_ownKey = std::make_unique<std::string>(platform::locale_sort_key(text));
         m_key = m_ownKey.get();
     }
     m_head = key_head(*m_key);

@@ -1,13 +1,16 @@
-// Natural order of names: a name that ends in its digit run ("file10"), or in
-// "(" digits ")" ("Photo (12)"), compares by number with a name of the same
-// form whose text before the number is equal in the user's locale; every
-// other pair compares in the locale order. Equal in the locale, the names
-// compare character by character.
+// Natural order of names: the locale order of the names with every run of
+// digits compared by number, then character by character. A name that ends
+// in its digit run ("file10"), or in "(" digits ")" ("Photo (12)"), is a
+// numbered name; its group is the text before the number (as the locale
+// compares it) and its form. Names of one group order by number, then
+// character by character ("007" < "07" < "7", "a001" < "a01" < "a1").
 //
-// The comparison looks at one pair at a time, so it is not transitive:
-// "file2" < "file10" (numbers), "file10" < "file1x" and "file1x" < "file2"
-// (locale order, "file1x" has text after its digits). A sort must stay safe
-// with it.
+// The order is transitive: each name collates as one key (each digit run
+// written as its count of digits and its digits, "file10" as "file0210"),
+// so a group is in number order whatever other names lie among it. Names of
+// different groups whose digits meet at the same place compare those digits
+// by number too, not as text: "a9" < "a10x", "file1x" < "file2" < "file10",
+// "v2.1" < "v10.1".
 #pragma once
 
 #include "cgi/text_map.h"
@@ -61,8 +64,8 @@ struct NaturalHead {
 // NaturalKey holds what the natural comparison needs of one text, worked out
 // once: where its digits start, their form and number, and (when first
 // needed) the locale keys of the text before the digits and of the whole
-// text. It refers to `text`, which must outlive it, and to `cache` when
-// given.
+// text as it collates (its number written out as above). It refers to `text`, which must outlive
+// it, and to `cache` when given.
 class NaturalKey {
   public:
     explicit NaturalKey(std::string_view text, SortKeyCache* cache = nullptr);
@@ -80,6 +83,9 @@ class NaturalKey {
     std::string_view prefix() const { return m_text.substr(0, m_prefixLen); }
     bool prefix_matches(const NaturalKey& other) const;
     const std::string& locale_key() const { return m_key != nullptr ? *m_key : make_locale_key(); }
+    // collation_text writes the text as it collates into `buffer` and
+    // returns it.
+    std::string_view collation_text(std::string& buffer) const;
     const std::string& make_locale_key() const;
     const std::string& prefix_key() const;
 
@@ -105,7 +111,7 @@ class NaturalKey {
 };
 
 // compare_natural returns a negative, zero or positive value as `a` orders
-// before, equal to or after `b`; zero only for equal texts.
+// before, equal to or after `b`; zero only for equal texts. A total order.
 int compare_natural(const NaturalKey& a, const NaturalKey& b);
 
 // compare_heads returns what compare_natural returns for the keys summed up

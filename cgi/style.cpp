@@ -2,7 +2,31 @@
 // style, the style itself, or section "index".
 #include "cgi/corvane.h"
 
+#include "platform/text.h"
 #include "runtime/trace.h"
+
+namespace {
+
+// contains_whole_chars tells whether `fragment` occurs in `text` starting and
+// ending on character boundaries, so that the trail byte of a double-byte
+// character never starts a match, nor its lead byte ends one. An empty
+// fragment occurs in every text.
+bool contains_whole_chars(std::string_view text, std::string_view fragment) {
+    if (fragment.empty())
+        return true;
+    for (std::size_t at = 0; at < text.size(); at += platform::char_length(text, at)) {
+        if (text.compare(at, fragment.size(), fragment) != 0)
+            continue;
+        std::size_t end = at;
+        while (end < at + fragment.size())
+            end += platform::char_length(text, end);
+        if (end == at + fragment.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 std::string Corvane::get_style(std::string_view name, std::string_view style) const {
     // Quiet: it runs for every display key.
@@ -21,13 +45,14 @@ std::string Corvane::get_style(std::string_view name, std::string_view style) co
     if (vv_tracing())
         vv_dump_text(trace.label("stsect"), styleName);
 
-    // The first byte of a key in section "ua" only orders the entries; the
-    // rest is a fragment searched in the user agent, case-sensitively.
+    // The first character of a key in section "ua" (a double-byte one
+    // whole) only orders the entries; the rest is a fragment searched in the
+    // user agent, case-sensitively.
     const std::string& userAgent = env("HTTP_USER_AGENT");
     std::string prefix;
     for (const auto& [key, value] : m_conf.get_section("ua").entries) {
-        const std::string_view fragment = std::string_view(key).substr(key.empty() ? 0 : 1);
-        if (userAgent.find(fragment) != std::string::npos) {
+        const std::size_t mark = key.empty() ? 0 : platform::char_length(key, 0);
+        if (contains_whole_chars(userAgent, std::string_view(key).substr(mark))) {
             prefix = value;
             break;
         }

@@ -1,10 +1,10 @@
 // fuzz_compare: any bytes as a small set of names (split at line feeds).
-// compare_natural and compare_file_names (both orders) are antisymmetric and
-// zero on equal texts, compare_natural zero only there; they compare pair by
-// pair, so they need not be transitive. sort_entries keeps every entry, gives
-// one result for the same entries in any order, keeps entries of equal path
-// in size order, and leaves adjacent entries in order wherever the
-// comparison is transitive on the set it sorted.
+// compare_natural and compare_file_names (both orders) are antisymmetric,
+// zero on equal texts and strict weak orderings (transitive: no three names
+// in a cycle); compare_natural is zero only on equal texts. Numbered names of
+// one group order by number. sort_entries keeps every entry, leaves adjacent
+// entries in order, and keeps entries that compare equal in the order it was
+// given them.
 #include "cgi/entry_sort.h"
 #include "cgi/ini_file.h"
 #include "cgi/natural_compare.h"
@@ -52,9 +52,9 @@ void check_pairs(const std::vector<std::string>& names, const Compare& compare,
     }
 }
 
-// is_transitive tells whether `compare` is a strict weak ordering on `names`:
-// less and equal are both transitive, and equal then less is less.
-bool is_transitive(const std::vector<std::string>& names, const Compare& compare) {
+// check_transitive checks that `compare` is a strict weak ordering on
+// `names`: less and equal are both transitive, and equal then less is less.
+void check_transitive(const std::vector<std::string>& names, const Compare& compare) {
     const std::size_t n = names.size();
     const std::vector<int> table = order_table(names, compare);
     for (std::size_t i = 0; i < n; ++i) {
@@ -63,21 +63,80 @@ bool is_transitive(const std::vector<std::string>& names, const Compare& compare
                 const int ij = table[i * n + j];
                 const int jk = table[j * n + k];
                 const int ik = table[i * n + k];
-                if ((ij < 0 && jk < 0 && ik >= 0) || (ij == 0 && jk == 0 && ik != 0) ||
-                    (ij == 0 && jk < 0 && ik >= 0)) {
-                    return false;
-                }
+                FUZZ_CHECK(!(ij < 0 && jk < 0) || ik < 0);
+                FUZZ_CHECK(!(ij == 0 && jk == 0) || ik == 0);
+                FUZZ_CHECK(!(ij == 0 && jk < 0) || ik < 0);
             }
         }
     }
-    return true;
 }
 
-bool same_list(const std::vector<DirEntry>& a, const std::vector<DirEntry>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const DirEntry& x, const DirEntry& y) {
-                          return x.path == y.path && x.isDir == y.isDir && x.size == y.size;
-                      });
+// check_groups checks that two names of one group (the same text before a
+// final digit run, or before "(" digits ")") with different numbers order by
+// number: each name gets the digits of the other name's number.
+void check_groups(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const std::size_t end = !name.empty() && name.back() == ')' ? name.size() - 1 : name.size();
+        std::size_t start = end;
+        while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9')
+            --start;
+        if (start == end || end - start > 17 || name.find_first_of("0123456789") != start)
+            continue;
+        if (end != name.size() && (start == 0 || name[start - 1] != '('))
+            continue;
+        std::string bigger = name;
+        bigger.insert(start, "1");
+        FUZZ_CHECK(compare_natural(name, bigger) < 0);
+        std::string more = name;
+        more.replace(start, end - start, std::string(end - start + 1, '9'));
+        FUZZ_CHECK(compare_natural(name, more) < 0);
+    }
+}
+
+// check_sort sorts `input` (entries told apart by size) by `key` and checks
+// the result: every entry once, folders first, and for the keys "name" and
+// "ext" each adjacent pair in order, entries that compare equal in the order
+// of `input`.
+void check_sort(const std::vector<DirEntry>& input, std::string_view key) {
+    const IniFile conf("");
+    std::vector<DirEntry> sorted = input;
+    sort_entries(sorted, key, conf);
+    FUZZ_CHECK(sorted.size() == input.size());
+    std::vector<std::size_t> placeOf(input.size(), input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        FUZZ_CHECK(input[i].size < input.size());
+        placeOf[input[i].size] = i;
+    }
+    std::vector<bool> seen(input.size());
+    for (const DirEntry& entry : sorted) {
+        FUZZ_CHECK(entry.size < input.size() && !seen[entry.size]);
+        seen[entry.size] = true;
+    }
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        FUZZ_CHECK(sorted[i - 1].isDir || !sorted[i].isDir);
+    }
+    if (key != "name" && key != "ext") {
+        return;
+    }
+    const bool byExtension = key == "ext";
+    const auto compare = [byExtension](const DirEntry& a, const DirEntry& b) {
+        return a.isDir ? compare_natural(a.path, b.path)
+                       : compare_file_names(a.path, b.path, byExtension);
+    };
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        for (std::size_t j = i + 1; j < sorted.size(); ++j) {
+            const DirEntry& a = sorted[i];
+            const DirEntry& b = sorted[j];
+            if (a.isDir != b.isDir) {
+                continue;
+            }
+            const int c = compare(a, b);
+            FUZZ_CHECK(c <= 0);
+            if (c == 0) {
+                FUZZ_CHECK(placeOf[a.size] < placeOf[b.size]);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -100,16 +159,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         names.emplace_back(text.substr(pos, end - pos));
         pos = end + 1;
     }
-    check_pairs(
-        names, [](std::string_view a, std::string_view b) { return compare_natural(a, b); }, true);
-    check_pairs(
-        names,
-        [](std::string_view a, std::string_view b) { return compare_file_names(a, b, false); },
-        false);
-    check_pairs(
-        names,
-        [](std::string_view a, std::string_view b) { return compare_file_names(a, b, true); },
-        false);
+    const Compare natural = [](std::string_view a, std::string_view b) {
+        return compare_natural(a, b);
+    };
+    const Compare byBase = [](std::string_view a, std::string_view b) {
+        return compare_file_names(a, b, false);
+    };
+    const Compare byExtension = [](std::string_view a, std::string_view b) {
+        return compare_file_names(a, b, true);
+    };
+    check_pairs(names, natural, true);
+    check_pairs(names, byBase, false);
+    check_pairs(names, byExtension, false);
+    check_transitive(names, natural);
+    check_transitive(names, byBase);
+    check_transitive(names, byExtension);
+    check_groups(names);
 
     // Each name twice, the copies told apart by size only.
     std::vector<DirEntry> list;
@@ -123,70 +188,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             list.push_back(entry);
         }
     }
-    const IniFile conf("");
-    std::vector<DirEntry> sorted = list;
-    sort_entries(sorted, key, conf);
-    FUZZ_CHECK(sorted.size() == list.size());
-    std::vector<std::uint64_t> sizes;
-    for (const DirEntry& entry : sorted) {
-        sizes.push_back(entry.size);
+    check_sort(list, key);
+    // The same entries in other orders.
+    check_sort(std::vector<DirEntry>(list.rbegin(), list.rend()), key);
+    std::rotate(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(size % list.size()),
+                list.end());
+    for (std::size_t i = 1; i < list.size(); i += 3) {
+        std::swap(list[i - 1], list[i]);
     }
-    std::sort(sizes.begin(), sizes.end());
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        FUZZ_CHECK(sizes[i] == i);
-    }
-    std::vector<DirEntry> twice = sorted;
-    sort_entries(twice, key, conf);
-    FUZZ_CHECK(same_list(twice, sorted));
-    // The same entries in other orders: one result.
-    std::vector<DirEntry> shuffled(list.rbegin(), list.rend());
-    sort_entries(shuffled, key, conf);
-    FUZZ_CHECK(same_list(shuffled, sorted));
-    shuffled = list;
-    std::rotate(shuffled.begin(),
-                shuffled.begin() + static_cast<std::ptrdiff_t>(size % list.size()), shuffled.end());
-    for (std::size_t i = 1; i < shuffled.size(); i += 3) {
-        std::swap(shuffled[i - 1], shuffled[i]);
-    }
-    sort_entries(shuffled, key, conf);
-    FUZZ_CHECK(same_list(shuffled, sorted));
-    if (key == "name" || key == "ext") {
-        // Where the comparison is transitive on the folders' paths (and on
-        // the files' paths) the sort leaves every adjacent pair in order:
-        // folders first, by compare_natural of the path, files by
-        // compare_file_names.
-        const bool byExtension = key == "ext";
-        const Compare folderOrder = [](std::string_view a, std::string_view b) {
-            return compare_natural(a, b);
-        };
-        const Compare fileOrder = [byExtension](std::string_view a, std::string_view b) {
-            return compare_file_names(a, b, byExtension);
-        };
-        std::vector<std::string> folderPaths, filePaths;
-        for (const DirEntry& entry : list) {
-            (entry.isDir ? folderPaths : filePaths).push_back(entry.path);
-        }
-        const bool foldersInOrder = is_transitive(folderPaths, folderOrder);
-        const bool filesInOrder = is_transitive(filePaths, fileOrder);
-        for (std::size_t i = 1; i < sorted.size(); ++i) {
-            const DirEntry& a = sorted[i - 1];
-            const DirEntry& b = sorted[i];
-            FUZZ_CHECK(a.isDir || !b.isDir);
-            if (a.isDir && b.isDir && foldersInOrder) {
-                FUZZ_CHECK(compare_natural(a.path, b.path) <= 0);
-            } else if (!a.isDir && !b.isDir && filesInOrder) {
-                FUZZ_CHECK(compare_file_names(a.path, b.path, byExtension) <= 0);
-            }
-        }
-        // Folders and files of equal path stay in size order (the copies'
-        // order in the list).
-        for (std::size_t i = 0; i < sorted.size(); ++i) {
-            for (std::size_t j = i + 1; j < sorted.size(); ++j) {
-                if (sorted[i].path == sorted[j].path && sorted[i].isDir == sorted[j].isDir) {
-                    FUZZ_CHECK(sorted[i].size < sorted[j].size);
-                }
-            }
-        }
-    }
+    check_sort(list, key);
     return 0;
 }

@@ -22,15 +22,41 @@ struct FoundFile {
     std::int32_t microseconds = 0;
 };
 
+// SearchEnd tells how a directory search ended.
+enum class SearchEnd {
+    complete,     // every record of the folder was read
+    not_searched, // the folder could not be searched
+    read_error,   // reading the folder failed part-way
+};
+
+// SearchResult is how a search ended and, after a read error, the system's
+// error number (errno, or the Windows error code).
+struct SearchResult {
+    SearchEnd end = SearchEnd::complete;
+    int error = 0;
+};
+
 // find_files searches the folder named by the part of `pattern` before its
 // last separator (the working directory when there is none) for the names
 // that match the last component, a wildcard with the Windows meaning ("*"
 // any run, "?" one character, letter case ignored, "*.*" every name).
 // Hands each record to `visit` in the order the file system returns them,
 // "." and ".." included; nothing is kept, so a folder of any size costs no
-// memory here. An entry that vanishes while it is read is left out. Returns
-// false, having visited nothing, when the folder cannot be searched.
-bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit);
+// memory here. An entry that vanishes while it is read is left out. The
+// result tells a search that read the whole folder from one that could not
+// start (nothing visited) and from one that a read error ended part-way (the
+// records before it visited).
+SearchResult find_files(std::string_view pattern,
+                        const std::function<void(const FoundFile&)>& visit);
+
+// DirectoryReadHook is called before each record of a search is read, with
+// the number of records read so far; a non-zero result fails that read with
+// that error number, as a read error of the system would.
+using DirectoryReadHook = int (*)(std::size_t recordsRead);
+
+// set_directory_read_hook installs `hook` for the whole process (nullptr
+// removes it). A seam for tests that fail a search part-way.
+void set_directory_read_hook(DirectoryReadHook hook);
 
 // full_path returns `name` joined to the working directory, without resolving
 // links; a name that is already absolute is returned unchanged.

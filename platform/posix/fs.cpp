@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -93,6 +94,9 @@ struct DirCloser {
     ~DirCloser() { closedir(dir); }
 };
 
+// The test seam of set_directory_read_hook.
+std::atomic<DirectoryReadHook> read_hook{nullptr};
+
 // The working directory as this thread last read it, and whether it must be
 // read again. Per thread, as scans are.
 thread_local std::string t_cwd;
@@ -125,7 +129,8 @@ const std::string& working_directory() {
 
 } // namespace
 
-bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit) {
+SearchResult find_files(std::string_view pattern,
+                        const std::function<void(const FoundFile&)>& visit) {
     t_cwdStale = true;
     const std::size_t slash = pattern.rfind('/');
     std::string folder;
@@ -137,20 +142,36 @@ bool find_files(std::string_view pattern, const std::function<void(const FoundFi
         wildcard = pattern.substr(slash + 1);
     }
     if (folder.find('\0') != std::string::npos) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     const DirCloser closer{dir};
     const int fd = dirfd(dir);
     if (fd < 0) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     const bool everyName = matches_every_name(wildcard);
     FoundFile found;
-    while (const dirent* entry = readdir(dir)) {
+    std::size_t recordsRead = 0;
+    for (;;) {
+        const DirectoryReadHook hook = read_hook.load(std::memory_order_relaxed);
+        if (const int error = hook != nullptr ? hook(recordsRead) : 0; error != 0) {
+            return {SearchEnd::read_error, error};
+        }
+        // readdir's null is the end of the folder or a read error; only
+        // errno tells them apart.
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                return {SearchEnd::read_error, errno};
+            }
+            return {SearchEnd::complete};
+        }
+        ++recordsRead;
         const char* name = entry->d_name;
         const std::size_t length = std::strlen(name);
         if (!everyName && !wildcard_match(wildcard, std::string_view(name, length))) {
@@ -175,7 +196,10 @@ bool find_files(std::string_view pattern, const std::function<void(const FoundFi
         found.microseconds = static_cast<std::int32_t>(st.st_mtim.tv_nsec / 1000000) * 1000;
         visit(found);
     }
-    return true;
+}
+
+void set_directory_read_hook(DirectoryReadHook hook) {
+    read_hook.store(hook, std::memory_order_relaxed);
 }
 
 std::string full_path(std::string_view name) {

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
+
 namespace platform {
 
 namespace {
@@ -61,48 +63,90 @@ struct FindCloser {
     ~FindCloser() { FindClose(handle); }
 };
 
-bool find_ansi(const std::string& pattern, const std::function<void(const FoundFile&)>& visit) {
+// The test seam of set_directory_read_hook.
+std::atomic<DirectoryReadHook> read_hook{nullptr};
+
+// hooked_error is the error that the test seam gives the next read, or 0.
+int hooked_error(std::size_t recordsRead) {
+    const DirectoryReadHook hook = read_hook.load(std::memory_order_relaxed);
+    return hook != nullptr ? hook(recordsRead) : 0;
+}
+
+// search_end tells, after FindNextFile failed, whether the folder ended or a
+// read failed.
+SearchResult search_end() {
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_MORE_FILES) {
+        return {SearchEnd::complete};
+    }
+    return {SearchEnd::read_error, static_cast<int>(error)};
+}
+
+SearchResult find_ansi(const std::string& pattern,
+                       const std::function<void(const FoundFile&)>& visit) {
+    if (const int error = hooked_error(0)) {
+        return {SearchEnd::read_error, error};
+    }
     WIN32_FIND_DATAA data{};
     const HANDLE handle = FindFirstFileA(pattern.c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     const FindCloser closer{handle};
     FoundFile found;
-    do {
+    for (std::size_t recordsRead = 1;; ++recordsRead) {
         fill_record(data, found);
         found.name = data.cFileName;
         visit(found);
-    } while (FindNextFileA(handle, &data));
-    return true;
+        if (const int error = hooked_error(recordsRead)) {
+            return {SearchEnd::read_error, error};
+        }
+        if (!FindNextFileA(handle, &data)) {
+            return search_end();
+        }
+    }
 }
 
-bool find_wide(const std::string& pattern, const std::function<void(const FoundFile&)>& visit) {
+SearchResult find_wide(const std::string& pattern,
+                       const std::function<void(const FoundFile&)>& visit) {
+    if (const int error = hooked_error(0)) {
+        return {SearchEnd::read_error, error};
+    }
     WIN32_FIND_DATAW data{};
     const HANDLE handle = FindFirstFileW(win32::to_wide(pattern).c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     const FindCloser closer{handle};
     FoundFile found;
     std::string name;
-    do {
+    for (std::size_t recordsRead = 1;; ++recordsRead) {
         fill_record(data, found);
         name = win32::from_wide(data.cFileName);
         found.name = name;
         visit(found);
-    } while (FindNextFileW(handle, &data));
-    return true;
+        if (const int error = hooked_error(recordsRead)) {
+            return {SearchEnd::read_error, error};
+        }
+        if (!FindNextFileW(handle, &data)) {
+            return search_end();
+        }
+    }
 }
 
 } // namespace
 
-bool find_files(std::string_view pattern, const std::function<void(const FoundFile&)>& visit) {
+SearchResult find_files(std::string_view pattern,
+                        const std::function<void(const FoundFile&)>& visit) {
     std::string name;
     if (!win32::c_text(pattern, name)) {
-        return false;
+        return {SearchEnd::not_searched};
     }
     return win32::ansi_text() ? find_ansi(name, visit) : find_wide(name, visit);
+}
+
+void set_directory_read_hook(DirectoryReadHook hook) {
+    read_hook.store(hook, std::memory_order_relaxed);
 }
 
 std::string full_path(std::string_view name) {

@@ -1,13 +1,19 @@
 // The request object in a temporary folder: style lookup, script and icon
 // folders, the page frame, row templates and the response header.
 #include "cgi/corvane.h"
+#include "cgi/dir_scan.h"
+#include "platform/fs.h"
+#include "runtime/log.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -81,6 +87,26 @@ TEST_F(RequestTest, CatchAllUserAgentKey) {
     EXPECT_EQ(request(ini, "", "Alpha").get_style("k"), "a");
     EXPECT_EQ(request(ini, "", "Other").get_style("k"), "p");
     EXPECT_EQ(request(ini).get_style("k"), "p");
+}
+
+// A double-byte first character of a key orders it whole, and a fragment
+// matches whole characters of the user agent only: "\X" is not in "ソX"
+// (0x83 0x5C 0x58), whose trail byte is a backslash.
+TEST_F(RequestTest, UserAgentKeysKeepDoubleByteCharactersWhole) {
+    const std::string ini = "[index]\nstyle=s\n[ua]\n1\\X=b\n2a\x83=e\n"
+                            "\x83\x5c"
+                            "Alpha=j\n[bs]\nk=b\n[es]\nk=e\n[js]\nk=j\n[s]\nk=s\n";
+    const struct {
+        const char* agent;
+        const char* value;
+    } cases[] = {
+        {"Alpha/1.0", "j"},
+        {"x\x83\x5cX", "s"},
+        {"x\\X", "b"},
+        {"a\x83\x5c", "s"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(request(ini, "", c.agent).get_style("k"), c.value) << c.agent;
 }
 
 TEST_F(RequestTest, ScriptAndIconFolders) {
@@ -195,6 +221,17 @@ TEST_F(RequestTest, RowTemplatesAndNameWidth) {
     }
 }
 
+// The compact page fills no columns, so it reserves no room for a fill: a
+// folder's widest name width cannot make a large folder's page ask for
+// gigabytes it never writes.
+TEST_F(RequestTest, CompactPageReservesWhatItWrites) {
+    for (int i = 0; i < 2000; ++i)
+        write(("f" + std::to_string(i)).c_str(), "");
+    Corvane r = request("", "[index]\nimode=1\nfnlen=4096\n");
+    r.put("");
+    EXPECT_LT(r.body().capacity(), 4 * r.body().size());
+}
+
 TEST_F(RequestTest, DebugReportStopsGrowingAtOneMebibyte) {
     std::string ini = "[index]\ndebug=1\n";
     Corvane r = request(ini);
@@ -206,6 +243,39 @@ TEST_F(RequestTest, DebugReportStopsGrowingAtOneMebibyte) {
     EXPECT_GE(r.debug_text().size(), 1048576u);
     EXPECT_LT(r.debug_text().size(), 1048576u + chunk.size() + 1);
     EXPECT_GT(r.debug_text().size(), before);
+}
+
+// A read error that ends the scan part-way is no end of the folder: the scan
+// keeps what it read, reports the failure and says so in the trace.
+TEST_F(RequestTest, ScanEndedByAReadErrorIsToldApart) {
+    for (const char* name : {"a", "b", "c", "d"})
+        write(name, "x");
+    std::vector<DirEntry> list;
+    ASSERT_TRUE(scan_dir(list, true, true, "*.*"));
+    EXPECT_EQ(list.size(), 4u);
+
+    // The trace goes beside the folder, so that it is not listed.
+    const fs::path tracePath = m_dir.string() + "-trace.log";
+    auto log = std::make_unique<vvLog>(tracePath.string(), 0, lvDEBUG, vvLogTags{}, true, false,
+                                       false, "\n");
+    vvLog* const previous = vv_exchange_current_log(log.get());
+    // The error comes after the last record: only the error tells it from
+    // the end.
+    platform::set_directory_read_hook([](std::size_t read) { return read == 6 ? EIO : 0; });
+    list.clear();
+    const bool complete = scan_dir(list, true, true, "*.*");
+    platform::set_directory_read_hook(nullptr);
+    vv_exchange_current_log(previous);
+    log.reset();
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(list.size(), 4u);
+    std::stringstream trace;
+    trace << std::ifstream(tracePath, std::ios::binary).rdbuf();
+    EXPECT_NE(trace.str().find("scan_dir: The scan ended on a read error (error " +
+                               std::to_string(EIO) + ") after 4 entries."),
+              std::string::npos)
+        << trace.str();
+    fs::remove(tracePath);
 }
 
 TEST_F(RequestTest, EnvironmentIsASnapshotAtTheStart) {

@@ -27,23 +27,29 @@ TEST(CompareNatural, NumbersInNames) {
         {"Photo (3)", "Photo (12)", -1},
         {"Photo (12)", "Photo (3)", 1},
         {"7", "10", -1},
-        {"007", "7", -1},     // equal numbers, then byte order
-        {"img2", "Img2", 1},  // equal numbers, "I" before "i" byte-wise
-        {"v2.1", "v10.1", 1}, // text after the digits: no numbers, locale order
-        {"a3b", "a10b", 1},
-        {"a", "B", -1},     // the locale ignores case ...
-        {"ABC", "abc", -1}, // ... and then the bytes decide
+        {"007", "07", -1}, // equal numbers, then byte order
+        {"07", "7", -1},
+        {"a001", "a01", -1},
+        {"a01", "a1", -1},
+        {"img2", "Img2", 1}, // equal numbers, "I" before "i" byte-wise
+        {"a", "B", -1},      // the locale ignores case ...
+        {"ABC", "abc", -1},  // ... and then the bytes decide
         {"abc", "abc", 0},
         {"file", "file2", -1}, // only one side has digits
-        {"x (3)", "x 3", -1},  // only one ends with ")": locale order, "(" first
+        {"x (3)", "x 3", -1},  // "(" before a digit, as in the locale
         {"(3)", "(12)", -1},   // "(" alone is the text before the number
         {"a99999999999999999999999", "a99999999999999999999998", 1}, // saturated, then bytes
-        // Text after the digit run, on either side: locale order of the whole
-        // texts, pair by pair.
+        // Digits of names of different groups compare by number too, where
+        // comparing them as text gave the other result.
+        {"a9", "a10x", -1},
+        {"file10", "file1x", 1},
         {"file1x", "file2", -1},
-        {"a9", "a10x", 1},
+        {"v2.1", "v10.1", -1},
+        {"a3b", "a10b", -1},
         {"file05a", "file10", -1},
-        {"IMG_(2)", "IMG_(27", -1}, // one ends with ")", the other not
+        {"a1y", "a01x", 1}, // leading zeros count only when all else is equal
+        {"IMG_(2)", "IMG_(27", -1},
+        {"IMG_0042 (2)", "IMG_0100", -1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(sign(compare_natural(c.a, c.b)), c.expected) << c.a << " vs " << c.b;
@@ -51,10 +57,10 @@ TEST(CompareNatural, NumbersInNames) {
     }
 }
 
-// Numbered names compare by number and the others by the locale, pair by
-// pair: mixed together (the names of a fuzz finding among them) each pair
-// still orders one way, zero only for equal texts, though not transitively.
-TEST(CompareNatural, MixedNamesOrderEachPairOneWay) {
+// Mixed together (the names of a fuzz finding among them), the names form
+// one order: each pair orders one way, zero only for equal texts, and no
+// three names form a cycle (file2 < file10 < file1x < file2 did).
+TEST(CompareNatural, MixedNamesFormOneOrder) {
     using namespace std::string_literals;
     const std::vector<std::string> names = {"file2",
                                             "file10",
@@ -74,24 +80,34 @@ TEST(CompareNatural, MixedNamesOrderEachPairOneWay) {
                                             "007",
                                             "7",
                                             "a3b",
+                                            "a9",
+                                            "a10x",
                                             "Photo (3)",
                                             "Photo 3)",
                                             "\x82\x60"
-                                            "1"};
+                                            "1",
+                                            "\x82\x60"
+                                            "10x"};
     const std::size_t n = names.size();
+    std::vector<int> table(n * n);
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j < n; ++j) {
             const int ij = sign(compare_natural(names[i], names[j]));
+            table[i * n + j] = ij;
             EXPECT_EQ(ij, -sign(compare_natural(names[j], names[i])))
                 << names[i] << " / " << names[j];
             EXPECT_EQ(ij == 0, i == j) << names[i] << " / " << names[j];
         }
     }
-    // A cycle: numbers, then the locale order twice.
-    EXPECT_LT(compare_natural("file2", "file10"), 0);
-    EXPECT_LT(compare_natural("file10", "file1x"), 0);
-    EXPECT_LT(compare_natural("file1x", "file2"), 0);
-    EXPECT_LT(compare_natural("file", "file10"), 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            for (std::size_t k = 0; k < n; ++k) {
+                if (table[i * n + j] < 0 && table[j * n + k] < 0) {
+                    EXPECT_LT(table[i * n + k], 0) << names[i] << " / " << names[k];
+                }
+            }
+        }
+    }
 }
 
 // The orders found without keys (names of different scripts, numbered names
@@ -234,7 +250,7 @@ TEST(CompareFileNames, ByBaseOrByExtension) {
         {"/d/b.ZIP", "/d/a.zip", false, 1},
         {"/d/b.jpg", "/d/a.png", true, -1},
         {"/d/a.TXT", "/d/a.txt", true, 0},
-        // Base names with text after the digits: locale order.
+        // Base names with text after the digits.
         {"/d/file05a.txt", "/d/file10.txt", false, -1},
         {"/d/IMG_(2).jpg", "/d/IMG_(27.jpg", false, -1},
         {"/d/file1x.txt", "/d/file2.txt", false, -1},
@@ -278,40 +294,61 @@ TEST(SortEntries, ByName) {
     EXPECT_EQ(sorted_names(mixed, "rname"), reversed);
 
     // Tied base names order by extension without regard to case; extensions
-    // that differ only in case fall to the byte order of the names.
+    // that differ only in case are equal and stay in the scan order.
     std::vector<DirEntry> tied = {file("a.txt"), file("b"),     file("a.DOC"),
                                   file("a.TXT"), file("a.bmp"), file("a")};
-    const Names tiedByName = {"a", "a.bmp", "a.DOC", "a.TXT", "a.txt", "b"};
-    const Names tiedReversed = {"b", "a.TXT", "a.txt", "a.DOC", "a.bmp", "a"};
-    EXPECT_EQ(sorted_names(tied, "name"), tiedByName);
-    EXPECT_EQ(sorted_names(tied, "r"), tiedReversed);
+    EXPECT_EQ(sorted_names(tied, "name"), Names({"a", "a.bmp", "a.DOC", "a.txt", "a.TXT", "b"}));
+    EXPECT_EQ(sorted_names(tied, "r"), Names({"b", "a.txt", "a.TXT", "a.DOC", "a.bmp", "a"}));
     std::reverse(tied.begin(), tied.end());
-    EXPECT_EQ(sorted_names(tied, "name"), tiedByName);
-    EXPECT_EQ(sorted_names(tied, "r"), tiedReversed);
+    EXPECT_EQ(sorted_names(tied, "name"), Names({"a", "a.bmp", "a.DOC", "a.TXT", "a.txt", "b"}));
+    EXPECT_EQ(sorted_names(tied, "r"), Names({"b", "a.TXT", "a.txt", "a.DOC", "a.bmp", "a"}));
 
-    // Text after the digits: those pairs go by the locale.
+    // Digits after other text, or followed by text, compare by number too;
+    // the result does not depend on the scan order.
     std::vector<DirEntry> mixedForms = {
-        file("file10.txt"), file("file05a.txt"), file("IMG_(27.jpg"), file("IMG_(2).jpg"),
-        file("a10x"),       file("a9"),          file("IMG_(3).jpg")};
-    const Names mixedByName = {"a10x",        "a9",          "file05a.txt", "file10.txt",
-                               "IMG_(2).jpg", "IMG_(27.jpg", "IMG_(3).jpg"};
-    EXPECT_EQ(sorted_names(mixedForms, "name"), mixedByName);
-    std::reverse(mixedForms.begin(), mixedForms.end());
-    EXPECT_EQ(sorted_names(mixedForms, "name"), mixedByName);
-
-    // The cycle file2 < file10 < file1x < file2 comes out one way whatever
-    // the scan order.
-    std::vector<DirEntry> cycle = mixedForms;
-    cycle.push_back(file("file2.txt"));
-    cycle.push_back(file("file1x.txt"));
-    const Names cycleByName = sorted_names(cycle, "name");
-    std::reverse(cycle.begin(), cycle.end());
-    EXPECT_EQ(sorted_names(cycle, "name"), cycleByName);
-    for (std::size_t i = 1; i < cycle.size(); ++i) {
-        std::rotate(cycle.begin(), cycle.begin() + 1, cycle.end());
-        std::swap(cycle[0], cycle[i]);
-        EXPECT_EQ(sorted_names(cycle, "name"), cycleByName);
+        file("file10.txt"),  file("file05a.txt"), file("IMG_(27.jpg"),
+        file("IMG_(2).jpg"), file("a10x"),        file("a9"),
+        file("IMG_(3).jpg"), file("file2.txt"),   file("file1x.txt")};
+    const Names mixedByName = {"a9",          "a10x",        "file1x.txt",
+                               "file2.txt",   "file05a.txt", "file10.txt",
+                               "IMG_(2).jpg", "IMG_(3).jpg", "IMG_(27.jpg"};
+    for (std::size_t i = 0; i < mixedForms.size(); ++i) {
+        std::rotate(mixedForms.begin(), mixedForms.begin() + 1, mixedForms.end());
+        std::swap(mixedForms[0], mixedForms[i]);
+        EXPECT_EQ(sorted_names(mixedForms, "name"), mixedByName);
     }
+}
+
+// A group of numbered names is in number order whatever else lies in the
+// folder; the pairwise steps once listed part1a among them, IMG_2.jpg on
+// row 508, and file1x between file10 and file2.
+TEST(SortEntries, NumberedGroupsStayInNumberOrder) {
+    std::vector<DirEntry> parts = {file("part1a.txt")};
+    for (int i = 12; i >= 1; --i)
+        parts.push_back(file("part" + std::to_string(i) + ".txt"));
+    EXPECT_EQ(sorted_names(parts, "name"),
+              Names({"part1.txt", "part1a.txt", "part2.txt", "part3.txt", "part4.txt", "part5.txt",
+                     "part6.txt", "part7.txt", "part8.txt", "part9.txt", "part10.txt", "part11.txt",
+                     "part12.txt"}));
+
+    std::vector<DirEntry> images;
+    for (int i = 0; i < 2000; ++i)
+        images.push_back(file("IMG_" + std::to_string(i) + ".jpg"));
+    images.push_back(file("IMG_1x.jpg"));
+    std::rotate(images.begin(), images.begin() + 777, images.end());
+    const Names imageNames = sorted_names(images, "name");
+    ASSERT_EQ(imageNames.size(), 2001u);
+    EXPECT_EQ(imageNames[2], "IMG_1x.jpg");
+    EXPECT_EQ(imageNames[3], "IMG_2.jpg");
+    for (std::size_t row = 3; row < imageNames.size(); ++row)
+        ASSERT_EQ(imageNames[row], "IMG_" + std::to_string(row - 1) + ".jpg");
+
+    const Names files = {"file1", "file1x", "file2", "file10"};
+    EXPECT_EQ(sorted_names({file("file1"), file("file10"), file("file1x"), file("file2")}, "name"),
+              files);
+    EXPECT_EQ(sorted_names({folder("file2"), folder("file1x"), folder("file10"), folder("file1")},
+                           "name"),
+              files);
 }
 
 TEST(SortEntries, BySizeAndTime) {
@@ -345,14 +382,18 @@ TEST(SortEntries, UnknownKeysSortByBytes) {
     EXPECT_EQ(sorted_names(list, "rtype"), Names({"x", "b", "a9", "a10", "B"}));
 }
 
-TEST(SortEntries, EqualEntriesFallToTheByteOrderOfTheirNames) {
-    // Same type and base name: equal under "type", so the byte order of the
-    // names decides, whatever the scan order.
+TEST(SortEntries, EqualEntriesKeepTheScanOrder) {
+    // Same type and base name: equal under "type", so they stay in the
+    // order of the directory search.
     const char* types = "[type]\n.jpg=image\n.png=image\n";
     EXPECT_EQ(sorted_names({file("a.png"), file("a.jpg")}, "type", types),
-              Names({"a.jpg", "a.png"}));
+              Names({"a.png", "a.jpg"}));
     EXPECT_EQ(sorted_names({file("a.jpg"), file("a.png")}, "type", types),
               Names({"a.jpg", "a.png"}));
+    // Equal sizes under "rsize" fall to the base names; equal base names and
+    // extensions that differ in case only keep the scan order.
+    EXPECT_EQ(sorted_names({file("b.TXT", 5), file("b.txt", 5), file("a", 5)}, "rsize"),
+              Names({"a", "b.TXT", "b.txt"}));
 }
 
 TEST(SortEntries, LargeFolderIsOrderedByNumber) {

@@ -1,11 +1,13 @@
 """End-to-end: the command line, the header block and the example pages."""
 
 import os
+import resource
+import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import Site, split_response  # noqa: E402
+from dirvane_run import BIN, WINE, Site, split_response  # noqa: E402
 
 META = b'<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">'
 DATE = b"2004/11/05 09:07"
@@ -139,6 +141,55 @@ class ResponseChoice(unittest.TestCase):
                     self.assertIn(b'<a href="a.txt">a.txt</a>', body)
                 else:
                     self.assertEqual(body, page)
+
+
+
+def sanitized(program):
+    """Whether the program was built with AddressSanitizer, which maps more
+    address space than any memory limit a test could set."""
+    with open(program, "rb") as f:
+        return b"__asan_init" in f.read()
+
+
+@unittest.skipIf(WINE or sanitized(BIN), "needs a native program without sanitizers")
+class PageBeyondMemory(unittest.TestCase):
+    """No folder setting makes the program abort under a memory limit: the
+    compact page, which fills no name column, reserves no room for a fill,
+    and a filled page too large for the memory is answered with status 500."""
+
+    ENTRIES = 30000
+    LIMIT = 100 * 1024 * 1024  # the filled page alone would take 30000 * 4 KB
+
+    @classmethod
+    def setUpClass(cls):
+        cls.site = Site()
+        for i in range(cls.ENTRIES):
+            open(os.path.join(cls.site.folder, "f%05d" % i), "wb").close()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.site.close()
+
+    def run_limited(self, conf):
+        self.site.write_conf(conf)
+        command, cwd, env = self.site.command()
+        limit = self.LIMIT
+        done = subprocess.run(
+            command, cwd=cwd, env=env, capture_output=True, timeout=120,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        return done.returncode, split_response(done.stdout)
+
+    def test_compact_page_with_the_widest_name_column(self):
+        code, (head, body) = self.run_limited("[index]\nimode=1\nfnlen=4096\n")
+        self.assertEqual(code, 0)
+        self.assertEqual(head[0], b"Content-Type: text/html")
+        self.assertEqual(body.count(b'<a href="f'), self.ENTRIES)
+
+    def test_filled_page_beyond_the_memory(self):
+        code, (head, body) = self.run_limited("[index]\nfnlen=4096\n")
+        self.assertEqual(code, 0)
+        self.assertEqual(head[0], b"Status: 500 Internal Server Error")
+        self.assertNotIn(b'<a href="f', body)
 
 
 if __name__ == "__main__":

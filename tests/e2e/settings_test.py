@@ -130,11 +130,11 @@ class Icons(unittest.TestCase):
 
 class DebugReport(unittest.TestCase):
     def setUp(self):
-        self.site = Site("[index]\ndebug=1\nlabel=<b>\n")
-        self.site.add_file("<i>.txt", 3)
+        self.site = Site("[index]\ndebug=1\nlabel=<b>\tx\n")
+        self.site.add_file("<i>\t\x01.txt", 3)
         self.env = {
             "SERVER_NAME": "example",
-            "HTTP_USER_AGENT": "<script>agent</script>",
+            "HTTP_USER_AGENT": "<script>\tagent\x0c\x01</script>",
             "REMOTE_ADDR": "127.0.0.1",
             "SCRIPT_NAME": "/pub/config.index",
         }
@@ -153,15 +153,15 @@ class DebugReport(unittest.TestCase):
         self.assertEqual(lines[1:11], [
             b"", b"", b"[env]",
             b"  SERVER_NAME = example",
-            b"  HTTP_USER_AGENT = &lt;script&gt;agent&lt;/script&gt;",
+            b"  HTTP_USER_AGENT = &lt;script&gt;\tagent\x0c?&lt;/script&gt;",
             b"  REMOTE_ADDR = 127.0.0.1",
             b"  SCRIPT_NAME = /pub/config.index",
             b"", b"[ini+config(index)]", b"  debug=1",
         ])
-        self.assertEqual(lines[11], b"  label=&lt;b&gt;")
+        self.assertEqual(lines[11], b"  label=&lt;b&gt;\tx")
         self.assertIn(b"[files]", lines)
         files = lines[lines.index(b"[files]") + 1]
-        self.assertRegex(files, rb"^  &lt;i&gt;\.txt : 3 B  : 2004/11/05 09:07:00\.000000$")
+        self.assertRegex(files, rb"^  &lt;i&gt;\t\?\.txt : 3 B  : 2004/11/05 09:07:00\.000000$")
         self.assertIn(b"  Thumbs.db", lines)
         self.assertIn(b"  .bak", lines)
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,12 +59,13 @@ struct Found {
     std::int32_t microseconds = 0;
 };
 
-// find_files collects the records of a search.
+// find_files collects the records of a search; true when it read the whole
+// folder.
 bool find_files(const std::string& pattern, std::vector<Found>& out) {
     return platform::find_files(pattern, [&](const platform::FoundFile& f) {
-        out.push_back(
-            Found{std::string(f.name), f.isDir, f.size, f.hasTime, f.seconds, f.microseconds});
-    });
+               out.push_back(Found{std::string(f.name), f.isDir, f.size, f.hasTime, f.seconds,
+                                   f.microseconds});
+           }).end == platform::SearchEnd::complete;
 }
 
 const Found* find(const std::vector<Found>& list, const std::string& name) {
@@ -274,6 +276,51 @@ TEST(FindFiles, UnsearchableFolderLeavesTheListUnchanged) {
         EXPECT_EQ(out[0].name, "kept");
         EXPECT_EQ(out[0].size, 42u);
     }
+}
+
+// open_fd_of returns the descriptor this process holds open on `path`, or -1.
+int open_fd_of(const fs::path& path) {
+    for (const auto& link : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(link.path(), ec) == path)
+            return std::stoi(link.path().filename().string());
+    }
+    return -1;
+}
+
+// A read that fails part-way ends the search as a read error, not as the
+// end of the folder: a real one (the folder's descriptor turned into one of
+// /dev/null after the first record) and one of the test seam.
+TEST(FindFiles, ReadErrorPartWayIsNotTheEnd) {
+    TempFolder dir;
+    for (const char* name : {"a", "b", "c", "d"})
+        write_file(dir.path() / name, 1);
+    std::size_t visited = 0;
+    bool replaced = false;
+    platform::SearchResult r = platform::find_files(dir.str() + "/*", [&](const auto&) {
+        if (visited++ > 0)
+            return;
+        const int fd = open_fd_of(dir.path());
+        const int null = open("/dev/null", O_RDONLY);
+        replaced = fd >= 0 && null >= 0 && dup2(null, fd) == fd;
+        close(null);
+    });
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(r.end, platform::SearchEnd::read_error);
+    EXPECT_EQ(r.error, ENOTDIR);
+
+    platform::set_directory_read_hook([](std::size_t read) { return read == 3 ? EIO : 0; });
+    visited = 0;
+    r = platform::find_files(dir.str() + "/*", [&](const auto&) { ++visited; });
+    platform::set_directory_read_hook(nullptr);
+    EXPECT_EQ(r.end, platform::SearchEnd::read_error);
+    EXPECT_EQ(r.error, EIO);
+    EXPECT_EQ(visited, 3u);
+
+    visited = 0;
+    r = platform::find_files(dir.str() + "/*", [&](const auto&) { ++visited; });
+    EXPECT_EQ(r.end, platform::SearchEnd::complete);
+    EXPECT_EQ(visited, 6u); // with "." and ".."
 }
 
 TEST(FullPath, JoinsTheWorkingDirectory) {
