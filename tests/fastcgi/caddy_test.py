@@ -2,21 +2,34 @@
 of Debian's site block, Caddy running as caddy as Debian runs it."""
 
 import os
+import re
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fastcgi_run import (AS_ROOT, SPAWN_FCGI, AttackCases, FastCgiCases,  # noqa: E402
-                         FastCgiSite, account, find_program, free_port, sample, stop,
+                         FastCgiSite, account, find_program, free_port, get, sample, stop,
                          wait_for_port, write)
 
 CADDY = find_program("caddy")
 
 
+def whole_tree(caddyfile, root):
+    """The Caddyfile with its whole-tree matcher in place of the
+    per-folder one, for `root`."""
+    per_folder = "\t@folder {\n\t\tpath */\n\t\tfile {path}config.index\n\t}\n"
+    tree = re.search(r"(?m)^\t#@folder \{\n(\t#.*\n){3}", caddyfile).group(0)
+    caddyfile = caddyfile.replace(tree, "").replace(
+        per_folder, re.sub(r"(?m)^\t#", "\t", tree).replace("^/pub/", "^%s" % root))
+    assert "path_regexp ^%s" % root in caddyfile
+    return caddyfile
+
+
 @unittest.skipUnless(CADDY and SPAWN_FCGI, "caddy and spawn-fcgi are not installed")
 class Caddy(FastCgiCases, AttackCases, unittest.TestCase):
     follows_links = True
+    tree = None
 
     @classmethod
     def setUpClass(cls):
@@ -24,7 +37,10 @@ class Caddy(FastCgiCases, AttackCases, unittest.TestCase):
         cls.addClassCleanup(site.close)
         site.start_responder()
         cls.port = free_port()
-        block = (sample("Caddyfile")
+        caddyfile = sample("Caddyfile")
+        if cls.tree:
+            caddyfile = whole_tree(caddyfile, cls.tree)
+        block = (caddyfile
                  .replace(":80 {", "http://127.0.0.1:%d {" % cls.port)
                  .replace("/var/www/html", site.docroot)
                  .replace("/run/dirvane/fcgi.sock", site.socket))
@@ -41,6 +57,23 @@ class Caddy(FastCgiCases, AttackCases, unittest.TestCase):
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.addClassCleanup(stop, cls.server)
         assert wait_for_port(cls.port, cls.server), "caddy did not start"
+
+
+@unittest.skipUnless(CADDY and SPAWN_FCGI, "caddy and spawn-fcgi are not installed")
+class CaddyWholeTree(AttackCases, unittest.TestCase):
+    """In whole-tree mode for the whole site: every folder is listed, with
+    its own config.index where it has one."""
+
+    follows_links = True
+    tree = "/"
+    setUpClass = classmethod(Caddy.setUpClass.__func__)
+
+    def test_every_folder_is_listed_with_its_own_settings_where_it_has_them(self):
+        r = get(self.port, "/sub/")
+        self.assertEqual(r.status, 200)
+        self.assertNotIn(b"dirvane.log", r.body)
+        self.assertEqual(get(self.port, "/gone/").status, 404)
+        self.assertEqual(get(self.port, "/no-such-folder/").status, 404)
 
 
 if __name__ == "__main__":

@@ -18,7 +18,16 @@ NGINX = find_program("nginx")
 DEBIAN = "/etc/nginx"
 
 
-def start_nginx(site, port, sites):
+def whole_tree(snippet, root):
+    """The snippet with its whole-tree mode switched on for `root`."""
+    head, sep, block = snippet.partition('#location ~ "^/pub/(.*/)?$" {')
+    assert sep, "no whole-tree block"
+    block, sep, tail = block.partition("#}")
+    block = re.sub(r"(?m)^#", "", block)
+    return head + 'location ~ "^%s(.*/)?$" {' % root + block + "}" + tail
+
+
+def start_nginx(site, port, sites, snippet=None):
     """Debian's /etc/nginx copied into the site, with its own paths, the
     snippet in snippets/dirvane.conf and `sites` (name to text) as the only
     enabled sites; nginx runs as www-data when started as root."""
@@ -33,7 +42,8 @@ def start_nginx(site, port, sites):
         main = re.sub(r"(?m)^user .*$", "", main)
     write(os.path.join(prefix, "nginx.conf"), main)
     write(os.path.join(prefix, "snippets", "dirvane.conf"),
-          sample("nginx-snippet.conf").replace("/run/dirvane/fcgi.sock", site.socket))
+          (snippet or sample("nginx-snippet.conf")).replace("/run/dirvane/fcgi.sock",
+                                                            site.socket))
     enabled = os.path.join(prefix, "sites-enabled")
     shutil.rmtree(enabled)
     for name, text in sites.items():
@@ -63,8 +73,9 @@ class Nginx(FastCgiCases, AttackCases, unittest.TestCase):
 @unittest.skipUnless(NGINX and SPAWN_FCGI and os.path.exists(DEBIAN + "/sites-available/default"),
                      "nginx, its Debian default site and spawn-fcgi are not installed")
 class NginxSnippet(AttackCases, unittest.TestCase):
-    """Beside Debian's default site, in its server block: its own index
-    names come first, config.index after them."""
+    """Beside Debian's default site, in its server block, in whole-tree
+    mode: every folder is listed, with its own config.index where it has
+    one."""
 
     @classmethod
     def setUpClass(cls):
@@ -73,6 +84,8 @@ class NginxSnippet(AttackCases, unittest.TestCase):
         site.start_responder()
         cls.port = free_port()
         default = read_text(DEBIAN + "/sites-available/default")
+        # In whole-tree mode for the whole site.
+        snippet = whole_tree(sample("nginx-snippet.conf"), "/")
         default = re.sub(r"(?m)^\s*listen \[::\]:80 default_server;$", "", default)
         default = (default.replace("listen 80 default_server;",
                                    "listen 127.0.0.1:%d default_server;" % cls.port)
@@ -80,13 +93,18 @@ class NginxSnippet(AttackCases, unittest.TestCase):
                    .replace("server_name _;", "server_name _;\n\tinclude snippets/dirvane.conf;"))
         assert "include snippets/dirvane.conf;" in default
         write(os.path.join(site.docroot, "web", "index.html"), "the site's own page")
-        cls.server = start_nginx(site, cls.port, {"default": default})
+        cls.server = start_nginx(site, cls.port, {"default": default}, snippet)
         cls.addClassCleanup(stop, cls.server)
 
-    def test_the_default_sites_pages_come_first(self):
-        self.assertEqual(get(self.port, "/web/").body, b"the site's own page")
-        self.assertEqual(get(self.port, "/").status, 200)
-
+    def test_every_folder_is_listed_with_its_own_settings_where_it_has_them(self):
+        # No config.index: the common settings (which hide *.log).
+        r = get(self.port, "/sub/")
+        self.assertEqual(r.status, 200)
+        self.assertIn(b"/sub/", r.body)
+        self.assertNotIn(b"dirvane.log", r.body)
+        self.assertEqual(get(self.port, "/gone/").status, 404)
+        self.assertIn(b"d-inner-name.txt", get(self.port, "/closed/open.index.d/").body)
+        self.assertEqual(get(self.port, "/no-such-folder/").status, 404)
 
 if __name__ == "__main__":
     unittest.main()
