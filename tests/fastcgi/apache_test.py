@@ -11,8 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fastcgi_run import (SPAWN_FCGI, WWW_DATA, AttackCases, FastCgiCases,  # noqa: E402
-                         FastCgiSite, find_program, free_port, get, sample, stop, wait_for_port,
-                         write)
+                         find_program, get, sample, start_site, stop, wait_for_port, write)
 
 APACHE = find_program("apache2")
 DEBIAN = "/etc/apache2"
@@ -26,10 +25,7 @@ class Apache(FastCgiCases, AttackCases, unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        site.start_responder()
-        cls.port = free_port()
+        site = start_site(cls)
         # A folder elsewhere, served under /aliased/ with the same rules.
         cls.aliased = os.path.join(site.root, "elsewhere")
         write(os.path.join(cls.aliased, "config.index"), "")

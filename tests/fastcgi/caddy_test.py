@@ -9,8 +9,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fastcgi_run import (AS_ROOT, SPAWN_FCGI, AttackCases, FastCgiCases,  # noqa: E402
-                         FastCgiSite, account, find_program, free_port, get, sample, stop,
-                         wait_for_port, write)
+                         account, find_program, get, sample, start_site, stop, wait_for_port,
+                         write)
 
 CADDY = find_program("caddy")
 
@@ -33,10 +33,7 @@ class Caddy(FastCgiCases, AttackCases, unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        site.start_responder()
-        cls.port = free_port()
+        site = start_site(cls)
         caddyfile = sample("Caddyfile")
         if cls.tree:
             caddyfile = whole_tree(caddyfile, cls.tree)

@@ -223,6 +223,17 @@ class FastCgiSite:
         return done.stdout
 
 
+def start_site(cls, responder=True):
+    """Gives the test class `cls` its site (removed after its tests) and a
+    free port; with `responder`, Dirvane listens on the site's socket."""
+    site = cls.site = FastCgiSite()
+    cls.addClassCleanup(site.close)
+    if responder:
+        site.start_responder()
+    cls.port = free_port()
+    return site
+
+
 def get(port, path, agent=UA, referer="http://ref.test/x"):
     if isinstance(path, str):
         path = path.encode()

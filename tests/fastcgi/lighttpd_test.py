@@ -10,9 +10,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (WWW_DATA, AttackCases, FastCgiCases, FastCgiSite,  # noqa: E402
-                         find_program, free_port, get, read_text, sample, stop, wait_for_port,
-                         write)
+from fastcgi_run import (WWW_DATA, AttackCases, FastCgiCases, find_program,  # noqa: E402
+                         get, read_text, sample, start_site, stop, wait_for_port, write)
 
 LIGHTTPD = find_program("lighttpd")
 HTTPD = os.environ.get("DIRVANE_HTTPD", "")
@@ -56,9 +55,7 @@ def start_lighttpd(site, port, part):
 class Lighttpd(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        cls.port = free_port()
+        site = start_site(cls, responder=False)
         # A folder with the server's own index page keeps it.
         write(os.path.join(site.docroot, "web", "index.html"), "the site's own page")
         write(os.path.join(site.docroot, "web", "config.index"), "")
@@ -75,9 +72,7 @@ class LighttpdSnippet(AttackCases, unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        cls.port = free_port()
+        site = start_site(cls, responder=False)
         cls.server = start_lighttpd(site, cls.port, sample("20-dirvane.conf", "lighttpd"))
         cls.addClassCleanup(stop, cls.server)
 
@@ -86,9 +81,7 @@ class LighttpdSnippet(AttackCases, unittest.TestCase):
 class DirvaneHttpd(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        cls.port = free_port()
+        site = start_site(cls, responder=False)
         state = os.path.join(site.root, "state")
         os.makedirs(state)
         os.chmod(state, 0o777)

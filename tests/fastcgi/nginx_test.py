@@ -11,8 +11,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fastcgi_run import (SPAWN_FCGI, WWW_DATA, AttackCases, FastCgiCases,  # noqa: E402
-                         FastCgiSite, find_program, free_port, get, read_text, sample,
-                         stop, wait_for_port, write)
+                         find_program, get, read_text, sample, start_site, stop,
+                         wait_for_port, write)
 
 NGINX = find_program("nginx")
 DEBIAN = "/etc/nginx"
@@ -59,10 +59,7 @@ def start_nginx(site, port, sites, snippet=None):
 class Nginx(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        site.start_responder()
-        cls.port = free_port()
+        site = start_site(cls)
         whole = (sample("nginx.conf")
                  .replace("listen 80;", "listen 127.0.0.1:%d;" % cls.port)
                  .replace("/var/www/html", site.docroot))
@@ -79,10 +76,7 @@ class NginxSnippet(AttackCases, unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        site.start_responder()
-        cls.port = free_port()
+        site = start_site(cls)
         default = read_text(DEBIAN + "/sites-available/default")
         # In whole-tree mode for the whole site.
         snippet = whole_tree(sample("nginx-snippet.conf"), "/")
