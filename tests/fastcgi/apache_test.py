@@ -17,11 +17,16 @@ APACHE = find_program("apache2")
 DEBIAN = "/etc/apache2"
 
 
-@unittest.skipUnless(APACHE and SPAWN_FCGI and os.path.exists(DEBIAN + "/apache2.conf"),
-                     "apache2 (as Debian installs it) and spawn-fcgi are not installed")
+NEEDS = unittest.skipUnless(APACHE and SPAWN_FCGI and os.path.exists(DEBIAN + "/apache2.conf"),
+                            "apache2 (as Debian installs it) and spawn-fcgi are not installed")
+
+
+@NEEDS
 class Apache(FastCgiCases, AttackCases, unittest.TestCase):
     # mod_dir takes only a regular file for a folder's page.
     pipe_as_index = False
+    # The root of whole-tree mode, None for the per-folder mode.
+    tree = None
 
     @classmethod
     def setUpClass(cls):
@@ -36,6 +41,12 @@ class Apache(FastCgiCases, AttackCases, unittest.TestCase):
         directory = re.search(r"(?s)    <Directory /var/www/html>.*?</Directory>\n", host).group(0)
         host = host.replace(directory, directory + directory.replace(
             "/var/www/html", cls.aliased) + "    Alias /aliased/ %s/\n" % cls.aliased)
+        if cls.tree:
+            head, sep, block = host.partition("    #<Directory /var/www/html/pub>")
+            block, _, tail = block.partition("    #</Directory>\n")
+            assert sep, "no whole-tree block"
+            host = head + re.sub(r"(?m)^    #", "    ", sep + block) + "    </Directory>\n" + tail
+            host = host.replace("/var/www/html/pub", cls.tree)
         host = host.replace("/var/www/html", site.docroot)
 
         # Debian's configuration as installed, with the site's paths, port
@@ -66,6 +77,24 @@ class Apache(FastCgiCases, AttackCases, unittest.TestCase):
         self.assertEqual(r.status, 200, r.body[:300])
         self.assertIn(b"aliased-name.txt", r.body)
         self.assertEqual(get(self.port, "/aliased/config.index").status, 403)
+
+
+
+@NEEDS
+class ApacheWholeTree(AttackCases, unittest.TestCase):
+    """In whole-tree mode for the whole site: every folder is listed, with
+    its own config.index where it has one."""
+
+    tree = "/var/www/html"
+    setUpClass = classmethod(Apache.setUpClass.__func__)
+
+    def test_every_folder_is_listed_with_its_own_settings_where_it_has_them(self):
+        r = get(self.port, "/sub/")
+        self.assertEqual(r.status, 200)
+        self.assertIn(b"/sub/", r.body)
+        self.assertNotIn(b"dirvane.log", r.body)
+        self.assertEqual(get(self.port, "/gone/").status, 404)
+        self.assertEqual(get(self.port, "/no-such-folder/").status, 404)
 
 
 if __name__ == "__main__":

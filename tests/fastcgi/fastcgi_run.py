@@ -457,7 +457,7 @@ ATTACKS = (
     ("/closed/", True), ("/closed/zzz.index/../", True), ("/closed/open.index", True),
     ("/closed/open.index/", True), ("/closed/Open.INDEX.d/../", True),
     ("/closed/config.index", True), ("/config.index", True),
-    ("/zzz.index/../", False), ("/closed/open.index.d/", False),
+    ("/no-such-folder/", True), ("/zzz.index/../", False), ("/closed/open.index.d/", False),
 )
 # The paths that only a link reaches (Caddy follows links).
 LINK_PATHS = {"/owner/settings.txt", "/owner/adminlog.txt", "/owner/sublog.txt",
