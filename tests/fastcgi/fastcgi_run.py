@@ -515,3 +515,19 @@ class AttackCases:
         inner = get(self.port, "/closed/open.index.d/")
         self.assertEqual(inner.status, 200)
         self.assertIn(b"d-inner-name.txt", inner.body)
+
+
+class WholeTreeCases(AttackCases):
+    """The attacks on a server in whole-tree mode for the whole site, and
+    the mode itself: every folder is listed, with its own config.index
+    where it has one."""
+
+    def test_every_folder_is_listed_with_its_own_settings_where_it_has_them(self):
+        # No config.index: the common settings, which hide *.log.
+        r = get(self.port, "/sub/")
+        self.assertEqual(r.status, 200)
+        self.assertIn(b"/sub/", r.body)
+        self.assertNotIn(b"dirvane.log", r.body)
+        # Its own config.index (result=404) where it has one.
+        self.assertEqual(get(self.port, "/gone/").status, 404)
+        self.assertEqual(get(self.port, "/no-such-folder/").status, 404)
