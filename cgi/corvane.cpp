@@ -174,6 +174,10 @@ void Corvane::build_ignore_lists(std::string_view ini, std::string_view conf) {
     for (const char* ext : kDefaultIgnoreExtensions)
         add_ignore(ext);
 
+    // Dot-files (.env, .git) are hidden by convention on Linux; a key of
+    // its own, as an "[ignore]" key starting with "." names an extension.
+    m_ignDot = m_conf.get_number("index", "ignoredot", 0) != 0;
+
     // "name=1" hides a name or extension, "name=0" shows it again.
     for (const auto& [key, value] : m_conf.get_section("ignore").entries) {
         if (parse_signed(value) != 0)
@@ -275,6 +279,8 @@ bool Corvane::is_ignored(std::string_view fileName) const {
 }
 
 bool Corvane::is_ignored(std::string_view fileName, std::string_view ext) const {
+    if (m_ignDot && !fileName.empty() && fileName.front() == '.')
+        return true;
     if (has_head(m_ignNameHeads, head_of(fileName)) && m_ignName.count(fileName) != 0)
         return true;
     return !ext.empty() && has_head(m_ignExtHeads, head_of(ext)) && m_ignExt.count(ext) != 0;

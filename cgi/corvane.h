@@ -60,7 +60,8 @@ class Corvane : public CgiResponse {
     static std::string str_size(std::uint64_t size);
 
     // Ignore lists: add_ignore/remove_ignore route ".ext" texts to the
-    // extension list and other texts to the name list.
+    // extension list and other texts to the name list; "ignoredot" of
+    // section "index" hides every name that starts with "." as well.
     void add_ignore(std::string_view text);
     void remove_ignore(std::string_view text);
     bool is_ignored(std::string_view fileName) const;
@@ -109,6 +110,8 @@ class Corvane : public CgiResponse {
     // settles most names without a look-up.
     std::vector<std::uint64_t> m_ignNameHeads;
     std::vector<std::uint64_t> m_ignExtHeads;
+    // Names starting with "." are hidden (off unless the settings ask).
+    bool m_ignDot = false;
     std::vector<DirEntry> m_fileList;
     std::string m_scriptDir;
     // The access log's template as the common settings file gives it: a

@@ -66,6 +66,11 @@ if(EXISTS ${dirvane_fastcgi}/nginx.conf)
             RENAME dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
     string(APPEND dirvane_conffiles "/etc/nginx/sites-available/dirvane\n")
 endif()
+if(EXISTS ${dirvane_fastcgi}/nginx-snippet.conf)
+    install(FILES ${dirvane_fastcgi}/nginx-snippet.conf DESTINATION /etc/nginx/snippets
+            RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+    string(APPEND dirvane_conffiles "/etc/nginx/snippets/dirvane.conf\n")
+endif()
 foreach(unit dirvane.socket dirvane.service)
     if(EXISTS ${dirvane_fastcgi}/${unit})
         install(FILES ${dirvane_fastcgi}/${unit} DESTINATION /lib/systemd/system

@@ -82,6 +82,28 @@ TEST_F(IgnoreListTest, RemovedNamesAreShownAgain) {
     EXPECT_TRUE(r.is_ignored("NEW.TXT"));
 }
 
+TEST_F(IgnoreListTest, DotNamesAreHiddenOnlyByTheirKey) {
+    // An "[ignore]" key starting with "." names an extension, which a
+    // dot-file has none of: only "ignoredot" hides .env and .git.
+    const struct {
+        const char* ini;
+        bool hidden;
+    } cases[] = {
+        {"", false},
+        {"[ignore]\n.env=1\n", false},
+        {"[index]\nignoredot=0\n", false},
+        {"[index]\nignoredot=1\n", true},
+        {"[index]\nignoredot=1\n[ignore]\n.env=0\n", true},
+    };
+    for (const auto& c : cases) {
+        const Corvane r = request(c.ini);
+        for (const char* name : {".env", ".git", ".Env", "..x", ".well-known"})
+            EXPECT_EQ(r.is_ignored(name), c.hidden) << c.ini << name;
+        for (const char* name : {"env", "x.git", "a.txt", ""})
+            EXPECT_FALSE(r.is_ignored(name)) << c.ini << name;
+    }
+}
+
 TEST_F(IgnoreListTest, Utf8FoldingThatChangesTheFirstByte) {
     // KELVIN SIGN folds to "k": the name's first byte is not the list's.
     const Corvane r = request("[index]\ncharset=UTF-8\n[ignore]\nkb=1\n\xC3\x84rger=1\n");

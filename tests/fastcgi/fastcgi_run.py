@@ -5,6 +5,7 @@ pass. Each server's test fills in the sample configuration of dist/fastcgi/
 with the site's paths and a free loopback port."""
 
 import os
+import pwd
 import shutil
 import signal
 import socket
@@ -27,9 +28,27 @@ SPAWN_FCGI = shutil.which("spawn-fcgi")
 UA = "TestAgent/1.0 (X11; a, b)"
 
 
-def sample(name):
-    with open(os.path.join(SOURCE, "dist", "fastcgi", name)) as f:
+def account(name):
+    try:
+        return pwd.getpwnam(name)
+    except KeyError:
+        return None
+
+
+# Run as root, each server and Dirvane run as Debian runs them: as www-data
+# (Caddy as caddy), and a folder owner's files belong to nobody.
+AS_ROOT = os.geteuid() == 0
+WWW_DATA = account("www-data") if AS_ROOT else None
+OWNER = account("nobody") if AS_ROOT else None
+
+
+def read_text(path):
+    with open(path) as f:
         return f.read()
+
+
+def sample(name, folder="fastcgi"):
+    return read_text(os.path.join(SOURCE, "dist", folder, name))
 
 
 def find_program(name):
@@ -113,6 +132,7 @@ class FastCgiSite:
         # file, so it reads as an empty one instead of blocking the request.
         os.makedirs(os.path.join(d, b"slow"))
         os.mkfifo(os.path.join(d, b"slow", b"config.index"))
+        self.plant_attacks()
         self.responder = None
         # The number of child processes when the site starts Dirvane itself
         # (one: every request goes to the child that answered the one
@@ -121,7 +141,46 @@ class FastCgiSite:
 
     def write_ini(self, timeout, extra=""):
         write(os.path.join(self.cgi_dir, "Dirvane.ini"),
-              "[index]\ntimeout=%d\nlog=%s\n%s" % (timeout, self.log, extra))
+              ";settings-of-the-site\n[index]\ntimeout=%d\nlog=%s\n%s"
+              % (timeout, self.log, extra))
+
+    def plant_attacks(self):
+        """What a folder owner and a visitor try (ATTACKS): links out of the
+        root and to hidden files, dot-files, folders with a hidden ending, a
+        closed folder with settings files beside it."""
+        d = self.docroot
+        private = os.path.join(self.root, "private")
+        write(os.path.join(private, "config.index"), "")
+        write(os.path.join(private, "private-name.txt"), "private-content")
+        write(os.path.join(d, "config.index"), "[ignore]\nroot-hidden-name.txt=1\n")
+        write(os.path.join(d, "root-hidden-name.txt"), "")
+        write(os.path.join(d, "sub", "dirvane.log"), "sublog-content")
+        write(os.path.join(d, ".well-known", "probe.txt"), "well-known-content")
+        owner = os.path.join(d, "owner")
+        write(os.path.join(owner, "config.index"), "")
+        write(os.path.join(owner, "plain.txt"), "plain-content")
+        for name, target in (("settings.txt", os.path.join(self.cgi_dir, "Dirvane.ini")),
+                             ("adminlog.txt", self.log), ("sublog.txt", "../sub/dirvane.log"),
+                             ("outside", private), ("rootlink", "/")):
+            os.symlink(target, os.path.join(owner, name))
+        write(os.path.join(owner, ".env"), "PASSWORD=dot-content")
+        write(os.path.join(owner, ".git", "config"), "dot-content")
+        write(os.path.join(owner, ".hidden", "config.index"), "")
+        write(os.path.join(owner, ".hidden", "dot-folder-name.txt"), "dot-content")
+        for folder in ("bak.bak", "logs.log", "hidden.index"):
+            write(os.path.join(d, folder, "config.index"), "")
+            write(os.path.join(d, folder, "ending-folder-name.txt"), "ending-content")
+        closed = os.path.join(d, "closed")
+        write(os.path.join(closed, "config.index"),
+              "[index]\nnolist=1\nresult=403\nhtml=<body>closed</body>\n")
+        write(os.path.join(closed, "closed-folder-name.txt"), "")
+        write(os.path.join(closed, "open.index"), "")
+        write(os.path.join(closed, "open.index.d", "config.index"), "")
+        write(os.path.join(closed, "open.index.d", "d-inner-name.txt"), "")
+        if OWNER:
+            for folder, dirs, files in os.walk(owner):
+                for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
+                    os.lchown(name, OWNER.pw_uid, OWNER.pw_gid)
 
     def start_responder(self):
         self.children = 1
@@ -130,7 +189,9 @@ class FastCgiSite:
         spare = os.open(os.devnull, os.O_RDONLY)
         try:
             self.responder = subprocess.Popen(
-                [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666", "--", self.program],
+                [SPAWN_FCGI, "-n", "-s", self.socket, "-M", "0666"]
+                + (["-u", "www-data", "-g", "www-data"] if WWW_DATA else [])
+                + ["--", self.program],
                 env=dict(os.environ, DIRVANE_FASTCGI_CHILDREN=str(self.children)),
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(spare,))
         finally:
@@ -160,6 +221,17 @@ class FastCgiSite:
         done = subprocess.run([self.direct, os.path.join(folder, "config.index")], cwd=folder,
                               env=env, capture_output=True, timeout=60)
         return done.stdout
+
+
+def start_site(cls, responder=True):
+    """Gives the test class `cls` its site (removed after its tests) and a
+    free port; with `responder`, Dirvane listens on the site's socket."""
+    site = cls.site = FastCgiSite()
+    cls.addClassCleanup(site.close)
+    if responder:
+        site.start_responder()
+    cls.port = free_port()
+    return site
 
 
 def get(port, path, agent=UA, referer="http://ref.test/x"):
@@ -225,8 +297,11 @@ class FastCgiCases:
         for href in links:
             with self.subTest(href=href):
                 r = self.get(urllib.parse.urljoin("/bytes/", href))
-                self.assertEqual(r.status, 200)
-                self.assertEqual(r.body, b"content of " + urllib.parse.unquote_to_bytes(href))
+                name = urllib.parse.unquote_to_bytes(href)
+                # A name starting with "." is listed but never served.
+                self.assertEqual(r.status, 403 if name.startswith(b".") else 200)
+                if r.status == 200:
+                    self.assertEqual(r.body, b"content of " + name)
 
     def test_settings_chosen_status_and_access_log_record(self):
         before = len(self.site.log_lines())
@@ -358,3 +433,101 @@ class FastCgiCases:
         self.assertEqual(self.get("/bytes/").status, 200)
         if self.site.responder is not None:
             self.assertIsNone(self.site.responder.poll())
+
+
+# What must never come back, in any answer: a settings file's text, the
+# access log's, what a link out of the root reaches, a dot-file, what a
+# folder with a hidden ending holds, what the root's [ignore] or a closed
+# folder keeps from its listing.
+LEAK_MARKS = (b"settings-of-the-site", b"AGENT=", b"sublog-content", b"private-name",
+              b"private-content", b"root:x:0:", b"dot-content", b"dot-folder-name",
+              b"ending-folder-name", b"ending-content", b"root-hidden-name",
+              b"closed-folder-name")
+# (path, whether any answer but a refusal is a leak); the others may list
+# a folder, which must then be the one the cleaned path names.
+ATTACKS = (
+    ("/owner/settings.txt", True), ("/owner/adminlog.txt", True),
+    ("/owner/sublog.txt", True), ("/owner/outside/", True),
+    ("/owner/outside/private-name.txt", True), ("/owner/rootlink/etc/passwd", True),
+    ("/owner/rootlink/", True), ("/owner/.env", True), ("/owner/.git/config", True),
+    ("/owner/.hidden/", True), ("/owner/.hidden/dot-folder-name.txt", True),
+    ("/bak.bak/", True), ("/bak.bak/ending-folder-name.txt", True), ("/logs.log/", True),
+    ("/logs.log/ending-folder-name.txt", True), ("/hidden.index/", True),
+    ("/hidden.index/ending-folder-name.txt", True), ("/sub/dirvane.log", True),
+    ("/closed/", True), ("/closed/zzz.index/../", True), ("/closed/open.index", True),
+    ("/closed/open.index/", True), ("/closed/Open.INDEX.d/../", True),
+    ("/closed/config.index", True), ("/config.index", True),
+    ("/no-such-folder/", True), ("/zzz.index/../", False), ("/closed/open.index.d/", False),
+)
+# The paths that only a link reaches (Caddy follows links).
+LINK_PATHS = {"/owner/settings.txt", "/owner/adminlog.txt", "/owner/sublog.txt",
+              "/owner/outside/", "/owner/outside/private-name.txt",
+              "/owner/rootlink/etc/passwd", "/owner/rootlink/"}
+
+
+def spellings(path):
+    """The ways a client may write `path`: as it is, with encoded dots,
+    with every character encoded, with doubled slashes, with "." and ".."
+    segments, with a trailing slash or an encoded one."""
+    head, _, last = path.rstrip("/").rpartition("/")
+    out = [path, path.replace(".", "%2e"), path.replace(".", "%2E"),
+           "".join(c if c == "/" else "%%%02X" % ord(c) for c in path),
+           path.replace("/", "//"), "/." + path, "/sub/.." + path]
+    if head:
+        out.append(head + "%2f" + last + ("/" if path.endswith("/") else ""))
+    if not path.endswith("/"):
+        out += [path + "/", path + "/x"]
+    return list(dict.fromkeys(out))
+
+
+class AttackCases:
+    """A visitor's and a folder owner's attacks (FastCgiSite.plant_attacks);
+    `site` and `port` come from the server's setUpClass."""
+
+    site = None
+    port = None
+    # Caddy follows every symbolic link (a documented limit).
+    follows_links = False
+
+    def test_nothing_hidden_is_handed_out_whatever_the_spelling(self):
+        tried, leaks = 0, []
+        for path, refused in ATTACKS:
+            if self.follows_links and path in LINK_PATHS:
+                continue
+            for spelling in spellings(path):
+                r = get(self.port, spelling)
+                tried += 1
+                marks = [m for m in LEAK_MARKS if m in r.body]
+                if marks or (refused and r.status == 200):
+                    leaks.append((spelling, r.status, marks))
+        print("\n%s: %d requests, %d leaks" % (type(self).__name__, tried, len(leaks)),
+              file=sys.stderr)
+        self.assertEqual(leaks, [])
+
+    def test_what_may_be_served_still_is(self):
+        r = get(self.port, "/.well-known/probe.txt")
+        self.assertEqual((r.status, r.body), (200, b"well-known-content"))
+        page = get(self.port, "/owner/")
+        self.assertEqual(page.status, 200)
+        self.assertIn(b'href="plain.txt"', page.body)
+        self.assertEqual(get(self.port, "/owner/plain.txt").body, b"plain-content")
+        # A folder whose name only holds ".index" lists itself.
+        inner = get(self.port, "/closed/open.index.d/")
+        self.assertEqual(inner.status, 200)
+        self.assertIn(b"d-inner-name.txt", inner.body)
+
+
+class WholeTreeCases(AttackCases):
+    """The attacks on a server in whole-tree mode for the whole site, and
+    the mode itself: every folder is listed, with its own config.index
+    where it has one."""
+
+    def test_every_folder_is_listed_with_its_own_settings_where_it_has_them(self):
+        # No config.index: the common settings, which hide *.log.
+        r = get(self.port, "/sub/")
+        self.assertEqual(r.status, 200)
+        self.assertIn(b"/sub/", r.body)
+        self.assertNotIn(b"dirvane.log", r.body)
+        # Its own config.index (result=404) where it has one.
+        self.assertEqual(get(self.port, "/gone/").status, 404)
+        self.assertEqual(get(self.port, "/no-such-folder/").status, 404)

@@ -1,48 +1,87 @@
-"""Dirvane over FastCGI behind lighttpd, with dist/fastcgi/lighttpd.conf and
-with dirvane-httpd --fastcgi: lighttpd starts Dirvane itself (bin-path)."""
+"""Dirvane behind lighttpd inside Debian's own lighttpd.conf: the FastCGI
+sample dist/fastcgi/lighttpd.conf (lighttpd, as www-data, starts Dirvane
+itself with bin-path) and the packaged CGI snippet dist/lighttpd/
+20-dirvane.conf; and dirvane-httpd --fastcgi."""
 
 import os
+import re
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (FastCgiCases, FastCgiSite, find_program, free_port,  # noqa: E402
-                         sample, stop, wait_for_port, write)
+from fastcgi_run import (WWW_DATA, AttackCases, FastCgiCases, find_program,  # noqa: E402
+                         get, read_text, sample, start_site, stop, wait_for_port, write)
 
 LIGHTTPD = find_program("lighttpd")
 HTTPD = os.environ.get("DIRVANE_HTTPD", "")
+DEBIAN = "/etc/lighttpd/lighttpd.conf"
 
 
-@unittest.skipUnless(LIGHTTPD, "lighttpd is not installed")
-class Lighttpd(FastCgiCases, unittest.TestCase):
+def start_lighttpd(site, port, part):
+    """Debian's lighttpd.conf with the site's paths and port, `part` in
+    place of conf-enabled/, and /run/lighttpd and /var/log/lighttpd as
+    Debian makes them (www-data, 0750): one folder here."""
+    prefix = os.path.join(site.root, "lighttpd")
+    run = os.path.join(prefix, "run")
+    os.makedirs(run)
+    os.chmod(run, 0o750)
+    if WWW_DATA:
+        os.chown(run, WWW_DATA.pw_uid, WWW_DATA.pw_gid)
+    conf = read_text(DEBIAN)
+    for key, value in (("server.document-root", '"%s"' % site.docroot),
+                       ("server.upload-dirs", '( "%s" )' % run),
+                       ("server.errorlog", '"%s/error.log"' % run),
+                       ("server.pid-file", '"%s/lighttpd.pid"' % prefix),
+                       ("server.port", '%d\nserver.bind = "127.0.0.1"' % port)):
+        conf = re.sub(r"(?m)^%s\s*=.*$" % re.escape(key), "%s = %s" % (key, value), conf)
+    if not WWW_DATA:
+        conf = re.sub(r"(?m)^server\.(username|groupname)\s*=.*$", "", conf)
+    # Only IPv4 on loopback; the sample is the one enabled module.
+    conf = re.sub(r'(?m)^include_shell "/usr/share/lighttpd/use-ipv6.pl.*$', "", conf)
+    conf = conf.replace('include "/etc/lighttpd/conf-enabled/*.conf"',
+                        'include "%s/dirvane.conf"' % prefix)
+    write(os.path.join(prefix, "dirvane.conf"),
+          part.replace("/usr/lib/cgi-bin/Dirvane", site.program)
+          .replace("/run/lighttpd/", run + "/"))
+    path = write(os.path.join(prefix, "lighttpd.conf"), conf)
+    server = subprocess.Popen([LIGHTTPD, "-D", "-f", path],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    assert wait_for_port(port, server), "lighttpd did not start"
+    return server
+
+
+@unittest.skipUnless(LIGHTTPD and os.path.exists(DEBIAN), "lighttpd is not installed")
+class Lighttpd(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        cls.port = free_port()
-        part = (sample("lighttpd.conf")
-                .replace("/usr/lib/cgi-bin/Dirvane", site.program)
-                .replace("/run/dirvane/fcgi.sock", site.socket))
-        prefix = os.path.join(site.root, "lighttpd")
-        conf = write(os.path.join(prefix, "lighttpd.conf"),
-                     'server.document-root = "%s"\nserver.bind = "127.0.0.1"\n'
-                     'server.port = %d\nserver.errorlog = "%s/error.log"\n'
-                     'mimetype.assign = ("" => "application/octet-stream")\n%s'
-                     % (site.docroot, cls.port, prefix, part))
-        cls.server = subprocess.Popen([LIGHTTPD, "-D", "-f", conf],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        site = start_site(cls, responder=False)
+        # A folder with the server's own index page keeps it.
+        write(os.path.join(site.docroot, "web", "index.html"), "the site's own page")
+        write(os.path.join(site.docroot, "web", "config.index"), "")
+        cls.server = start_lighttpd(site, cls.port, sample("lighttpd.conf"))
         cls.addClassCleanup(stop, cls.server)
-        assert wait_for_port(cls.port, cls.server), "lighttpd did not start"
+
+    def test_the_servers_own_index_page_comes_first(self):
+        self.assertEqual(get(self.port, "/web/").body, b"the site's own page")
+
+
+@unittest.skipUnless(LIGHTTPD and os.path.exists(DEBIAN), "lighttpd is not installed")
+class LighttpdSnippet(AttackCases, unittest.TestCase):
+    """The packaged snippet: Dirvane as a CGI program."""
+
+    @classmethod
+    def setUpClass(cls):
+        site = start_site(cls, responder=False)
+        cls.server = start_lighttpd(site, cls.port, sample("20-dirvane.conf", "lighttpd"))
+        cls.addClassCleanup(stop, cls.server)
 
 
 @unittest.skipUnless(LIGHTTPD and HTTPD, "lighttpd or dirvane-httpd is missing")
-class DirvaneHttpd(FastCgiCases, unittest.TestCase):
+class DirvaneHttpd(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        site = cls.site = FastCgiSite()
-        cls.addClassCleanup(site.close)
-        cls.port = free_port()
+        site = start_site(cls, responder=False)
         state = os.path.join(site.root, "state")
         os.makedirs(state)
         os.chmod(state, 0o777)

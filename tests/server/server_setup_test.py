@@ -212,10 +212,12 @@ class Exposure(unittest.TestCase):
         listing = self.site.request("/")
         self.assertEqual(listing.status, 200)
         self.assertIn(b'<a href="file.txt">', listing.body)
-        # Every .index file runs the program: it lists its folder, never shows itself.
-        other = self.site.request("/other.index")
-        self.assertIn(b'<a href="file.txt">', other.body)
-        self.assertNotIn(b"content of", other.body)
+        # A settings file runs the program only as its folder's page: a
+        # request that names one (the visitor's choice of settings) is refused.
+        for path in ("/other.index", "/config.index", "/other.index/x"):
+            other = self.site.request(path)
+            self.assertEqual(other.status, 403, path)
+            self.assertNotIn(b"content of", other.body)
 
     def test_index_files_are_not_served_without_a_program(self):
         self.site.start()

@@ -136,13 +136,17 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
                  "# document root (--follow-symlinks allows them).\n"
                  "server.follow-symlink = \"disable\"\n\n";
     // Settings, logs and what the listing hides by default are never handed
-    // out; a folder settings file is not either when no program is bound to
-    // its extension (it then holds only the folder owner's settings).
-    // url.access-deny compares letter case exactly, while the listing hides
-    // these endings in any case: the condition below denies every other
-    // spelling (NOTES.LOG, Site.Ini), also with a path-info after the name
-    // (/NOTES.LOG/x, which lighttpd serves as the file NOTES.LOG). The plain
-    // list still covers the index document a folder request resolves to.
+    // out. url.access-deny compares letter case exactly, while the listing
+    // hides these endings in any case: the condition below denies every
+    // other spelling (NOTES.LOG, Site.Ini), also with a path-info after the
+    // name (/NOTES.LOG/x, which lighttpd serves as the file NOTES.LOG) and
+    // as a folder's name (logs.log/). The condition sees the request's own
+    // path, not the index document a folder request resolves to: a folder
+    // settings file runs the program only as its folder's page, never when
+    // a request names it (other.index would list the folder with settings
+    // the visitor chose). The plain list covers the index document, and
+    // takes .index too when no program is bound to it (the file then holds
+    // only the folder owner's settings).
     bool indexBound = false;
     for (const CgiBinding& b : bindings.programs) {
         indexBound = indexBound || b.extension == ".index";
@@ -151,11 +155,15 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
            "url.access-deny = (\".ini\", \".bak\", \".log\", \".obj\", \".bin\", "
            "\"vv.path\", \"vv.nolog\"";
     out += indexBound ? ")\n" : ", \".index\")\n";
-    out += "$HTTP[\"url\"] =~ \"(?i)(\\.ini|\\.bak|\\.log|\\.obj|\\.bin|vv\\.path|vv\\.nolog";
-    // A bound .index runs the program only when spelt so; other spellings
-    // (Other.INDEX) would be handed out as files.
-    out += indexBound ? "|\\.(?-i:(?!index(/|$)))index" : "|\\.index";
-    out += ")(/|$)\" {\n    url.access-deny = (\"\")\n}\n\n";
+    out += "$HTTP[\"url\"] =~ "
+           "\"(?i)(\\.ini|\\.bak|\\.log|\\.obj|\\.bin|vv\\.path|vv\\.nolog|\\.index)(/|$)\" {\n"
+           "    url.access-deny = (\"\")\n}\n";
+    // A name starting with "." is hidden by convention on Linux (.env,
+    // .git/): no component of a path may start with one, except the
+    // site-wide /.well-known/.
+    out += "# Dot-files and dot-folders: 403, except /.well-known/.\n"
+           "$HTTP[\"url\"] =~ \"^/\\.(?!well-known(/|$))|./\\.\" {\n"
+           "    url.access-deny = (\"\")\n}\n\n";
     out += "# From the registry: \"Default\" of the Index key.\nindex-file.names = (";
     for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
         out += i == 0 ? "" : ", ";

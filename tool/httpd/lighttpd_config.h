@@ -51,7 +51,8 @@ bool lighttpd_string(std::string_view text, std::string& out);
 // mod_access, mod_cgi or mod_fastcgi (when there is a binding) and mod_staticfile, no directory
 // listing, 127.0.0.1 only, and URL parsing that lets every byte of a file
 // name through; symbolic links followed only when the site says so, and
-// 403 for settings, logs and the names the listing hides by default. False, with the offending
+// 403 for settings, logs, the names the listing hides by default and every
+// path with a component starting with "." (but /.well-known/). False, with the offending
 // value in `error`, when a value cannot be written as a lighttpd string.
 bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std::string& out,
                      std::string& error);
