@@ -18,6 +18,10 @@ inline constexpr std::string_view create_error_message = " ファイル作成時
 std::vector<std::string> target_folders(const std::vector<std::string>& selectedItems,
                                         const std::string& treeFolder);
 
+// rename_failure_message is shown, with the entry and the reason, when a
+// name changed in the list cannot be given to the entry.
+inline constexpr std::string_view rename_failure_message = " 名前を変更できません。　";
+
 // missing_folder_status begins the status line of a folder that has gone.
 inline constexpr std::string_view missing_folder_status = "[フォルダがありません] ";
 

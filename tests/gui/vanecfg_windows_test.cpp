@@ -355,6 +355,7 @@ TEST_F(VanecfgWindowsTest, ShiftJisNamesAreShownAndActedOnByTheirBytes) {
     QTest::mouseClick(main().CheckFileOn, Qt::LeftButton);
     ASSERT_TRUE(wait_until([&] { return list_model()->rowCount() == 2; }));
     EXPECT_TRUE(list_model()->find("\x83\x81\x83\x82.txt").isValid());
+    screenshot(&main(), "vanecfg-sjis-folder-picked");
 
     // The example folder in the tree, with its files in the list.
     show_folder(m_root / "www/example-sjis", 4);

@@ -1,5 +1,6 @@
 #include "tool/vanecfg/folder_tree.h"
 
+#include "tool/folder_switch.h"
 #include "tool/tool_settings.h"
 #include "tool/tool_ui.h"
 #include "tool/vanecfg/qt_text.h"

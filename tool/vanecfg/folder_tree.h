@@ -105,9 +105,6 @@ class FolderListModel : public QAbstractListModel {
     std::function<void(const std::string&)> m_renameFailed;
 };
 
-// rename_failure_message is shown when a name cannot be changed.
-inline constexpr std::string_view rename_failure_message = " 名前を変更できません。　";
-
 // make_folder_tree returns a tree over `model` showing only the names.
 QTreeView* make_folder_tree(QWidget* parent, FolderTreeModel* model);
 

@@ -54,8 +54,7 @@ class FolderList : public QListView {
 
 } // namespace
 
-TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
-    : QMainWindow(parent), m_ui(ui), m_model(ui) {
+TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent) : QMainWindow(parent), m_model(ui) {
     setWindowTitle(QStringLiteral("Dirvane 設定ツール"));
     resize(552, 322);
 
@@ -70,7 +69,7 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent)
 
     m_listModel = new FolderListModel(this);
     m_listModel->on_rename_failure(
-        [this](const std::string& message) { m_ui.show_error(message); });
+        [this](const std::string& message) { m_model.show_error(message); });
     FileListView = new FolderList(this);
     FileListView->setObjectName(QStringLiteral("FileListView"));
     FileListView->setModel(m_listModel);

@@ -75,7 +75,6 @@ class TFormConfigMain : public QMainWindow {
     void refreshFolders();
     void centreOnDesktop();
 
-    ToolUi& m_ui;
     MainWindowModel m_model;
     FolderTreeModel* m_treeModel;
     FolderListModel* m_listModel;

@@ -265,10 +265,13 @@ LRESULT TFormConfigMain::notify(const NMHDR* header) {
         return result;
     }
     std::string opened;
-    if (FileListView.handle_notify(header, result, opened)) {
+    std::string failure;
+    if (FileListView.handle_notify(header, result, opened, failure)) {
         // A folder opened in the list becomes the tree's folder.
         if (!opened.empty())
             selectTreeFolder(opened);
+        if (!failure.empty())
+            m_model.show_error(failure);
         return result;
     }
     return 0;
