@@ -48,13 +48,16 @@ TEST(ToolSettingsTest, MissingFileGivesTheDefaultsOfTheToolFolder) {
 TEST(ToolSettingsTest, StoredValuesAndTheirEdges) {
     TempCwd cwd;
     const std::string path = cwd.path("Vanecfg.ini");
-    write_all(path, "[tool]\r\ninidir=/srv/cgi-bin/\r\nconfname=\r\ntemplate=\r\n"
-                    "ua0=\r\nua3=Custom/1.0\r\n");
+    // The accessors give absolute paths: the system's own form of one.
+    const std::string root = host_is_windows ? "C:\\" : "/";
+    const std::string srv = root + "srv" + platform::path_separator() + "cgi-bin";
+    write_all(path, "[tool]\r\ninidir=" + srv + platform::path_separator() +
+                        "\r\nconfname=\r\ntemplate=\r\nua0=\r\nua3=Custom/1.0\r\n");
     ToolSettings settings;
     load_tool_settings(settings, path, cwd.dir());
     // One trailing separator goes, and the ini path gets exactly one back.
-    EXPECT_EQ(settings.iniDir, "/srv/cgi-bin");
-    const std::string joined = std::string("/srv/cgi-bin") + platform::path_separator();
+    EXPECT_EQ(settings.iniDir, srv);
+    const std::string joined = srv + platform::path_separator();
     EXPECT_EQ(get_ini_path(settings), joined + "Dirvane.ini");
     EXPECT_EQ(get_cgi_path(settings),
               joined + "Dirvane" + std::string(platform::executable_suffix()));
@@ -65,8 +68,8 @@ TEST(ToolSettingsTest, StoredValuesAndTheirEdges) {
     EXPECT_EQ(settings.userAgents[0], "Mozilla/5.0");
     EXPECT_EQ(settings.userAgents[3], "Custom/1.0");
 
-    settings.iniDir = "/";
-    EXPECT_EQ(get_ini_path(settings), "/Dirvane.ini");
+    settings.iniDir = root;
+    EXPECT_EQ(get_ini_path(settings), root + "Dirvane.ini");
 
     // Neither an empty nor a relative folder is left to the working folder
     // of a program started later: empty is the root, relative the tool's.
