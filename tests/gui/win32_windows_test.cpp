@@ -310,8 +310,8 @@ TEST_F(Win32WindowsTest, RenamingInTheListStaysInsideTheFolder) {
     };
     // readme.txt is the fourth item, after the folders a, b and c.
     // Each refusal, and a name taken already, is reported with the entry.
-    for (const char* escape : {"..\\moved.txt", "a\\moved.txt", "C:moved.txt", "..", "",
-                               "readme.txt:stream", "a"})
+    for (const char* escape :
+         {"..\\moved.txt", "a\\moved.txt", "C:moved.txt", "..", "", "readme.txt:stream", "a"})
         EXPECT_EQ(rename(3, escape), FALSE) << escape;
     ASSERT_EQ(m_ui.errors.size(), 7u);
     for (const std::string& error : m_ui.errors)
