@@ -359,6 +359,25 @@ TEST_F(Win32WindowsTest, IndexOnAndOffActOnTheSelectedListFolders) {
     EXPECT_FALSE(fs::exists(www("c") + "\\config.index"));
 }
 
+// A picked folder that has gone, when its branch is read again, is shown
+// as gone: the tree's own move of its selection picks no other folder.
+TEST_F(Win32WindowsTest, AFolderThatGoesStaysPickedAndIsShownAsGone) {
+    write_all(www("c") + "\\config.index", "");
+    main().selectTreeFolder(www("b"));
+    ASSERT_EQ(main().treeFolder(), www("b"));
+    fs::remove_all(www("b"));
+    const HWND tree = main().DirTreeView.handle();
+    const HTREEITEM parent = TreeView_GetParent(tree, TreeView_GetSelection(tree));
+    TreeView_Expand(tree, parent, TVE_COLLAPSE);
+    TreeView_Expand(tree, parent, TVE_EXPAND); // reads the branch again
+    ASSERT_NE(main().DirTreeView.selected_path(), www("b")) << "the tree kept the folder";
+    EXPECT_EQ(main().treeFolder(), www("b"));
+    click(main().ButtonDvOFF);
+    EXPECT_TRUE(fs::exists(www("c") + "\\config.index"));
+    EXPECT_EQ(m_ui.errors, std::vector<std::string>{" フォルダを選択して実行してください。　"});
+    EXPECT_EQ(main().statusText(), "[フォルダがありません] " + www("b"));
+}
+
 TEST_F(Win32WindowsTest, StatusLineFollowsIndexOnForTheTreeFolder) {
     main().selectTreeFolder(www("b"));
     EXPECT_EQ(main().statusText(), "[IndexOFF] " + www("b"));
