@@ -42,6 +42,16 @@ bool list_folder(const std::string& folder, bool withFiles, std::vector<Listed>&
     });
 }
 
+// has_subfolder tells whether `folder` holds a folder, so that the tree
+// offers to open only what has something to show.
+bool has_subfolder(const std::string& folder) {
+    bool found = false;
+    platform::find_files(tool_file_path(folder, "*"), [&](const platform::FoundFile& f) {
+        found = found || (f.isDir && f.name != "." && f.name != "..");
+    });
+    return found;
+}
+
 // comes_before orders entries as a file manager does: folders first, then
 // by the shown name without regard to case, then by the bytes.
 bool comes_before(const Listed& a, const Listed& b) {
@@ -84,6 +94,7 @@ struct FolderTreeModel::Node {
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
     bool read = false;
+    bool hasFolders = true; // until it is read: whether it showed any
     std::int64_t stamp = 0;
 
     int row() const {
@@ -137,7 +148,7 @@ int FolderTreeModel::columnCount(const QModelIndex&) const {
 
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
     const Node* n = node(parent);
-    return !n->read || !n->children.empty();
+    return n->read ? !n->children.empty() : n->hasFolders;
 }
 
 bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
@@ -163,6 +174,16 @@ std::string FolderTreeModel::path(const QModelIndex& index) const {
     return index.isValid() ? node(index)->path : std::string();
 }
 
+std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::make_node(Node* parent, std::string name) {
+    auto child = std::make_unique<Node>();
+    child->path = tool_file_path(parent->path, name);
+    child->name = std::move(name);
+    child->parent = parent;
+    child->hasFolders = has_subfolder(child->path);
+    child->stamp = change_stamp(child->path);
+    return child;
+}
+
 void FolderTreeModel::read(Node* n) {
     if (n->read)
         return;
@@ -170,20 +191,12 @@ void FolderTreeModel::read(Node* n) {
     n->stamp = change_stamp(n->path);
     std::vector<Listed> found;
     list_folder(n->path, false, found);
-    if (found.empty()) {
-        // The expander goes: there is nothing to open.
-        const QModelIndex at = index_of(n);
-        emit dataChanged(at, at);
+    if (found.empty())
         return;
-    }
     std::sort(found.begin(), found.end(), comes_before);
     beginInsertRows(index_of(n), 0, static_cast<int>(found.size()) - 1);
     for (Listed& f : found) {
-        auto child = std::make_unique<Node>();
-        child->path = tool_file_path(n->path, f.name);
-        child->name = std::move(f.name);
-        child->parent = n;
-        n->children.push_back(std::move(child));
+        n->children.push_back(make_node(n, std::move(f.name)));
     }
     endInsertRows();
 }
@@ -218,9 +231,20 @@ void FolderTreeModel::refresh() {
 }
 
 void FolderTreeModel::refresh(Node* n) {
-    if (!n->read)
-        return;
     const std::int64_t stamp = change_stamp(n->path);
+    if (!n->read) {
+        // Whether it has anything to open may have changed.
+        if (stamp != n->stamp) {
+            n->stamp = stamp;
+            const bool hasFolders = has_subfolder(n->path);
+            if (hasFolders != n->hasFolders) {
+                n->hasFolders = hasFolders;
+                emit layoutAboutToBeChanged();
+                emit layoutChanged(); // the views draw the branch mark again
+            }
+        }
+        return;
+    }
     if (stamp != n->stamp) {
         n->stamp = stamp;
         std::vector<Listed> found;
@@ -245,10 +269,7 @@ void FolderTreeModel::refresh(Node* n) {
                     return comes_before(f, Listed{c->name, true});
                 });
             const int row = static_cast<int>(place - n->children.begin());
-            auto child = std::make_unique<Node>();
-            child->path = tool_file_path(n->path, f.name);
-            child->name = std::move(f.name);
-            child->parent = n;
+            auto child = make_node(n, std::move(f.name));
             beginInsertRows(at, row, row);
             n->children.insert(n->children.begin() + row, std::move(child));
             endInsertRows();

@@ -55,6 +55,7 @@ class FolderTreeModel : public QAbstractItemModel {
     struct Node;
     Node* node(const QModelIndex& index) const;
     QModelIndex index_of(Node* n) const;
+    std::unique_ptr<Node> make_node(Node* parent, std::string name);
     void read(Node* n);
     void refresh(Node* n);
 
