@@ -41,6 +41,13 @@ namespace platform {
 // ~/.config/dirvane/registry.reg; "" when there is no home folder either.
 std::string registry_default_path();
 
+#ifndef _WIN32
+// user_settings_folder returns the folder of the user's own settings for
+// Dirvane's programs: $XDG_CONFIG_HOME/dirvane (an absolute one), else
+// ~/.config/dirvane; "" when there is no home folder either.
+std::string user_settings_folder();
+#endif
+
 // RegistryStore is the store kept in one file. Keys are paths below
 // HKEY_LOCAL_MACHINE, such as "SOFTWARE\\AnHTTPd\\default\\Index". No
 // operation throws; each failure is its result, and last_error tells why.

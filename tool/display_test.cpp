@@ -51,6 +51,10 @@ bool DisplayTest::run(ToolUi& ui, std::string_view folder, const ToolSettings& s
         return false;
     }
     const std::string confName = get_conf_name(settings);
+    if (!valid_conf_name(confName)) {
+        ui.show_error(conf_name_message);
+        return false;
+    }
     const std::string confFile = tool_file_path(folder, confName);
     if (platform::path_kind(confFile) == platform::PathKind::missing) {
         ui.show_error(" " + confName + " がありません。　");

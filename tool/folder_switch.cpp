@@ -11,6 +11,21 @@ bool is_folder(std::string_view path) {
     return !path.empty() && platform::path_kind(path) == platform::PathKind::directory;
 }
 
+// usable_folder tells whether a button may act on `folder`: an existing
+// folder, and a folder settings file name that stays inside it (a name
+// from a hand-edited tool settings file, too). Shows why not.
+bool usable_folder(ToolUi& ui, std::string_view folder, const ToolSettings& settings) {
+    if (!is_folder(folder)) {
+        ui.show_error(select_folder_message);
+        return false;
+    }
+    if (!valid_conf_name(get_conf_name(settings))) {
+        ui.show_error(conf_name_message);
+        return false;
+    }
+    return true;
+}
+
 std::string conf_file_path(std::string_view folder, const ToolSettings& settings) {
     return tool_file_path(folder, get_conf_name(settings));
 }
@@ -50,6 +65,8 @@ std::vector<std::string> target_folders(const std::vector<std::string>& selected
 std::string status_line(std::string_view treeFolder, const ToolSettings& settings) {
     if (treeFolder.empty())
         return std::string();
+    if (!is_folder(treeFolder))
+        return std::string(missing_folder_status) + std::string(treeFolder);
     const bool on =
         platform::path_kind(conf_file_path(treeFolder, settings)) != platform::PathKind::missing;
     return std::string(on ? "[IndexON] " : "[IndexOFF] ") + std::string(treeFolder);
@@ -71,10 +88,8 @@ bool conf_file_lines(const ToolSettings& settings, std::vector<std::string>& lin
 
 bool create_conf_file(ToolUi& ui, std::string_view folder, const std::vector<std::string>& lines,
                       const ToolSettings& settings) {
-    if (!is_folder(folder)) {
-        ui.show_error(select_folder_message);
+    if (!usable_folder(ui, folder, settings))
         return false;
-    }
     const std::string path = conf_file_path(folder, settings);
     // A folder settings file that exists is never overwritten.
     if (platform::path_kind(path) != platform::PathKind::missing)
@@ -94,18 +109,14 @@ bool create_conf_file(ToolUi& ui, std::string_view folder, const std::vector<std
 }
 
 bool delete_conf_file(ToolUi& ui, std::string_view folder, const ToolSettings& settings) {
-    if (!is_folder(folder)) {
-        ui.show_error(select_folder_message);
+    if (!usable_folder(ui, folder, settings))
         return false;
-    }
     return platform::delete_file(conf_file_path(folder, settings));
 }
 
 void edit_conf_file(ToolUi& ui, std::string_view folder, const ToolSettings& settings) {
-    if (!is_folder(folder)) {
-        ui.show_error(select_folder_message);
+    if (!usable_folder(ui, folder, settings))
         return;
-    }
     // The file need not exist: the editor may create it.
     open_for_editing(ui, settings, conf_file_path(folder, settings));
 }

@@ -18,8 +18,16 @@ inline constexpr std::string_view create_error_message = " ファイル作成時
 std::vector<std::string> target_folders(const std::vector<std::string>& selectedItems,
                                         const std::string& treeFolder);
 
+// rename_failure_message is shown, with the entry and the reason, when a
+// name changed in the list cannot be given to the entry.
+inline constexpr std::string_view rename_failure_message = " 名前を変更できません。　";
+
+// missing_folder_status begins the status line of a folder that has gone.
+inline constexpr std::string_view missing_folder_status = "[フォルダがありません] ";
+
 // status_line returns "[IndexON] " or "[IndexOFF] " and the tree's folder,
-// by whether it holds the folder settings file; "" without a folder.
+// by whether it holds the folder settings file, or missing_folder_status
+// and the folder when it has gone; "" without a folder.
 std::string status_line(std::string_view treeFolder, const ToolSettings& settings);
 
 // conf_file_lines returns the content of a new folder settings file: the

@@ -39,6 +39,8 @@ class MainWindowModel {
     void edit_ini();
     void show_settings();
     void display_test(const std::vector<std::string>& selected, const std::string& treeFolder);
+    // show_error shows a failure of the view's own (a rename in the list).
+    void show_error(std::string_view message) { m_ui.show_error(message); }
 
   private:
     ToolUi& m_ui;

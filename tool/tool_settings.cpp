@@ -47,19 +47,38 @@ std::string tool_file_path(std::string_view folder, std::string_view name) {
     return path;
 }
 
+std::string default_cgi_folder(std::string_view toolFolder) {
+#ifdef DIRVANE_CGI_FOLDER
+    (void)toolFolder;
+    return DIRVANE_CGI_FOLDER;
+#else
+    return std::string(toolFolder);
+#endif
+}
+
+std::string default_template(std::string_view toolFolder) {
+#ifdef DIRVANE_TEMPLATE_FILE
+    (void)toolFolder;
+    return DIRVANE_TEMPLATE_FILE;
+#else
+    return tool_file_path(toolFolder, std::string(default_conf_name) + ".txt");
+#endif
+}
+
 void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
                         std::string_view toolFolder) {
-    settings.iniDir = read_tool(settingsPath, "inidir", toolFolder);
+    settings.iniDir = read_tool(settingsPath, "inidir", default_cgi_folder(toolFolder));
     // One trailing separator goes; the root folder itself stays as it is.
-    // A "\" goes too: the file may have been written on Windows.
-    if (settings.iniDir.size() > 1 &&
-        (is_separator(settings.iniDir.back()) || settings.iniDir.back() == '\\')) {
+    // A "\" goes too, the file may have been written on Windows, but not
+    // the trail byte of a Shift_JIS character (after a byte above 0x7F).
+    const std::size_t size = settings.iniDir.size();
+    if (size > 1 && (is_separator(settings.iniDir.back()) ||
+                     (settings.iniDir.back() == '\\' &&
+                      static_cast<unsigned char>(settings.iniDir[size - 2]) < 0x80))) {
         settings.iniDir.pop_back();
     }
     settings.confName = read_tool(settingsPath, "confname", default_conf_name);
-    settings.confTemplate =
-        read_tool(settingsPath, "template",
-                  tool_file_path(toolFolder, std::string(default_conf_name) + ".txt"));
+    settings.confTemplate = read_tool(settingsPath, "template", default_template(toolFolder));
     settings.userAgents.clear();
     for (std::size_t i = 0; i < user_agent_slots; ++i) {
         std::string agent = read_tool(settingsPath, user_agent_key(i), "");
@@ -132,13 +151,43 @@ void insert_user_agent(std::vector<std::string>& list, std::string_view text) {
     }
 }
 
+namespace {
+
+// in_cgi_folder is the absolute path of `name` in the folder of the field
+// "inidir": an empty field is the root folder, a relative one lies in the
+// tool folder (the working directory). Resolved now, so that no program is
+// ever looked for relative to a folder that a child is started in.
+std::string in_cgi_folder(const ToolSettings& settings, std::string_view name) {
+    const std::string folder =
+        settings.iniDir.empty() ? std::string(1, platform::path_separator()) : settings.iniDir;
+    return platform::absolute_path(tool_file_path(folder, name));
+}
+
+} // namespace
+
 std::string get_ini_path(const ToolSettings& settings) {
-    return tool_file_path(settings.iniDir, "Dirvane.ini");
+    return in_cgi_folder(settings, "Dirvane.ini");
 }
 
 std::string get_cgi_path(const ToolSettings& settings) {
-    return tool_file_path(settings.iniDir,
-                          std::string("Dirvane") + std::string(platform::executable_suffix()));
+    return in_cgi_folder(settings,
+                         std::string("Dirvane") + std::string(platform::executable_suffix()));
+}
+
+bool valid_conf_name(std::string_view name) {
+    if (name == "." || name == "..")
+        return false;
+    const bool backslashes = platform::path_separator() == '\\';
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (name[i] == '/' || name[i] == platform::path_separator())
+            return false;
+        // Where "\\" separates, names are Shift_JIS: a trail byte 0x5C is
+        // part of its character.
+        if (backslashes && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)))
+            ++i;
+    }
+    return true;
 }
 
 std::string get_conf_name(const ToolSettings& settings) {
@@ -150,7 +199,8 @@ std::string get_template_path(const ToolSettings& settings) {
 }
 
 std::string get_editor_path(const ToolSettings& settings) {
-    return names_file(settings.editor) ? settings.editor : std::string();
+    // Absolute: the program started is the file that was checked.
+    return names_file(settings.editor) ? platform::absolute_path(settings.editor) : std::string();
 }
 
 void open_for_editing(ToolUi& ui, const ToolSettings& settings, const std::string& file) {

@@ -35,6 +35,12 @@ struct ToolSettings {
 // tool_file_path joins `folder` and `name` with the path separator.
 std::string tool_file_path(std::string_view folder, std::string_view name);
 
+// The defaults of "inidir" and "template": on Windows the tool folder and
+// its config.index.txt; elsewhere the folders Dirvane and the template are
+// installed in (the tool folder is the user's settings folder there).
+std::string default_cgi_folder(std::string_view toolFolder);
+std::string default_template(std::string_view toolFolder);
+
 // load_tool_settings fills `settings` from the file at `settingsPath`, with
 // the defaults for the tool folder `toolFolder` where keys are missing:
 // inidir (one trailing separator removed), confname, template, ua0..ua9
@@ -57,9 +63,19 @@ bool save_tool_settings(ToolUi& ui, ToolSettings& settings, std::string_view set
 // differs from the first item, then keeps at most ten items.
 void insert_user_agent(std::vector<std::string>& list, std::string_view text);
 
-// The accessors: Dirvane.ini and the Dirvane program in iniDir, the folder
-// settings file's name ("config.index" when empty), and the template and
-// editor paths when they name an existing file (else "").
+// valid_conf_name tells whether `name` may name the folder settings file:
+// empty (the default name) or one file name, without a separator ("/", and
+// "\\" where it separates) and other than "." and "..". conf_name_message
+// says why not.
+bool valid_conf_name(std::string_view name);
+inline constexpr std::string_view conf_name_message =
+    " インデックス表示設定ファイル名には、フォルダを含まないファイル名を指定してください。　";
+
+// The accessors: Dirvane.ini and the Dirvane program in iniDir as absolute
+// paths (an empty iniDir is the root folder, a relative one lies in the
+// working directory), the folder settings file's name ("config.index" when
+// empty), the template path and the editor's absolute path when they name
+// an existing file (else "").
 std::string get_ini_path(const ToolSettings& settings);
 std::string get_cgi_path(const ToolSettings& settings);
 std::string get_conf_name(const ToolSettings& settings);

@@ -3,6 +3,8 @@
 // On Linux the child also gets the terminate signal when its parent dies.
 #include "platform/process_run.h"
 
+#include "platform/file.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -129,6 +131,13 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
         error = "no program to start";
         return no_process;
     }
+    // The program is the file its name means here, not one of that name in
+    // the child's working directory.
+    const std::string program = argv[0].front() == '/' ? argv[0] : absolute_path(argv[0]);
+    if (program.empty()) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        return no_process;
+    }
     // Everything the child needs is built before fork: after it, only
     // async-signal-safe calls are allowed.
     std::vector<char*> args;
@@ -200,7 +209,7 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
             (void)!write(report[1], &code, sizeof code);
             _exit(127);
         }
-        execve(args[0], args.data(), env.data());
+        execve(program.c_str(), args.data(), env.data());
         const int code = errno;
         (void)!write(report[1], &code, sizeof code);
         _exit(127);

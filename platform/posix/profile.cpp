@@ -3,9 +3,14 @@
 #include "platform/profile.h"
 
 #include "platform/file.h"
+#include "platform/posix/settings_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -124,6 +129,22 @@ bool valid_names(std::string_view section, std::string_view key) {
            k.front() != '[' && k.front() != ';';
 }
 
+// read_failure sets errno to why the existing file at `path` could not be
+// read whole.
+void read_failure(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+    } else if (static_cast<std::uint64_t>(info.st_size) > max_file_contents) {
+        errno = EFBIG;
+    }
+}
+
 } // namespace
 
 std::string read_profile_string(std::string_view path, std::string_view section,
@@ -153,8 +174,15 @@ bool write_profile_string(std::string_view path, std::string_view section, std::
         errno = EINVAL;
         return false;
     }
+    // A link is written through, to its target.
+    const std::string file = posix::link_target(path);
+    if (file.empty()) {
+        return false;
+    }
     std::string text;
-    if (!read_file_contents(path, text) && path_kind(path) != PathKind::missing) {
+    errno = 0;
+    if (!read_file_contents(file, text) && path_kind(file) != PathKind::missing) {
+        read_failure(file);
         return false; // never replace a file that could not be read
     }
     const std::string_view view(text);
@@ -211,10 +239,10 @@ bool write_profile_string(std::string_view path, std::string_view section, std::
         updated.append("[").append(wantedSection).append("]\r\n");
         updated.append(wantedKey).append("=").append(value).append("\r\n");
     }
-    if (updated == text && path_kind(path) == PathKind::file) {
+    if (updated == text && path_kind(file) == PathKind::file) {
         return true;
     }
-    return replace_file_contents(path, updated);
+    return posix::may_write(file) && replace_file_contents(file, updated);
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include "platform/common/ascii.h"
 #include "platform/posix/fd_io.h"
+#include "platform/posix/settings_file.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -456,10 +457,21 @@ bool load(const std::string& path, Document& doc, bool missingIsEmpty, std::stri
 
 // change runs `edit` on the store under the lock and writes the result back;
 // nothing is written when reading, parsing or `edit` fails.
-bool change(const std::string& path, bool create,
+bool change(const std::string& named, bool create,
             const std::function<bool(Document&, std::string&)>& edit, std::string& error) {
-    if (path.empty()) {
+    if (named.empty()) {
         error = "no registry file (set DIRVANE_REGISTRY or HOME)";
+        return false;
+    }
+    // A link is written through, to its target; a read-only file is left
+    // alone.
+    const std::string path = posix::link_target(named);
+    if (path.empty()) {
+        error = system_error("cannot write " + named, errno);
+        return false;
+    }
+    if (!posix::may_write(path)) {
+        error = system_error("cannot write " + path, errno);
         return false;
     }
     if (create && !make_folders(parent_folder(path))) {
@@ -520,6 +532,11 @@ std::string registry_default_path() {
     if (explicitPath != nullptr && *explicitPath != '\0') {
         return explicitPath;
     }
+    const std::string folder = user_settings_folder();
+    return folder.empty() ? folder : folder + "/registry.reg";
+}
+
+std::string user_settings_folder() {
     std::string config;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') {
@@ -535,7 +552,7 @@ std::string registry_default_path() {
         }
         config += "/.config";
     }
-    return config + "/dirvane/registry.reg";
+    return config + "/dirvane";
 }
 
 std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {

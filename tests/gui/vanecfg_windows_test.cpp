@@ -1,6 +1,7 @@
 // Vanecfg's windows with the real toolkit: their texts and hints, the tree
 // and list coupling, the buttons on real folders, the settings dialog and
 // the folder picker shown modally, and screenshots of all three windows.
+#include "tool/vanecfg/folder_tree.h"
 #include "tool/vanecfg/form_config_main.h"
 #include "tool/vanecfg/get_dir_form.h"
 #include "tool/vanecfg/qt_text.h"
@@ -18,7 +19,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +26,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -35,7 +36,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -116,6 +119,9 @@ class VanecfgWindowsTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_windows.main.get()));
     }
     TFormConfigMain& main() { return *m_windows.main; }
+    FolderListModel* list_model() {
+        return static_cast<FolderListModel*>(main().FileListView->model());
+    }
     TSettingForm& settings() { return *m_windows.settings; }
 
     // show_folder selects `folder` in the tree and waits for the list.
@@ -130,11 +136,9 @@ class VanecfgWindowsTest : public ::testing::Test {
     // select_in_list selects the list items named `names`.
     void select_in_list(const std::vector<std::string>& names) {
         QListView* list = main().FileListView;
-        auto* model = static_cast<QFileSystemModel*>(list->model());
         list->clearSelection();
         for (const std::string& name : names) {
-            const QModelIndex index = model->index(
-                QString::fromStdString((fs::path(main().treeFolder()) / name).string()));
+            const QModelIndex index = list_model()->find(name);
             ASSERT_TRUE(index.isValid()) << name;
             list->selectionModel()->select(index, QItemSelectionModel::Select);
         }
@@ -180,6 +184,10 @@ TEST_F(VanecfgWindowsTest, MainWindowTextsHintsAndStart) {
     EXPECT_EQ(main().treeFolder(), (m_root / "tool").string());
     EXPECT_EQ(main().StatusBar1->currentMessage().toStdString(),
               "[IndexOFF] " + (m_root / "tool").string());
+    // Centred on the desktop, whether or not a window manager helps.
+    const QPoint offset = main().frameGeometry().center() -
+                          QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
     // Once the folders around it have loaded, the tool folder is in view.
     const QRect toolRow = steady_rect(main().DirTreeView, main().DirTreeView->currentIndex());
     EXPECT_TRUE(main().DirTreeView->viewport()->rect().contains(toolRow))
@@ -272,11 +280,8 @@ TEST_F(VanecfgWindowsTest, PlainClickReducesAMultiSelection) {
     start();
     show_folder(m_root / "www", 3);
     QListView* list = main().FileListView;
-    auto* model = static_cast<QFileSystemModel*>(list->model());
     const auto at = [&](const char* name) {
-        return list
-            ->visualRect(model->index(QString::fromStdString((m_root / "www" / name).string())))
-            .center();
+        return list->visualRect(list_model()->find(name)).center();
     };
     // Apart by more than a double click's interval, as a user's clicks are.
     const int apart = QApplication::doubleClickInterval() + 50;
@@ -300,20 +305,18 @@ TEST_F(VanecfgWindowsTest, FolderOpenedInTheListOpensInTheTree) {
     show_folder(m_root / "www", 3);
     write_all(m_root / "www/b/inner.txt", "");
     QListView* list = main().FileListView;
-    auto* model = static_cast<QFileSystemModel*>(list->model());
-    const auto index = [&](const char* name) {
-        return model->index(QString::fromStdString((m_root / "www" / name).string()));
-    };
+    FolderListModel* model = list_model();
+    const auto index = [&](const char* name) { return model->find(name); };
     // Clicked first, as a double click is on a real mouse.
     const QPoint at = list->visualRect(index("a")).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(main().treeFolder(), (m_root / "www/a").string());
-    EXPECT_EQ(list->rootIndex(), index("a"));
+    EXPECT_EQ(model->folder(), (m_root / "www/a").string());
 
     show_folder(m_root / "www", 3);
     main().CheckFileOn->click(); // a file opens nothing
-    ASSERT_TRUE(wait_until([&] { return model->rowCount(list->rootIndex()) == 4; }));
+    ASSERT_TRUE(wait_until([&] { return model->rowCount() == 4; }));
     list->setFocus();
     list->setCurrentIndex(index("readme.txt"));
     QTest::keyClick(list, Qt::Key_Return);
@@ -321,7 +324,111 @@ TEST_F(VanecfgWindowsTest, FolderOpenedInTheListOpensInTheTree) {
     list->setCurrentIndex(index("b"));
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(main().treeFolder(), (m_root / "www/b").string());
-    EXPECT_EQ(list->rootIndex(), index("b"));
+    EXPECT_EQ(model->folder(), (m_root / "www/b").string());
+}
+
+// The shipped example's names are Shift_JIS bytes: they are shown (with
+// U+FFFD where the bytes form no character) and acted on by their bytes.
+TEST_F(VanecfgWindowsTest, ShiftJisNamesAreShownAndActedOnByTheirBytes) {
+    const fs::path example = fs::path(__FILE__).parent_path() / "../../example-sjis";
+    fs::copy(example, m_root / "www/example-sjis", fs::copy_options::recursive);
+    const std::string so = "\x83\x5c"; // "ソ"
+    const fs::path folder = m_root / "www/example-sjis" / so;
+    start();
+    show_folder(m_root / "www/example-sjis", 1);
+    const QModelIndex item = list_model()->find(so);
+    ASSERT_TRUE(item.isValid());
+    EXPECT_EQ(item.data().toString(), QStringLiteral("\uFFFD\\"));
+    // Opened by a real double click, it becomes the tree's folder.
+    QListView* list = main().FileListView;
+    const QPoint at = list->visualRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(main().treeFolder(), folder.string());
+    EXPECT_EQ(main().DirTreeView->currentIndex().data().toString(), QStringLiteral("\uFFFD\\"));
+    EXPECT_EQ(main().StatusBar1->currentMessage(), path_to_qt("[IndexON] " + folder.string()));
+    QTest::mouseClick(main().ButtonDvOFF, Qt::LeftButton);
+    EXPECT_FALSE(fs::exists(folder / "config.index"));
+    QTest::mouseClick(main().ButtonDvON, Qt::LeftButton);
+    EXPECT_TRUE(fs::exists(folder / "config.index"));
+    EXPECT_TRUE(ui.errors.empty()) << ui.errors.front();
+    QTest::mouseClick(main().CheckFileOn, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return list_model()->rowCount() == 2; }));
+    EXPECT_TRUE(list_model()->find("\x83\x81\x83\x82.txt").isValid());
+    screenshot(&main(), "vanecfg-sjis-folder-picked");
+
+    // The example folder in the tree, with its files in the list.
+    show_folder(m_root / "www/example-sjis", 4);
+    main().DirTreeView->expand(main().DirTreeView->currentIndex());
+    QApplication::processEvents();
+    screenshot(&main(), "vanecfg-example-sjis");
+    // The picker shows it and gives its bytes back.
+    m_windows.picker->selectFolder(folder.string());
+    EXPECT_EQ(m_windows.picker->currentFolder(), folder.string());
+}
+
+// A folder that goes while it is picked is shown as gone: the tree moves to
+// no other folder, the list shows nothing, and no button acts on a folder
+// that was not picked.
+TEST_F(VanecfgWindowsTest, AFolderThatGoesIsShownAsGone) {
+    write_all(m_root / "www/config.index", "");
+    write_all(m_root / "www/c/config.index", "");
+    start();
+    show_folder(m_root / "www", 3);
+    auto* tree = static_cast<FolderTreeModel*>(main().DirTreeView->model());
+    const auto pick = [&](const fs::path& path) {
+        const QModelIndex index = tree->find(path.string());
+        main().DirTreeView->scrollTo(index);
+        const QRect rect = steady_rect(main().DirTreeView, index);
+        QTest::mouseClick(main().DirTreeView->viewport(), Qt::LeftButton, {}, rect.center());
+        EXPECT_EQ(main().treeFolder(), path.string());
+    };
+    const auto gone = [&](const fs::path& path) {
+        return wait_until([&] {
+            return main().StatusBar1->currentMessage().toStdString() ==
+                   "[フォルダがありません] " + path.string();
+        });
+    };
+    pick(m_root / "www/b");
+    fs::remove_all(m_root / "www/b");
+    ASSERT_TRUE(gone(m_root / "www/b"));
+    EXPECT_FALSE(main().DirTreeView->currentIndex().isValid());
+    EXPECT_EQ(list_model()->rowCount(), 0);
+    QTest::mouseClick(main().ButtonDvOFF, Qt::LeftButton);
+    EXPECT_TRUE(fs::exists(m_root / "www/c/config.index"));
+    EXPECT_TRUE(fs::exists(m_root / "www/config.index"));
+
+    pick(m_root / "www/a");
+    fs::remove_all(m_root / "www");
+    ASSERT_TRUE(gone(m_root / "www/a"));
+    EXPECT_EQ(list_model()->rowCount(), 0);
+    QTest::mouseClick(main().ButtonDvON, Qt::LeftButton);
+    QTest::mouseClick(main().ButtonEditConf, Qt::LeftButton);
+    EXPECT_FALSE(fs::exists("/config.index"));
+    EXPECT_TRUE(ui.opened.empty());
+    EXPECT_EQ(ui.errors, std::vector<std::string>(3, " フォルダを選択して実行してください。　"));
+}
+
+// A rename that fails says so, with the entry and the reason.
+TEST_F(VanecfgWindowsTest, AFailedRenameIsReported) {
+    start();
+    show_folder(m_root / "www", 3);
+    QListView* list = main().FileListView;
+    list->setFocus();
+    list->setCurrentIndex(list_model()->find("a"));
+    QTest::keyClick(list, Qt::Key_F2);
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : list->findChildren<QLineEdit*>())
+        editor = e->isVisible() ? e : editor;
+    ASSERT_NE(editor, nullptr) << "no rename editor";
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("b"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    wait_until([&] { return !ui.errors.empty(); }); // the edit ends after the key
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0], failure_message(" 名前を変更できません。　",
+                                            (m_root / "www/a").string(), std::strerror(EEXIST)));
+    EXPECT_TRUE(fs::is_directory(m_root / "www/a"));
 }
 
 TEST_F(VanecfgWindowsTest, IndexOnAndOffOnSelectedFolders) {
@@ -360,10 +467,10 @@ TEST_F(VanecfgWindowsTest, SettingsDialogSavesOnOkAndDiscardsOnCancel) {
     start();
     TSettingForm& form = settings();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Dirvane 設定"));
-    EXPECT_EQ(form.EditIniDir->text().toStdString(), (m_root / "tool").string());
+    // Dirvane where it is installed, the template from the shared data.
+    EXPECT_EQ(form.EditIniDir->text().toStdString(), DIRVANE_CGI_FOLDER);
     EXPECT_EQ(form.EditConfName->text(), QStringLiteral("config.index"));
-    EXPECT_EQ(form.EditConfTemplate->text().toStdString(),
-              (m_root / "tool/config.index.txt").string());
+    EXPECT_EQ(form.EditConfTemplate->text().toStdString(), DIRVANE_TEMPLATE_FILE);
     ASSERT_EQ(form.ComboUA->count(), 10);
     EXPECT_EQ(form.ComboUA->currentText(), QStringLiteral("Mozilla/5.0"));
     EXPECT_EQ(form.ComboUA->itemText(9), QStringLiteral("DoCoMo/1.0"));
@@ -399,6 +506,50 @@ TEST_F(VanecfgWindowsTest, SettingsDialogSavesOnOkAndDiscardsOnCancel) {
 
 // A long stored user agent neither widens the dialog nor pushes its
 // buttons out of it; the dialog cannot be resized.
+// Settings whose bytes are no text here (Shift_JIS) keep them: shown with
+// U+FFFD, used and written back exactly when another setting changes.
+TEST_F(VanecfgWindowsTest, SettingsKeepTheirBytes) {
+    const std::string cgi = (m_root / "cgi_").string() + "\x83\x5c\x95\x5c";
+    const std::string agent = "Agent/\x83\x5c";
+    write_all(m_root / "tool/Vanecfg.ini", "[tool]\r\ninidir=" + cgi + "\r\ntemplate=" + cgi +
+                                               "/t.txt\r\nua0=" + agent + "\r\n");
+    start();
+    TSettingForm& form = settings();
+    EXPECT_EQ(form.GetCgiPath(), cgi + "/Dirvane");
+    EXPECT_EQ(form.settings().userAgent, agent);
+    when_modal(&form, [&] {
+        form.ComboUA->lineEdit()->selectAll();
+        QTest::keyClicks(form.ComboUA->lineEdit(), QStringLiteral("New/1.0"));
+        QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    });
+    EXPECT_TRUE(form.ShowSettings(""));
+    const std::string saved = read_all(m_root / "tool/Vanecfg.ini");
+    for (const std::string& line : std::vector<std::string>{
+             "inidir=" + cgi, "template=" + cgi + "/t.txt", "ua0=New/1.0", "ua1=" + agent})
+        EXPECT_NE(saved.find(line + "\r\n"), std::string::npos) << line << " in " << saved;
+}
+
+// The folder settings file's name is a name: one with a folder in it is
+// refused with a message, and the dialog stays open.
+TEST_F(VanecfgWindowsTest, SettingsRefuseAFolderInTheFileName) {
+    start();
+    TSettingForm& form = settings();
+    bool stayed = false;
+    when_modal(&form, [&] {
+        form.EditConfName->selectAll();
+        QTest::keyClicks(form.EditConfName, QStringLiteral("../config.index"));
+        QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+        stayed = form.isVisible();
+        form.EditConfName->selectAll();
+        QTest::keyClicks(form.EditConfName, QStringLiteral("list.idx"));
+        QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    });
+    EXPECT_TRUE(form.ShowSettings(""));
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(conf_name_message)});
+    EXPECT_EQ(form.GetConfName(), "list.idx");
+}
+
 TEST_F(VanecfgWindowsTest, SettingsDialogKeepsItsSizeWithALongUserAgent) {
     const std::string agent = "Mozilla/5.0 (" + std::string(220, 'x') + ") Gecko/2010 Firefox/1";
     write_all(m_root / "tool/Vanecfg.ini", "[tool]\r\nua0=" + agent + "\r\n");
@@ -416,14 +567,6 @@ TEST_F(VanecfgWindowsTest, SettingsDialogKeepsItsSizeWithALongUserAgent) {
         form.ButtonCancel->click();
     });
     form.ShowSettings("");
-}
-
-// The file dialogs' filters: a label that shows its pattern is not given
-// it twice; "*.*" is every file.
-TEST(QtTextTest, FileFilterLabelsAreNotDoubled) {
-    EXPECT_EQ(
-        qt_file_filter(TSettingForm::template_filter),
-        QStringLiteral("テキストファイル(*.txt);;表示設定ファイル(*.index);;全てのファイル (*)"));
 }
 
 TEST_F(VanecfgWindowsTest, RegistrationButtonFollowsTheServerList) {
@@ -581,6 +724,36 @@ TEST_F(VanecfgWindowsTest, EditorPickerOffersProgramsFirst) {
     EXPECT_EQ(chosen, (m_root / "bin/editor").string());
 }
 
+// The template dialog shows the types by their labels, the last one as
+// "全てのファイル", and that type lists every file.
+TEST_F(VanecfgWindowsTest, TemplateDialogShowsTheTypesByTheirLabels) {
+    write_all(m_root / "tool/notes", "");
+    start();
+    TSettingForm& form = settings();
+    QStringList labels;
+    std::vector<std::string> everything;
+    when_modal(&form, [&] {
+        when_file_dialog([&](QFileDialog* dialog) {
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; i < types->count(); ++i)
+                labels << types->itemText(i);
+            dialog->setDirectory(QString::fromStdString((m_root / "tool").string()));
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_End);
+            wait_until([&] { return !listed(dialog).empty(); });
+            everything = listed(dialog);
+            dialog->reject();
+        });
+        QTest::mouseClick(form.ButtonGetConfTmplt, Qt::LeftButton);
+        form.ButtonCancel->click();
+    });
+    form.ShowSettings("");
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("テキストファイル(*.txt)"),
+                                   QStringLiteral("表示設定ファイル(*.index)"),
+                                   QStringLiteral("全てのファイル")}));
+    EXPECT_NE(std::find(everything.begin(), everything.end(), "notes"), everything.end());
+}
+
 TEST_F(VanecfgWindowsTest, FolderPickerCancelKeepsAndDoubleClickTakes) {
     start();
     TSettingForm& form = settings();
@@ -589,16 +762,16 @@ TEST_F(VanecfgWindowsTest, FolderPickerCancelKeepsAndDoubleClickTakes) {
     const QString before = form.EditIniDir->text();
     // The dialog's button works as it would inside the shown dialog.
     when_modal(&picker, [&] {
-        picker.selectFolder(QString::fromStdString((m_root / "www").string()));
+        picker.selectFolder((m_root / "www").string());
         picker.ButtonCancel->click();
     });
     form.ButtonGetIniDir->click();
     EXPECT_EQ(form.EditIniDir->text(), before);
-    EXPECT_TRUE(picker.chosenPath().isEmpty());
+    EXPECT_TRUE(picker.chosenPath().empty());
 
     when_modal(&picker, [&] {
-        picker.selectFolder(QString::fromStdString((m_root / "www/b").string()));
-        ASSERT_TRUE(wait_until([&] { return picker.currentFolder().endsWith("/www/b"); }));
+        picker.selectFolder((m_root / "www/b").string());
+        ASSERT_EQ(picker.currentFolder(), (m_root / "www/b").string());
         screenshot(&picker, "vanecfg-getdir");
         const QPersistentModelIndex current = picker.DirTree->currentIndex();
         // The branches above load in the background and move the row: wait
@@ -696,27 +869,74 @@ TEST_F(VanecfgWindowsTest, FailedWritesNameTheFileAndTheReason) {
 #endif
 
 #ifdef VANECFG_PROGRAM
-// Started from elsewhere (a shortcut with another working folder), the
-// program still keeps its settings file in its own folder.
-TEST_F(VanecfgWindowsTest, ProgramWorksInItsOwnFolder) {
+// Started from elsewhere, the program keeps its settings in the user's
+// settings folder, never in its own folder or the working one; --help and
+// --version answer without a display.
+TEST_F(VanecfgWindowsTest, ProgramKeepsItsSettingsInTheUsersFolder) {
     fs::copy_file(VANECFG_PROGRAM, m_root / "tool/Vanecfg");
-    fs::current_path(m_root / "www");
+    const std::string program = (m_root / "tool/Vanecfg").string();
+    const fs::path out = m_root / "out.txt";
+    for (const char* option : {"--version", "--help"}) {
+        int code = -1;
+        std::string error;
+        ASSERT_EQ(platform::run_process_in(
+                      {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "/bin/sh", "-c",
+                       "\"$0\" \"$1\" >\"$2\" 2>&1", program, option, out.string()},
+                      m_root.string(), {"QT_QPA_PLATFORM=xcb"}, 10000, code, error),
+                  platform::RunOutcome::ended)
+            << error;
+        EXPECT_EQ(code, 0) << option << ": " << read_all(out);
+        EXPECT_EQ(read_all(out).rfind(option == std::string("--version") ? "Vanecfg (Dirvane) "
+                                                                         : "Usage: Vanecfg",
+                                      0),
+                  0u)
+            << read_all(out);
+    }
+
     std::string error;
-    const platform::ProcessId child =
-        platform::start_process_in({(m_root / "tool/Vanecfg").string()}, (m_root / "www").string(),
-                                   {"QT_QPA_PLATFORM=offscreen"}, error);
+    const platform::ProcessId child = platform::start_process_in(
+        {program}, (m_root / "www").string(),
+        {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + (m_root / "config").string()}, error);
     ASSERT_NE(child, platform::no_process) << error;
-    const bool created = wait_until([&] { return fs::exists(m_root / "tool/Vanecfg.ini"); });
+    const bool created =
+        wait_until([&] { return fs::exists(m_root / "config/dirvane/Vanecfg.ini"); });
     platform::stop_process(child);
     platform::wait_process(child);
     EXPECT_TRUE(created);
+    EXPECT_FALSE(fs::exists(m_root / "tool/Vanecfg.ini"));
     EXPECT_FALSE(fs::exists(m_root / "www/Vanecfg.ini"));
 }
 #endif
 
 #ifdef DIRVANE_PROGRAM
+// A program named Dirvane in the tested folder is its owner's, never run:
+// an empty Dirvane folder field is the root folder, a relative one lies in
+// the tool folder, and the program checked there is the one started.
+TEST_F(VanecfgWindowsTest, DisplayTestNeverRunsAProgramFromTheTestedFolder) {
+    fs::copy_file(DIRVANE_PROGRAM, m_root / "tool/Dirvane");
+    write_all(m_root / "www/Dirvane",
+              "#!/bin/sh\ntouch \"" + (m_root / "ran").string() + "\"\necho owned > \"$2\"\n");
+    fs::permissions(m_root / "www/Dirvane", fs::perms::owner_all);
+    write_all(m_root / "www/config.index", "");
+    write_all(m_root / "tool/Vanecfg.ini", "[tool]\r\ninidir=\r\n");
+    start();
+    show_folder(m_root / "www", 3);
+    QTest::mouseClick(main().ButtonTest, Qt::LeftButton);
+    EXPECT_EQ(ui.errors, std::vector<std::string>{" CGI実行ファイルが見つかりません。　"});
+    EXPECT_TRUE(ui.opened.empty());
+
+    ui.errors.clear();
+    settings().EditIniDir->setText(QStringLiteral("."));
+    QTest::mouseClick(main().ButtonTest, Qt::LeftButton);
+    EXPECT_TRUE(ui.errors.empty()) << ui.errors.front();
+    ASSERT_EQ(ui.opened.size(), 1u);
+    EXPECT_NE(read_all(ui.opened[0]).find("readme.txt"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_root / "ran"));
+}
+
 TEST_F(VanecfgWindowsTest, DisplayTestButtonRunsDirvaneOnTheTreeFolder) {
     fs::copy_file(DIRVANE_PROGRAM, m_root / "tool/Dirvane");
+    write_all(m_root / "tool/Vanecfg.ini", "[tool]\r\ninidir=" + (m_root / "tool").string());
     start();
     show_folder(m_root / "www", 3);
     select_in_list({"a", "b"});

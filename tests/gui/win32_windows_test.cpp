@@ -3,6 +3,7 @@
 // dialog and the folder picker shown modally, the registration button on
 // registry values, the program's start in its own folder, and screenshots
 // of all three windows.
+#include "tool/folder_switch.h"
 #include "tool/registration.h"
 #include "tool/win32view/vanecfg_app.h"
 
@@ -308,9 +309,16 @@ TEST_F(Win32WindowsTest, RenamingInTheListStaysInsideTheFolder) {
         return SendMessageA(main().handle(), WM_NOTIFY, 102, reinterpret_cast<LPARAM>(&edit));
     };
     // readme.txt is the fourth item, after the folders a, b and c.
+    // Each refusal, and a name taken already, is reported with the entry.
     for (const char* escape :
-         {"..\\moved.txt", "a\\moved.txt", "C:moved.txt", "..", "", "readme.txt:stream"})
+         {"..\\moved.txt", "a\\moved.txt", "C:moved.txt", "..", "", "readme.txt:stream", "a"})
         EXPECT_EQ(rename(3, escape), FALSE) << escape;
+    ASSERT_EQ(m_ui.errors.size(), 7u);
+    for (const std::string& error : m_ui.errors)
+        EXPECT_EQ(error.rfind(failure_message(rename_failure_message, www("readme.txt"), ""), 0),
+                  0u)
+            << error;
+    m_ui.errors.clear();
     EXPECT_TRUE(fs::exists(www("readme.txt")));
     EXPECT_FALSE(fs::exists(m_root / "moved.txt"));
     EXPECT_FALSE(fs::exists(www("a") + "\\moved.txt"));
@@ -351,6 +359,25 @@ TEST_F(Win32WindowsTest, IndexOnAndOffActOnTheSelectedListFolders) {
     EXPECT_FALSE(fs::exists(www("c") + "\\config.index"));
 }
 
+// A picked folder that has gone, when its branch is read again, is shown
+// as gone: the tree's own move of its selection picks no other folder.
+TEST_F(Win32WindowsTest, AFolderThatGoesStaysPickedAndIsShownAsGone) {
+    write_all(www("c") + "\\config.index", "");
+    main().selectTreeFolder(www("b"));
+    ASSERT_EQ(main().treeFolder(), www("b"));
+    fs::remove_all(www("b"));
+    const HWND tree = main().DirTreeView.handle();
+    const HTREEITEM parent = TreeView_GetParent(tree, TreeView_GetSelection(tree));
+    TreeView_Expand(tree, parent, TVE_COLLAPSE);
+    TreeView_Expand(tree, parent, TVE_EXPAND); // reads the branch again
+    ASSERT_NE(main().DirTreeView.selected_path(), www("b")) << "the tree kept the folder";
+    EXPECT_EQ(main().treeFolder(), www("b"));
+    click(main().ButtonDvOFF);
+    EXPECT_TRUE(fs::exists(www("c") + "\\config.index"));
+    EXPECT_EQ(m_ui.errors, std::vector<std::string>{" フォルダを選択して実行してください。　"});
+    EXPECT_EQ(main().statusText(), "[フォルダがありません] " + www("b"));
+}
+
 TEST_F(Win32WindowsTest, StatusLineFollowsIndexOnForTheTreeFolder) {
     main().selectTreeFolder(www("b"));
     EXPECT_EQ(main().statusText(), "[IndexOFF] " + www("b"));
@@ -383,6 +410,11 @@ TEST_F(Win32WindowsTest, SettingsDialogSavesOnOkAndDiscardsOnCancel) {
             << "the main window is disabled while the dialog is up";
         expect_drawn_and_save(settings().handle(), "vanecfg-win32-settings");
         set_window_text(settings().ComboUA, "Tester/1.0");
+        // A name with a folder in it is refused, and the dialog stays.
+        set_window_text(settings().EditConfName, "..\\list.index");
+        click(settings().ButtonOK);
+        EXPECT_TRUE(IsWindowVisible(settings().handle()));
+        EXPECT_EQ(m_ui.errors, std::vector<std::string>{std::string(conf_name_message)});
         set_window_text(settings().EditConfName, "list.index");
         click(settings().ButtonOK);
     });

@@ -88,15 +88,28 @@ TEST_F(FolderSwitchTest, UnreadableTemplateWritesNothing) {
 }
 
 TEST_F(FolderSwitchTest, CreateFailureIsReported) {
-    // A name through a folder that does not exist cannot be created, with
-    // any rights.
-    settings.confName = "missing/config.index";
+    // A name too long for any file system cannot be created, with any
+    // rights.
+    settings.confName = std::string(300, 'x');
     EXPECT_FALSE(create_conf_file(ui, cwd.path("www/a"), {"x"}, settings));
     ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_TRUE(missing_folder_failure(ui.errors[0], create_error_message,
-                                       tool_file_path(cwd.path("www/a"), settings.confName)))
-        << ui.errors[0];
-    EXPECT_FALSE(fs::exists(cwd.path("www/a/missing")));
+    const std::string head = failure_message(
+        create_error_message, tool_file_path(cwd.path("www/a"), settings.confName), "");
+    EXPECT_EQ(ui.errors[0].rfind(head, 0), 0u) << ui.errors[0];
+    EXPECT_GT(ui.errors[0].size(), head.size()) << "no reason";
+
+    // A name with a folder in it (from a hand-edited tool settings file) is
+    // refused before anything is touched.
+    for (const char* name : {"../config.index", "sub/config.index", ".."}) {
+        ui.errors.clear();
+        settings.confName = name;
+        EXPECT_FALSE(create_conf_file(ui, cwd.path("www/a"), {"x"}, settings));
+        EXPECT_FALSE(delete_conf_file(ui, cwd.path("www/a"), settings));
+        edit_conf_file(ui, cwd.path("www/a"), settings);
+        EXPECT_EQ(ui.errors, std::vector<std::string>(3, std::string(conf_name_message))) << name;
+    }
+    EXPECT_FALSE(fs::exists(cwd.path("www/config.index")));
+    EXPECT_TRUE(ui.opened.empty());
 }
 
 TEST_F(FolderSwitchTest, IndexOffAsksFirstAndDeletes) {

@@ -220,6 +220,26 @@ TEST_F(RegistryStoreTest, MalformedFileGivesLineAndIsNeverOverwritten) {
     }
 }
 
+// A read-only store file is left alone with the reason; a link is written
+// through to its target and stays a link.
+TEST_F(RegistryStoreTest, ReadOnlyFileIsKeptAndALinkIsWrittenThrough) {
+    const std::string text = header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n\"a\"=\"old\"\r\n\r\n";
+    write_bytes(file, text);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    platform::RegistryStore store(file.string());
+    EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
+    EXPECT_EQ(store.last_error(), "cannot write " + file.string() + ": Permission denied");
+    EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
+    EXPECT_EQ(read_bytes(file), text);
+
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+    fs::create_symlink(file.filename(), folder / "link.reg");
+    platform::RegistryStore linked((folder / "link.reg").string());
+    ASSERT_TRUE(linked.write_text("SOFTWARE\\K", "a", "new")) << linked.last_error();
+    EXPECT_TRUE(fs::is_symlink(folder / "link.reg"));
+    EXPECT_EQ(store.read_text("SOFTWARE\\K", "a"), "new");
+}
+
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceKeepEveryValue) {
     platform::RegistryStore store(file.string());
     ASSERT_TRUE(store.create_key(shared_key));

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,9 +29,16 @@ TEST(ToolSettingsTest, MissingFileGivesTheDefaultsOfTheToolFolder) {
     ToolSettings settings;
     settings.editor = "/usr/bin/kept";
     load_tool_settings(settings, cwd.path("Vanecfg.ini"), cwd.dir());
+#ifdef DIRVANE_CGI_FOLDER
+    // Where Dirvane and the template are installed: the tool folder is the
+    // user's settings folder here.
+    EXPECT_EQ(settings.iniDir, DIRVANE_CGI_FOLDER);
+    EXPECT_EQ(settings.confTemplate, DIRVANE_TEMPLATE_FILE);
+#else
     EXPECT_EQ(settings.iniDir, cwd.dir());
-    EXPECT_EQ(settings.confName, "config.index");
     EXPECT_EQ(settings.confTemplate, cwd.path("config.index.txt"));
+#endif
+    EXPECT_EQ(settings.confName, "config.index");
     EXPECT_EQ(settings.userAgents, default_agents);
     EXPECT_EQ(settings.userAgent, "Mozilla/5.0");
     EXPECT_EQ(settings.editor, "/usr/bin/kept"); // never stored, kept for the run
@@ -39,13 +48,16 @@ TEST(ToolSettingsTest, MissingFileGivesTheDefaultsOfTheToolFolder) {
 TEST(ToolSettingsTest, StoredValuesAndTheirEdges) {
     TempCwd cwd;
     const std::string path = cwd.path("Vanecfg.ini");
-    write_all(path, "[tool]\r\ninidir=/srv/cgi-bin/\r\nconfname=\r\ntemplate=\r\n"
-                    "ua0=\r\nua3=Custom/1.0\r\n");
+    // The accessors give absolute paths: the system's own form of one.
+    const std::string root = host_is_windows ? "C:\\" : "/";
+    const std::string srv = root + "srv" + platform::path_separator() + "cgi-bin";
+    write_all(path, "[tool]\r\ninidir=" + srv + platform::path_separator() +
+                        "\r\nconfname=\r\ntemplate=\r\nua0=\r\nua3=Custom/1.0\r\n");
     ToolSettings settings;
     load_tool_settings(settings, path, cwd.dir());
     // One trailing separator goes, and the ini path gets exactly one back.
-    EXPECT_EQ(settings.iniDir, "/srv/cgi-bin");
-    const std::string joined = std::string("/srv/cgi-bin") + platform::path_separator();
+    EXPECT_EQ(settings.iniDir, srv);
+    const std::string joined = srv + platform::path_separator();
     EXPECT_EQ(get_ini_path(settings), joined + "Dirvane.ini");
     EXPECT_EQ(get_cgi_path(settings),
               joined + "Dirvane" + std::string(platform::executable_suffix()));
@@ -56,8 +68,20 @@ TEST(ToolSettingsTest, StoredValuesAndTheirEdges) {
     EXPECT_EQ(settings.userAgents[0], "Mozilla/5.0");
     EXPECT_EQ(settings.userAgents[3], "Custom/1.0");
 
-    settings.iniDir = "/";
-    EXPECT_EQ(get_ini_path(settings), "/Dirvane.ini");
+    settings.iniDir = root;
+    EXPECT_EQ(get_ini_path(settings), root + "Dirvane.ini");
+
+    // Neither an empty nor a relative folder is left to the working folder
+    // of a program started later: empty is the root, relative the tool's.
+    if (!host_is_windows) {
+        settings.iniDir = "";
+        EXPECT_EQ(get_cgi_path(settings), "/Dirvane");
+        settings.iniDir = "cgi/.";
+        EXPECT_EQ(get_cgi_path(settings), cwd.path("cgi/Dirvane"));
+        settings.editor = "editor";
+        write_all(cwd.path("editor"), "");
+        EXPECT_EQ(get_editor_path(settings), cwd.path("editor"));
+    }
 
     write_all(path, "[tool]\r\ninidir=/srv/cgi\\\r\n");
     load_tool_settings(settings, path, cwd.dir());
@@ -82,7 +106,7 @@ TEST(ToolSettingsTest, NewUserAgentBecomesFirstAndTheOldestGoes) {
     EXPECT_EQ(again.userAgents.size(), 10u);
     EXPECT_EQ(again.userAgents.back(), "DoCoMo/2.0");
     EXPECT_EQ(again.userAgent, "Test & <Agent>");
-    EXPECT_EQ(again.iniDir, cwd.dir());
+    EXPECT_EQ(again.iniDir, settings.iniDir);
 
     // The first item again, or an empty text, changes nothing; an equal
     // item further down stays where it is when another one goes first.
@@ -162,6 +186,38 @@ TEST(ToolSettingsTest, ShowFilesSwitchAndTheDefaultFile) {
     ASSERT_EQ(ui.errors.size(), 2u);
     for (const std::string& error : ui.errors)
         EXPECT_TRUE(missing_folder_failure(error, save_error_message, nowhere)) << error;
+}
+
+// A settings file that may not be written is reported with its reason and
+// left alone, a link is written through to its target, and a file too
+// large to read says so.
+TEST(ToolSettingsTest, ReadOnlyLinkedAndOversizedFiles) {
+    if (host_is_windows)
+        GTEST_SKIP() << "the system's profile services decide there";
+    namespace fs = std::filesystem;
+    TempCwd cwd;
+    FakeToolUi ui;
+    const std::string path = cwd.path("Vanecfg.ini");
+    write_all(path, "[tool]\r\nswfile=0\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(save_show_files(ui, path, true));
+    EXPECT_TRUE(save_show_files(ui, path, false)); // nothing to change
+    EXPECT_EQ(read_all(path), "[tool]\r\nswfile=0\r\n");
+
+    const std::string target = cwd.path("kept/Vanecfg.ini");
+    fs::create_directory(cwd.path("kept"));
+    write_all(target, "[tool]\r\nswfile=0\r\n");
+    fs::create_symlink("kept/Vanecfg.ini", cwd.path("link.ini"));
+    EXPECT_TRUE(save_show_files(ui, cwd.path("link.ini"), true));
+    EXPECT_TRUE(fs::is_symlink(cwd.path("link.ini")));
+    EXPECT_EQ(read_all(target), "[tool]\r\nswfile=1\r\n");
+
+    const std::string large = cwd.path("large.ini");
+    write_all(large, "[tool]\r\n" + std::string(std::size_t{1} << 20, ';'));
+    EXPECT_FALSE(save_show_files(ui, large, true));
+    EXPECT_EQ(ui.errors, (std::vector<std::string>{
+                             failure_message(save_error_message, path, std::strerror(EACCES)),
+                             failure_message(save_error_message, large, std::strerror(EFBIG))}));
 }
 
 } // namespace

@@ -10,14 +10,16 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -32,8 +34,6 @@ QPushButton* make_button(QWidget* parent, const char* name, const QString& capti
     button->setToolTip(hint);
     return button;
 }
-
-constexpr QDir::Filters folders_only = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden;
 
 // FolderList renames in place as the shell list does: with F2, or with a
 // second click on an item that is selected alone. A click on an item of a
@@ -58,15 +58,18 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent) : QMainWindow(pare
     setWindowTitle(QStringLiteral("Dirvane 設定ツール"));
     resize(552, 322);
 
-    m_treeModel = make_folder_model(this, true);
+    m_treeModel = new FolderTreeModel(this);
+    // Before the tree's own handler, which moves the current row away from
+    // a folder that goes: that move is no pick.
+    connect(m_treeModel, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this] { m_removing = true; });
+    connect(m_treeModel, &QAbstractItemModel::rowsRemoved, this, [this] { m_removing = false; });
     DirTreeView = make_folder_tree(this, m_treeModel);
     DirTreeView->setObjectName(QStringLiteral("DirTreeView"));
 
-    m_listModel = new QFileSystemModel(this);
-    m_listModel->setIconProvider(desktop_icons());
-    m_listModel->setFilter(folders_only);
-    m_listModel->setReadOnly(false); // names can be changed in place
-    m_listModel->setRootPath(QDir::rootPath());
+    m_listModel = new FolderListModel(this);
+    m_listModel->on_rename_failure(
+        [this](const std::string& message) { m_model.show_error(message); });
     FileListView = new FolderList(this);
     FileListView->setObjectName(QStringLiteral("FileListView"));
     FileListView->setModel(m_listModel);
@@ -143,9 +146,13 @@ TFormConfigMain::TFormConfigMain(ToolUi& ui, QWidget* parent) : QMainWindow(pare
     // A folder opened in the list (double click, Enter) becomes the tree's
     // folder, which the list then shows.
     connect(FileListView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        if (m_listModel->isDir(index))
-            selectTreeFolder(path_from_qt(m_listModel->filePath(index)));
+        if (m_listModel->is_dir(index))
+            selectTreeFolder(m_listModel->path(index));
     });
+    // The tree and the list follow the file system.
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, this, &TFormConfigMain::refreshFolders);
+    refresh->start(1000);
     // "Edit" is the window's cancel button: Esc presses it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, ButtonEditConf, &QPushButton::click);
@@ -158,6 +165,7 @@ void TFormConfigMain::FormCreate() {
     // enough for every button's text in the font it got.
     resize(size().expandedTo(minimumSizeHint()));
     setMinimumSize(size());
+    centreOnDesktop();
     LoadToolSettings();
     selectTreeFolder(m_model.tool_folder());
 }
@@ -185,12 +193,21 @@ void TFormConfigMain::FormClose() {
     SaveToolSettings();
 }
 
+void TFormConfigMain::centreOnDesktop() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
 void TFormConfigMain::CheckFileOnClick() {
-    m_listModel->setFilter(CheckFileOn->isChecked() ? folders_only | QDir::Files : folders_only);
+    m_listModel->set_show_files(CheckFileOn->isChecked());
 }
 
 std::string TFormConfigMain::treeFolder() const {
-    return path_from_qt(folder_path(m_treeModel, DirTreeView->currentIndex()));
+    return m_picked;
 }
 
 std::vector<std::string> TFormConfigMain::selectedListItems() const {
@@ -198,23 +215,40 @@ std::vector<std::string> TFormConfigMain::selectedListItems() const {
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<std::string> items;
-    for (const QModelIndex& index : rows) {
-        if (index.column() == 0)
-            items.push_back(path_from_qt(m_listModel->filePath(index)));
-    }
+    for (const QModelIndex& index : rows)
+        items.push_back(m_listModel->path(index));
     return items;
 }
 
 void TFormConfigMain::selectTreeFolder(const std::string& path) {
-    select_folder(DirTreeView, m_treeModel, path_to_qt(path));
-    DirTreeViewChange();
+    if (select_folder(DirTreeView, m_treeModel, path))
+        DirTreeViewChange();
 }
 
 void TFormConfigMain::DirTreeViewChange() {
+    if (m_removing)
+        return;
     // The list shows the tree's folder and follows it.
-    const QString folder = folder_path(m_treeModel, DirTreeView->currentIndex());
+    m_picked = m_treeModel->path(DirTreeView->currentIndex());
     FileListView->clearSelection();
-    FileListView->setRootIndex(folder.isEmpty() ? QModelIndex() : m_listModel->index(folder));
+    m_listModel->set_folder(m_picked);
+    updateStatusLine();
+}
+
+void TFormConfigMain::refreshFolders() {
+    m_treeModel->refresh();
+    m_listModel->refresh();
+    if (m_picked.empty() || platform::path_kind(m_picked) == platform::PathKind::directory)
+        return;
+    // Gone: nothing else becomes the picked folder; the tree shows none,
+    // the list nothing, and the status line says so.
+    if (DirTreeView->currentIndex().isValid()) {
+        m_removing = true;
+        DirTreeView->setCurrentIndex(QModelIndex());
+        m_removing = false;
+    }
+    if (!m_listModel->folder().empty())
+        m_listModel->set_folder(std::string());
     updateStatusLine();
 }
 

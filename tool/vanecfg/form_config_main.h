@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+class FolderListModel;
+class FolderTreeModel;
 class QCheckBox;
-class QFileSystemModel;
 class QListView;
 class QPushButton;
 class QStatusBar;
@@ -29,8 +30,9 @@ class TFormConfigMain : public QMainWindow {
     // The tool settings dialog is created after this window.
     void setSettingForm(TSettingForm* form);
 
-    // What the buttons act on: the tree's folder ("" for none) and the
-    // paths of the items selected in the list, in list order.
+    // What the buttons act on: the folder picked in the tree ("" for none;
+    // one that has gone since stays picked, and the buttons say so) and
+    // the paths of the items selected in the list, in list order.
     std::string treeFolder() const;
     std::vector<std::string> selectedListItems() const;
     void selectTreeFolder(const std::string& path);
@@ -68,8 +70,14 @@ class TFormConfigMain : public QMainWindow {
     void SaveToolSettings();
     void DirTreeViewChange();
     void updateStatusLine();
+    // refreshFolders reads the shown folders again; a picked folder that
+    // has gone is shown as gone.
+    void refreshFolders();
+    void centreOnDesktop();
 
     MainWindowModel m_model;
-    QFileSystemModel* m_treeModel;
-    QFileSystemModel* m_listModel;
+    FolderTreeModel* m_treeModel;
+    FolderListModel* m_listModel;
+    std::string m_picked;    // the folder the user picked in the tree
+    bool m_removing = false; // the tree moves its current row as folders go
 };

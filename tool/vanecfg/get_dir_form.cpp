@@ -2,7 +2,6 @@
 
 #include "tool/vanecfg/folder_tree.h"
 
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTreeView>
@@ -17,7 +16,7 @@ TGetDirForm::TGetDirForm(QWidget* parent) : QDialog(parent) {
 
     // No automatic refresh: the picker shows the folders as they were when
     // each branch was opened.
-    m_model = make_folder_model(this, false);
+    m_model = new FolderTreeModel(this);
     DirTree = make_folder_tree(this, m_model);
     DirTree->setObjectName(QStringLiteral("DirTree"));
     ButtonOK = new QPushButton(QStringLiteral("OK"), this);
@@ -39,12 +38,12 @@ TGetDirForm::TGetDirForm(QWidget* parent) : QDialog(parent) {
     connect(DirTree, &QTreeView::doubleClicked, this, &TGetDirForm::DirTreeDblClick);
 }
 
-void TGetDirForm::selectFolder(const QString& path) {
+void TGetDirForm::selectFolder(const std::string& path) {
     select_folder(DirTree, m_model, path);
 }
 
-QString TGetDirForm::currentFolder() const {
-    return folder_path(m_model, DirTree->currentIndex());
+std::string TGetDirForm::currentFolder() const {
+    return m_model->path(DirTree->currentIndex());
 }
 
 void TGetDirForm::showEvent(QShowEvent* event) {
@@ -62,7 +61,7 @@ void TGetDirForm::FormShow() {
 }
 
 void TGetDirForm::FormClose(int result) {
-    m_chosenPath = result == QDialog::Accepted ? currentFolder() : QString();
+    m_chosenPath = result == QDialog::Accepted ? currentFolder() : std::string();
 }
 
 void TGetDirForm::DirTreeDblClick() {

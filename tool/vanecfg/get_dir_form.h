@@ -3,9 +3,10 @@
 #pragma once
 
 #include <QDialog>
-#include <QString>
 
-class QFileSystemModel;
+#include <string>
+
+class FolderTreeModel;
 class QPushButton;
 class QTreeView;
 
@@ -15,12 +16,13 @@ class TGetDirForm : public QDialog {
   public:
     explicit TGetDirForm(QWidget* parent = nullptr);
 
-    // The folder confirmed with OK; empty until then and after Cancel.
-    QString chosenPath() const { return m_chosenPath; }
+    // The folder confirmed with OK, as bytes; empty until then and after
+    // Cancel.
+    const std::string& chosenPath() const { return m_chosenPath; }
 
     // selectFolder makes `path` the tree's current folder.
-    void selectFolder(const QString& path);
-    QString currentFolder() const;
+    void selectFolder(const std::string& path);
+    std::string currentFolder() const;
 
     QTreeView* DirTree;
     QPushButton* ButtonOK;
@@ -35,6 +37,6 @@ class TGetDirForm : public QDialog {
     void FormClose(int result);
     void DirTreeDblClick();
 
-    QFileSystemModel* m_model;
-    QString m_chosenPath;
+    FolderTreeModel* m_model;
+    std::string m_chosenPath;
 };

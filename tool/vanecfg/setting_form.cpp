@@ -42,8 +42,47 @@ QLineEdit* make_edit(QWidget* parent, const char* name) {
     return edit;
 }
 
-QString text_of(const QLineEdit* edit) {
-    return edit->text();
+// An edit keeps the bytes it was given as long as its text is the one shown
+// for them: a setting whose bytes are no text in the locale (a Shift_JIS
+// path) is written back exactly, and only a text that was typed is encoded.
+constexpr const char* bytes_property = "vanecfgBytes";
+constexpr const char* shown_property = "vanecfgShown";
+
+void set_bytes(QLineEdit* edit, const std::string& bytes) {
+    const QString shown = path_to_qt(bytes);
+    edit->setText(shown);
+    edit->setProperty(bytes_property, QByteArray::fromStdString(bytes));
+    edit->setProperty(shown_property, shown);
+}
+
+std::string bytes_of(const QLineEdit* edit) {
+    if (edit->text() == edit->property(shown_property).toString())
+        return edit->property(bytes_property).toByteArray().toStdString();
+    return path_from_qt(edit->text());
+}
+
+// The user agents keep their bytes in the items' data in the same way.
+void add_agent(QComboBox* combo, const std::string& bytes) {
+    combo->addItem(to_qt(bytes), QByteArray::fromStdString(bytes));
+}
+
+std::string agent_bytes(const QComboBox* combo, const QString& text) {
+    const int item = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item >= 0)
+        return combo->itemData(item).toByteArray().toStdString();
+    return text.toStdString();
+}
+
+// show_filter_labels gives the types of a file dialog the labels of
+// `filter` ("Label|patterns|..."), which the toolkit would show with their
+// patterns added.
+void show_filter_labels(QFileDialog& dialog, std::string_view filter) {
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (types == nullptr)
+        return;
+    const QStringList parts = to_qt(filter).split(QLatin1Char('|'));
+    for (int i = 0; i < types->count() && 2 * i < parts.size(); ++i)
+        types->setItemText(i, parts[2 * i]);
 }
 
 // ExecutableFiles shows, while it is on, only the folders and the files
@@ -85,6 +124,8 @@ QString choose_file(QWidget* parent, std::string_view filter, const QString& cur
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!programsFirst)
+        show_filter_labels(dialog, filter);
     if (programsFirst) {
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         auto* programs = new ExecutableFiles(&dialog);
@@ -156,7 +197,7 @@ TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent
     // font the dialog got, and no resizing.
     setFixedSize(size().expandedTo(sizeHint()));
 
-    connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ButtonOK, &QPushButton::clicked, this, &TSettingForm::ButtonOKClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ButtonGetIniDir, &QPushButton::clicked, this, &TSettingForm::ButtonGetIniDirClick);
     connect(ButtonGetConfTmplt, &QPushButton::clicked, this,
@@ -170,24 +211,24 @@ TSettingForm::TSettingForm(ToolUi& ui, std::string registryPath, QWidget* parent
 
 ToolSettings TSettingForm::settings() const {
     ToolSettings s;
-    s.iniDir = path_from_qt(text_of(EditIniDir));
-    s.confName = path_from_qt(text_of(EditConfName));
-    s.confTemplate = path_from_qt(text_of(EditConfTemplate));
-    s.editor = path_from_qt(text_of(EditEditor));
+    s.iniDir = bytes_of(EditIniDir);
+    s.confName = bytes_of(EditConfName);
+    s.confTemplate = bytes_of(EditConfTemplate);
+    s.editor = bytes_of(EditEditor);
     for (int i = 0; i < ComboUA->count(); ++i)
-        s.userAgents.push_back(ComboUA->itemText(i).toStdString());
-    s.userAgent = ComboUA->currentText().toStdString();
+        s.userAgents.push_back(ComboUA->itemData(i).toByteArray().toStdString());
+    s.userAgent = agent_bytes(ComboUA, ComboUA->currentText());
     return s;
 }
 
 void TSettingForm::LoadSettings() {
     const ToolSettings s = load_settings();
-    EditIniDir->setText(path_to_qt(s.iniDir));
-    EditConfName->setText(path_to_qt(s.confName));
-    EditConfTemplate->setText(path_to_qt(s.confTemplate));
+    set_bytes(EditIniDir, s.iniDir);
+    set_bytes(EditConfName, s.confName);
+    set_bytes(EditConfTemplate, s.confTemplate);
     ComboUA->clear();
     for (const std::string& agent : s.userAgents)
-        ComboUA->addItem(to_qt(agent));
+        add_agent(ComboUA, agent);
     ComboUA->setCurrentIndex(0);
     ComboUA->setEditText(to_qt(s.userAgent));
 }
@@ -199,20 +240,30 @@ void TSettingForm::SaveSettings() {
     const QString text = ComboUA->currentText();
     ComboUA->clear();
     for (const std::string& agent : s.userAgents)
-        ComboUA->addItem(to_qt(agent));
+        add_agent(ComboUA, agent);
     ComboUA->setEditText(text);
+}
+
+void TSettingForm::ButtonOKClick() {
+    // The folder settings file's name is a name, never a path.
+    if (!valid_conf_name(bytes_of(EditConfName))) {
+        m_ui.show_error(conf_name_message);
+        EditConfName->setFocus();
+        return;
+    }
+    accept();
 }
 
 bool TSettingForm::ShowSettings(const std::string& path) {
     use_settings_path(path);
     LoadSettings();
-    const QString editor = EditEditor->text();
+    const std::string editor = bytes_of(EditEditor);
     const bool ok = exec() == QDialog::Accepted;
     if (ok) {
         SaveSettings();
     } else {
         LoadSettings();
-        EditEditor->setText(editor); // not stored: only the reload would lose it
+        set_bytes(EditEditor, editor); // not stored: only the reload would lose it
     }
     return ok;
 }
@@ -240,9 +291,9 @@ void TSettingForm::ButtonRegistClick() {
 void TSettingForm::ButtonGetIniDirClick() {
     if (m_picker == nullptr)
         return;
-    m_picker->selectFolder(EditIniDir->text());
-    if (m_picker->exec() == QDialog::Accepted && !m_picker->chosenPath().isEmpty())
-        EditIniDir->setText(m_picker->chosenPath());
+    m_picker->selectFolder(bytes_of(EditIniDir));
+    if (m_picker->exec() == QDialog::Accepted && !m_picker->chosenPath().empty())
+        set_bytes(EditIniDir, m_picker->chosenPath());
 }
 
 void TSettingForm::ButtonGetConfTmpltClick() {

@@ -61,6 +61,7 @@ class TSettingForm : public QDialog, public SettingFormModel {
   private:
     void LoadSettings();
     void SaveSettings();
+    void ButtonOKClick();
     void ButtonGetIniDirClick();
     void ButtonGetConfTmpltClick();
     void ButtonSetEditorClick();

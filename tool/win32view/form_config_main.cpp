@@ -164,7 +164,7 @@ void TFormConfigMain::CheckFileOnClick() {
 }
 
 std::string TFormConfigMain::treeFolder() const {
-    return DirTreeView.selected_path();
+    return m_picked;
 }
 
 std::vector<std::string> TFormConfigMain::selectedListItems() const {
@@ -172,11 +172,14 @@ std::vector<std::string> TFormConfigMain::selectedListItems() const {
 }
 
 void TFormConfigMain::selectTreeFolder(const std::string& path) {
+    m_selecting = true;
     DirTreeView.select_path(path);
+    m_selecting = false;
     DirTreeViewChange();
 }
 
 void TFormConfigMain::DirTreeViewChange() {
+    m_picked = DirTreeView.selected_path();
     // The list shows the tree's folder and follows it.
     const std::string folder = treeFolder();
     if (folder != FileListView.folder())
@@ -185,8 +188,10 @@ void TFormConfigMain::DirTreeViewChange() {
 }
 
 std::string TFormConfigMain::statusText() const {
+    // The length may count characters (Wine does) while the text comes in
+    // code page 932, up to two bytes a character.
     const auto length = LOWORD(SendMessageA(StatusBar1, SB_GETTEXTLENGTHA, 0, 0));
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::string text(2 * static_cast<std::size_t>(length) + 1, '\0');
     SendMessageA(StatusBar1, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text.data()));
     text.resize(text.find('\0'));
     return text;
@@ -258,17 +263,21 @@ bool TFormConfigMain::command(int id, int code) {
 LRESULT TFormConfigMain::notify(const NMHDR* header) {
     LRESULT result = 0;
     if (DirTreeView.handle_notify(header, result)) {
-        if (header->code == TVN_SELCHANGEDA)
+        if (header->code == TVN_SELCHANGEDA &&
+            (m_selecting || reinterpret_cast<const NMTREEVIEWA*>(header)->action != TVC_UNKNOWN))
             DirTreeViewChange();
         else if (header->code == NM_CLICK)
             updateStatusLine(); // DirTreeViewClick
         return result;
     }
     std::string opened;
-    if (FileListView.handle_notify(header, result, opened)) {
+    std::string failure;
+    if (FileListView.handle_notify(header, result, opened, failure)) {
         // A folder opened in the list becomes the tree's folder.
         if (!opened.empty())
             selectTreeFolder(opened);
+        if (!failure.empty())
+            m_model.show_error(failure);
         return result;
     }
     return 0;

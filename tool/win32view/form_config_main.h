@@ -80,4 +80,9 @@ class TFormConfigMain {
     HWND m_window = nullptr;
     win32view::Tooltips m_tips;
     SIZE m_minimum{0, 0};
+    // The folder the user picked in the tree. The tree moves its selection
+    // by itself when a branch read again has lost the selected folder: that
+    // is no pick, and the buttons go on naming the folder that has gone.
+    std::string m_picked;
+    bool m_selecting = false; // selectTreeFolder is choosing the folder
 };

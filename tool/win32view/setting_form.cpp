@@ -175,6 +175,13 @@ bool TSettingForm::on_command(int id, int code, HWND /*control*/) {
     if (code != BN_CLICKED)
         return false;
     switch (id) {
+    case IDOK:
+        // The folder settings file's name is a name, never a path: the
+        // dialog stays open until it is one.
+        if (valid_conf_name(settings().confName))
+            return false;
+        m_ui.show_error(conf_name_message);
+        return true;
     case id_get_ini_dir:
         ButtonGetIniDirClick();
         return true;

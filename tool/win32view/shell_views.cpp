@@ -1,5 +1,10 @@
 #include "tool/win32view/shell_views.h"
 
+#include "tool/folder_switch.h"
+#include "tool/tool_ui.h"
+
+#include "platform/file.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -356,7 +361,8 @@ std::vector<std::string> ShellList::selected_paths() const {
     return paths;
 }
 
-bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string& opened) {
+bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string& opened,
+                              std::string& failure) {
     if (header->hwndFrom != m_list)
         return false;
     result = 0;
@@ -364,16 +370,21 @@ bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string&
         // A name changed in place renames the entry; the list keeps the
         // new name only when the file system took it.
         const auto* edit = reinterpret_cast<const NMLVDISPINFOA*>(header);
-        if (edit->item.pszText == nullptr || !is_plain_name(edit->item.pszText))
-            return true;
         const auto slot = static_cast<std::size_t>(edit->item.lParam);
-        if (slot >= m_names.size())
-            return true;
+        if (edit->item.pszText == nullptr || slot >= m_names.size())
+            return true; // the edit was cancelled
         const std::string from = join_path(m_folder, m_names[slot]);
+        if (!is_plain_name(edit->item.pszText)) {
+            SetLastError(ERROR_INVALID_NAME); // one name, in this folder
+            failure = failure_message(rename_failure_message, from, platform::last_error_text());
+            return true;
+        }
         const std::string to = join_path(m_folder, edit->item.pszText);
         if (MoveFileA(from.c_str(), to.c_str())) {
             m_names[slot] = edit->item.pszText;
             result = TRUE;
+        } else {
+            failure = failure_message(rename_failure_message, from, platform::last_error_text());
         }
     } else if (header->code == NM_DBLCLK) {
         const auto* click = reinterpret_cast<const NMITEMACTIVATE*>(header);

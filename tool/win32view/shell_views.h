@@ -75,8 +75,10 @@ class ShellList {
     std::string item_path(int index) const;
 
     // handle_notify renames entries edited in place and reports a double
-    // click on a folder through `opened`. True when `header` was the list's.
-    bool handle_notify(const NMHDR* header, LRESULT& result, std::string& opened);
+    // click on a folder through `opened`, a rename that failed through
+    // `failure` (the message to show). True when `header` was the list's.
+    bool handle_notify(const NMHDR* header, LRESULT& result, std::string& opened,
+                       std::string& failure);
 
   private:
     HWND m_list = nullptr;
