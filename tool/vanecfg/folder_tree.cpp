@@ -32,14 +32,17 @@ struct Listed {
     bool isDir = false;
 };
 
-// list_folder reads the entries of `folder`; false when it cannot be read.
+// list_folder reads the entries of `folder`; false when it cannot be searched
+// at all. A read that fails part-way keeps the entries read before it.
 bool list_folder(const std::string& folder, bool withFiles, std::vector<Listed>& out) {
     out.clear();
-    return platform::find_files(tool_file_path(folder, "*"), [&](const platform::FoundFile& f) {
-        if (f.name == "." || f.name == ".." || (!f.isDir && !withFiles))
-            return;
-        out.push_back(Listed{std::string(f.name), f.isDir});
-    });
+    const platform::SearchResult result =
+        platform::find_files(tool_file_path(folder, "*"), [&](const platform::FoundFile& f) {
+            if (f.name == "." || f.name == ".." || (!f.isDir && !withFiles))
+                return;
+            out.push_back(Listed{std::string(f.name), f.isDir});
+        });
+    return result.end != platform::SearchEnd::not_searched;
 }
 
 // has_subfolder tells whether `folder` holds a folder, so that the tree
