@@ -2,6 +2,7 @@
 //
 //   Dirvane <folder settings file> [<output file>]
 //   Dirvane                (standard input a listening socket: FastCGI)
+//   Dirvane --help | --version
 //
 // Exit codes: 0 a response was written, 1 no folder settings file was given,
 // 2 the request ran longer than its time-out.
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -189,9 +191,36 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi, reset_fastcgi);
 }
 
+constexpr const char* kUsage =
+    "usage: Dirvane FOLDER-SETTINGS-FILE [OUTPUT-FILE]\n"
+    "       Dirvane                       (standard input a listening socket: FastCGI)\n"
+    "\n"
+    "Lists the working directory as one CGI response: a web server runs it for\n"
+    "a folder's settings file (config.index), with that folder as working\n"
+    "directory. With OUTPUT-FILE the page goes there without CGI header.\n"
+    "Started without arguments on a listening socket (spawn-fcgi, systemd's\n"
+    "dirvane.socket, a web server's bin-path) it is a FastCGI server.\n"
+    "The common settings are the program's path with .ini. See Dirvane(8).\n";
+
+// answer_terminal answers --help and --version, the only arguments that are
+// not a settings file, when they stand alone; returns whether it did.
+bool answer_terminal(int argc, char** argv) {
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--help") == 0)
+        std::fputs(kUsage, stdout);
+    else if (std::strcmp(argv[1], "--version") == 0)
+        std::fputs("Dirvane " DIRVANE_VERSION "\n", stdout);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (answer_terminal(argc, argv))
+        return 0;
     vvTraceScope trace("main");
     if (vv_tracing())
         vv_dump_signed(trace.label("Arg: argc"), argc);

@@ -66,6 +66,8 @@ if(EXISTS ${dirvane_fastcgi}/nginx.conf)
             RENAME dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
     string(APPEND dirvane_conffiles "/etc/nginx/sites-available/dirvane\n")
 endif()
+# nginx's snippet, for a server block of the administrator's own
+# (include snippets/dirvane.conf;), such as Debian's default site.
 if(EXISTS ${dirvane_fastcgi}/nginx-snippet.conf)
     install(FILES ${dirvane_fastcgi}/nginx-snippet.conf DESTINATION /etc/nginx/snippets
             RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
@@ -84,17 +86,25 @@ foreach(sample lighttpd.conf Caddyfile)
                 COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
     endif()
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME dirvane
-        COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+# The FastCGI socket's folder at every boot; the access logs' folder (owned
+# by www-data, group adm, mode 0750: postinst sets that) and its rotation.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/tmpfiles.conf DESTINATION lib/tmpfiles.d
+        RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+install(DIRECTORY DESTINATION /var/log/dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/logrotate DESTINATION /etc/logrotate.d
+        RENAME dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+string(APPEND dirvane_conffiles "/etc/logrotate.d/dirvane\n")
+if(DIRVANE_STATIC)
+    message(STATUS "Debian package: DIRVANE_STATIC links Dirvane statically; "
+                   "Debian's packages link the shared ICU (configure without it)")
+    install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME dirvane
+            COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+endif()
 file(WRITE ${dirvane_pkg}/conffiles "${dirvane_conffiles}")
 install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/copyright ${dirvane_pkg}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dirvane COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
 if(TARGET Vanecfg)
-    # On the command path as well, through a link: Vanecfg finds its folder
-    # from its own file, not from the link.
-    file(CREATE_LINK ../lib/cgi-bin/Vanecfg ${dirvane_pkg}/Vanecfg SYMBOLIC)
-    install(FILES ${dirvane_pkg}/Vanecfg DESTINATION bin COMPONENT vanecfg_deb EXCLUDE_FROM_ALL)
     install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/copyright ${dirvane_pkg}/changelog.Debian.gz
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vanecfg
             COMPONENT vanecfg_deb EXCLUDE_FROM_ALL)
@@ -120,8 +130,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_DIRVANE_PACKAGE_NAME dirvane)
 set(CPACK_DEBIAN_DIRVANE_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_DIRVANE_PACKAGE_RECOMMENDS "lighttpd | httpd-cgi")
+set(CPACK_DEBIAN_DIRVANE_PACKAGE_SUGGESTS "spawn-fcgi, logrotate")
 set(CPACK_DEBIAN_DIRVANE_PACKAGE_CONTROL_EXTRA
-    ${dirvane_pkg}/conffiles ${PROJECT_SOURCE_DIR}/dist/debian/postrm)
+    ${dirvane_pkg}/conffiles ${PROJECT_SOURCE_DIR}/dist/debian/postinst
+    ${PROJECT_SOURCE_DIR}/dist/debian/prerm ${PROJECT_SOURCE_DIR}/dist/debian/postrm)
 set(CPACK_DEBIAN_DIRVANE_DESCRIPTION "folder listings for a web server (CGI program)
 Dirvane lists a folder on a web server: the server runs it for the folder's
 settings file (config.index), and it answers with an HTML page of the
@@ -129,8 +141,9 @@ folder's entries, filtered and sorted, as preformatted text or as a table.
 .
 The package holds the CGI program in /usr/lib/cgi-bin with its common
 settings in /etc/dirvane, a lighttpd snippet (lighty-enable-mod dirvane),
-dirvane-httpd, which serves one folder through a private lighttpd, and an
-example folder.")
+the FastCGI configurations for nginx, Apache, Caddy and lighttpd with the
+systemd units dirvane.socket and dirvane.service, dirvane-httpd, which
+serves one folder through a private lighttpd, and an example folder.")
 if(TARGET Vanecfg)
     list(APPEND CPACK_COMPONENTS_ALL vanecfg vanecfg_deb)
     set(CPACK_COMPONENT_VANECFG_GROUP vanecfg)

@@ -29,6 +29,7 @@ constexpr std::string_view usage_text =
     "                     [--follow-symlinks] [--user NAME] [--fastcgi]\n"
     "       dirvane-httpd --register --cgi PROGRAM [--conf NAME]\n"
     "       dirvane-httpd --unregister [--conf NAME]\n"
+    "       dirvane-httpd --help | --version\n"
     "\n"
     "Serves FOLDER (required) on http://127.0.0.1:PORT/ (default 8080) with\n"
     "lighttpd, as the registry binds index documents and programs; Ctrl-C stops\n"
@@ -52,6 +53,7 @@ constexpr std::string_view root_state_folder = "/var/lib/dirvane-httpd";
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool registerConf = false;
     bool unregisterConf = false;
     std::string conf = "config.index";
@@ -76,6 +78,8 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
         std::string* target = nullptr;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--register") {
             options.registerConf = true;
         } else if (arg == "--follow-symlinks") {
@@ -551,6 +555,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usage_text;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "dirvane-httpd " DIRVANE_VERSION "\n";
         return 0;
     }
     if (options.registerConf || options.unregisterConf) {
