@@ -499,17 +499,23 @@ TEST(Log, CurrentLogAndTracePrint) {
     EXPECT_EQ(vv_current_log(), log.get());
     EXPECT_TRUE(vv_trace_on());
     EXPECT_TRUE(trace_print("main: ", "value %d", 42));
+    // A value over the limit is cut (never inside a double-byte character)
+    // and marked; control bytes cannot start a line of their own.
+    const std::string tooLong = "x" + std::string(9000, '\x82') + "x";
+    EXPECT_TRUE(trace_print("", "%s", tooLong.c_str()));
+    EXPECT_TRUE(trace_print("main: ", "name = %s", "a\r\n01/01/01 forged\x7f"));
     // A rejected line closes the file: the trace is off from then on.
-    const std::string tooLong(8001, 'x');
-    EXPECT_FALSE(trace_print("main: ", "%s", tooLong.c_str()));
+    EXPECT_FALSE(trace_print("main: ", "%s", ""));
     EXPECT_TRUE(eventually([] { return !vv_trace_on(); }));
     EXPECT_FALSE(trace_print("main: ", "after"));
     EXPECT_EQ(vv_exchange_current_log(nullptr), log.get());
 
     log.reset();
     const auto lines = split_lines(read_file(cwd.path("trace.log")));
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(message_of(lines[0]), "main: value 42");
+    EXPECT_EQ(message_of(lines[1]), "x" + std::string(7990, '\x82') + "...[cut]");
+    EXPECT_EQ(message_of(lines[2]), "main: name = a__01/01/01 forged_");
 }
 
 } // namespace
