@@ -61,6 +61,14 @@ bool marker_exists(const std::string& path) {
     return !path.empty() && platform::path_kind(path) != platform::PathKind::missing;
 }
 
+// marker_readable: vv.path is read as the settings files are, so only a
+// regular file of bounded size counts (a named pipe or a device in the
+// folder switches nothing on and holds nothing up).
+bool marker_readable(const std::string& path) {
+    std::string text;
+    return !path.empty() && platform::read_file_contents(path, text);
+}
+
 // clean_controls makes a formatted message one line: control bytes become
 // "_", as in the access log's values (the bytes of a double-byte character
 // are never control bytes).
@@ -201,7 +209,7 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     }
     if (w.pathTemplate.empty() || marker_exists(w.noLogPath)) {
         on = false;
-    } else if (marker_exists(w.markerPath)) {
+    } else if (marker_readable(w.markerPath)) {
         on = true;
     } else {
         on = !offByDefault;
