@@ -430,14 +430,20 @@ bool vvLog::post(Message::Kind kind, std::string line) {
         }
         const std::size_t size = kind == Message::line ? line.size() + queued_line_overhead : 0;
         // Wait for room while the writer keeps taking lines; one line is
-        // always taken into an empty queue.
-        while (size != 0 && !w.queue.empty() && w.queuedBytes + size > queue_byte_limit) {
-            const std::uint64_t before = w.taken;
-            w.roomSignal.wait_for(lock, std::chrono::milliseconds(room_wait_ms));
-            if (refused()) {
-                return false;
-            }
-            if (w.taken == before && w.queuedBytes + size > queue_byte_limit) {
+        // always taken into an empty queue. A full queue is let down to
+        // half before the line goes in, so that the two threads do not take
+        // turns line by line.
+        if (size != 0 && !w.queue.empty() && w.queuedBytes + size > queue_byte_limit) {
+            auto roomy = [&w] { return w.queue.empty() || w.queuedBytes <= queue_byte_limit / 2; };
+            while (!roomy()) {
+                const std::uint64_t before = w.taken;
+                w.roomSignal.wait_for(lock, std::chrono::milliseconds(room_wait_ms));
+                if (refused()) {
+                    return false;
+                }
+                if (w.taken != before || roomy()) {
+                    continue;
+                }
                 // The writer is stuck: the log takes no more lines.
                 ++w.lostLines;
                 w.disabled = true;
@@ -525,7 +531,9 @@ bool vvLog::Writer::next_message(Message& message, bool idle) {
         queuedBytes -= message.text.size() + queued_line_overhead;
     }
     ++taken;
-    roomSignal.notify_all();
+    if (queuedBytes <= queue_byte_limit / 2) {
+        roomSignal.notify_all();
+    }
     return true;
 }
 
