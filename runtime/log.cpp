@@ -615,7 +615,12 @@ bool vvLog::Writer::open_file() {
             vv_trace_plain("vvLog: \"%s\": %s: no log file",
                            vv_trace_escape(state.failedPath).c_str(), state.failure.c_str());
         }
-        report_open_failure(state.failedPath, state.failure);
+        // A location refused for leading out of the folder is the folder's
+        // matter (the trace says why), and may be allowed once the common
+        // settings are read: only a failure is said.
+        if (state.refusal == nullptr) {
+            report_open_failure(state.failedPath, state.failure);
+        }
         return false;
     }
 
