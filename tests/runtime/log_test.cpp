@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -469,6 +471,57 @@ TEST(Log, WriteErrorDisablesTheLog) {
     EXPECT_TRUE(log->info("lost"));
     EXPECT_TRUE(eventually([&] { return log->is_disabled() && !log->is_open(); }));
     EXPECT_FALSE(log->info("later"));
+}
+
+TEST(Log, StalledWriterLosesLinesAndSaysSo) {
+    TempCwd cwd;
+    if (platform::path_separator() != '/' || std::system("mkfifo stalled.log") != 0) {
+        GTEST_SKIP() << "no named pipes here";
+    }
+    // The reader opens the pipe but reads only once the log has given up:
+    // the writer's write blocks, the queue fills, and a thread that waits
+    // for room longer than the bound gives up too.
+    std::atomic<bool> drain{false};
+    std::string read;
+    std::thread reader([&] {
+        std::ifstream in(cwd.path("stalled.log"), std::ios::binary);
+        while (!drain) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        read = text.str();
+    });
+    LogOptions options;
+    options.noBanners = false;
+    auto log = make_log("stalled.log", options);
+    const std::string filler(1000, 'f');
+    int taken = 0;
+    // A bounded queue refuses a line long before 20 MB are queued.
+    while (taken < 20000 && log->info("line %06d %s", taken, filler.c_str())) {
+        ++taken;
+    }
+    EXPECT_LT(taken, 20000);
+    EXPECT_TRUE(log->is_disabled());
+    EXPECT_FALSE(log->info("after"));
+    drain = true;
+    log.reset();
+    reader.join();
+    const auto lines = split_lines(read);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), close_banner);
+    // What is written is whole and in order, and the count of what is not
+    // comes last: the file does not look whole.
+    int next = 0;
+    for (std::size_t i = 1; i + 2 < lines.size(); ++i) {
+        const std::string message = message_of(lines[i]);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "line %06d ", next);
+        EXPECT_EQ(message.substr(0, 12), expected);
+        ++next;
+    }
+    const std::string lost = message_of(lines[lines.size() - 2]);
+    EXPECT_EQ(lost, "vvLog: " + std::to_string(taken + 1 - next) + " lines lost");
 }
 
 TEST(Log, OpenFailureLeavesNoFile) {
