@@ -47,7 +47,7 @@ constexpr unsigned room_wait_ms = 2000;
 // A stop waits for the writer as long as it keeps writing, and gives up when
 // it has written nothing for this long (an open or a write that blocks), or
 // after the overall bound.
-constexpr unsigned stall_wait_ms = 200;
+constexpr unsigned stall_wait_ms = 1000;
 constexpr unsigned drain_limit_ms = 10000;
 
 constinit std::atomic<vvLog*> g_currentLog{nullptr};
@@ -131,6 +131,9 @@ struct vvLog::Writer {
     bool next_message(Message& message, bool idle);
     void request_stop();
     bool on_writer() const;
+    // first_open_pending: the writer thread has not yet tried its first
+    // open (and has not ended).
+    bool first_open_pending();
     // open_file expands the template and opens the file under the new name
     // (writer thread only).
     bool open_file();
@@ -270,7 +273,9 @@ bool vvLog::vwrite_line(int level, bool noRotate, std::string_view head, bool cu
     if (level > w.threshold) {
         return true;
     }
-    if (w.disabled || !is_open()) {
+    // A line written while the first open is still under way (a loaded
+    // machine) waits in the queue for it.
+    if (w.disabled || (!is_open() && !w.first_open_pending())) {
         return false;
     }
     std::string message(line_limit + 1, '\0');
@@ -316,7 +321,7 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
-    bool reopenPending = false;
+    bool reopenPending = m_w->first_open_pending();
     {
         std::lock_guard<std::mutex> lock(m_w->queueLock);
         for (const Message& message : m_w->queue) {
@@ -544,6 +549,11 @@ void vvLog::Writer::request_stop() {
     }
     queueSignal.notify_all();
     roomSignal.notify_all();
+}
+
+bool vvLog::Writer::first_open_pending() {
+    std::lock_guard<std::mutex> lock(queueLock);
+    return !firstOpenDone && !writerEnded;
 }
 
 bool vvLog::Writer::on_writer() const {
