@@ -47,7 +47,7 @@ constexpr unsigned room_wait_ms = 2000;
 // A stop waits for the writer as long as it keeps writing, and gives up when
 // it has written nothing for this long (an open or a write that blocks), or
 // after the overall bound.
-constexpr unsigned stall_wait_ms = 1000;
+constexpr unsigned stall_wait_ms = 3000;
 constexpr unsigned drain_limit_ms = 10000;
 
 constinit std::atomic<vvLog*> g_currentLog{nullptr};

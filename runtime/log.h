@@ -55,7 +55,7 @@ class vvLog : public vvThread {
           bool noBanners, bool processId, bool offByDefault, std::string_view terminator,
           vvLogOrigin origin = vvLogOrigin::program);
     // Stops the writer thread once it has written every queued line (giving
-    // up when it writes nothing for a second, or after 10 s), and closes the
+    // up when it writes nothing for 3 s, or after 10 s), and closes the
     // file. Lines it could not write are counted in a last line before the
     // close banner.
     ~vvLog() override;
