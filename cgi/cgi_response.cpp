@@ -5,6 +5,9 @@
 #include "platform/process.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -119,7 +122,24 @@ std::string CgiResponse::header_text() const {
     return header;
 }
 
+namespace {
+
+std::atomic<bool> g_outputStopped{false};
+
+} // namespace
+
+void stop_request_output() {
+    g_outputStopped = true;
+}
+
+void hold_if_output_stopped() {
+    while (g_outputStopped) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
 bool CgiResponse::send_response(bool noHeader) {
+    hold_if_output_stopped();
     const std::string header = noHeader ? std::string() : header_text();
     const bool written = platform::write_response(m_out, header, m_body);
     std::fflush(m_out);

@@ -9,6 +9,13 @@
 #include <string>
 #include <string_view>
 
+// stop_request_output ends the output of the request: after the time-out
+// no response and no access log record starts. A thread that is about to
+// write one afterwards waits in hold_if_output_stopped for the process to
+// end; a write already under way is not stopped.
+void stop_request_output();
+void hold_if_output_stopped();
+
 class CgiResponse {
   public:
     // `out` is standard output or an opened output file; it is not owned and

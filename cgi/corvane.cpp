@@ -382,8 +382,13 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
     const std::string agent = log_value(env("HTTP_USER_AGENT"));
     const std::string message(msg);
 
-    // A template from the folder settings file stays inside the folder.
-    vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n", logName != m_commonLog);
+    // After the time-out no record is written.
+    hold_if_output_stopped();
+    // A template from the folder settings file stays inside the folder, and
+    // so does a relative one from the common settings file.
+    vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n",
+              logName != m_commonLog ? vvLogOrigin::folder : vvLogOrigin::administrator);
+    hold_if_output_stopped();
     log.info("DIR=%s, STYLE=%s, FROM=%s(%s), REFERER=%s, AGENT=%s, CODE=%03lu%s", dir.c_str(),
              style.c_str(), from.c_str(), host.c_str(), referer.c_str(), agent.c_str(),
              static_cast<unsigned long>(code), message.c_str());

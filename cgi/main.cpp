@@ -61,11 +61,15 @@ std::uint32_t request_timeout(std::uint32_t seconds) {
     return seconds > kMax / 1000 ? kMax : seconds * 1000;
 }
 
+// How long the time-out gives the trace to write what is queued (the queue
+// is bounded; a writer that stalls is given up on much earlier).
+constexpr unsigned kTraceFlushMs = 10000;
+
 // itCallback is the watchdog's tick: once `exeTo` has passed it ends the
-// process with exit code 2, whatever the main thread is doing. It writes the
-// trace line and the program log first, then ends at once: no exit handler
-// and no static destructor runs while the main thread still works, and no
-// further output or access log record can follow.
+// process with exit code 2, whatever the main thread is doing. No response
+// and no access log record starts from then on; the trace is written up to
+// its "Session timeout." line, and the process ends at once: no exit handler
+// and no static destructor runs while the main thread still works.
 void itCallback(std::uint32_t elapsed, vvIntervalTimer* timer) {
     char name[32];
     std::snprintf(name, sizeof name, "itCallback#%lu",
@@ -76,8 +80,9 @@ void itCallback(std::uint32_t elapsed, vvIntervalTimer* timer) {
     if (elapsed < exeTo)
         return;
     timer->request_stop();
+    stop_request_output();
     trace.print("Session timeout.");
-    programLog.finish(200);
+    programLog.finish(kTraceFlushMs);
     platform::exit_process_now(2);
 }
 
@@ -121,14 +126,15 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     if (vv_tracing())
         vv_dump_unsigned(trace.label("exeTo"), exeTo.load());
 
+    std::FILE* file = outf != nullptr ? std::fopen(outf, "wb") : nullptr;
     if (exeTo == 0) {
-        // A time-out of 0 leaves no time to answer: nothing is written, and
-        // the watchdog ends the request at its first tick.
+        // A time-out of 0 leaves no time to answer: the output file is
+        // opened (emptied) as for any request, nothing is written, and the
+        // watchdog ends the request at its first tick.
         watchdog->wait(std::numeric_limits<unsigned>::max());
         return 2;
     }
 
-    std::FILE* file = outf != nullptr ? std::fopen(outf, "wb") : nullptr;
     // Without an openable output file the page goes to `out`, still without
     // header when an output file was named.
     auto request =
@@ -141,6 +147,10 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     finishedRequest = request.release();
     if (file != nullptr)
         std::fclose(file);
+    // The response is out: the watchdog has nothing left to end.
+    if (systemTimer)
+        platform::cancel_process_end();
+    watchdog.reset();
     return 0;
 }
 

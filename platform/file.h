@@ -15,7 +15,7 @@ using FileHandle = int;
 inline constexpr FileHandle no_file = -1;
 
 // open_append_file opens `path` for writing at its end, creating it (read and
-// write for the owner) when it is missing and emptying it first with
+// write for everyone, less the umask) when it is missing and emptying it first with
 // `truncate`. Other processes may open the same file at the same time.
 // Returns no_file on failure.
 FileHandle open_append_file(std::string_view path, bool truncate);
@@ -81,6 +81,10 @@ bool set_current_directory(std::string_view path);
 // of this thread failed ("No such file or directory"); call it before any
 // other system call.
 std::string last_error_text();
+
+// max_path_length is the longest absolute path the system takes, in bytes
+// (260 on Windows, PATH_MAX less its terminator on POSIX).
+std::size_t max_path_length();
 
 // absolute_path joins a relative `name` to the current working directory (as
 // it is now) and removes "." and ".." components and repeated separators

@@ -40,4 +40,7 @@ void keep_freed_memory();
 // watch the time itself.
 bool end_process_after(std::uint32_t ms, int code);
 
+// cancel_process_end disarms the timer of end_process_after.
+void cancel_process_end();
+
 } // namespace platform

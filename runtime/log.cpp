@@ -7,10 +7,12 @@
 #include "platform/fs.h"
 #include "platform/io.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "runtime/log_path.h"
 #include "runtime/trace.h"
 
 #include <cstdio>
+#include <set>
 #include <thread>
 
 namespace {
@@ -26,10 +28,27 @@ static_assert(open_banner.size() == banner_length && close_banner.size() == bann
 // A message is formatted into at most 8000 bytes; on the writer thread the
 // whole line is cut to that size.
 constexpr std::size_t line_limit = 8000;
+// A trace value cut to fit the limit ends in this mark.
+constexpr std::string_view cut_mark = "...[cut]";
 // The writer is woken by every post and stop; the idle sleep is only a bound.
 constexpr unsigned idle_sleep_ms = 50;
 // How long construction waits for the writer thread's first open.
 constexpr unsigned first_open_wait_ms = 600;
+// The queue holds at most this many bytes of lines (each line counted with
+// some room for its bookkeeping): a thread that writes faster than the disk
+// takes waits for room, so a log's memory stays bounded however many lines
+// a request writes.
+constexpr std::size_t queue_byte_limit = std::size_t{1} << 20;
+constexpr std::size_t queued_line_overhead = 64;
+// A thread waiting for room gives up (and the log stops taking lines) when
+// the writer has written nothing for this long: a stuck disk must not hold
+// the request, nor its watchdog, for ever.
+constexpr unsigned room_wait_ms = 2000;
+// A stop waits for the writer as long as it keeps writing, and gives up when
+// it has written nothing for this long (an open or a write that blocks), or
+// after the overall bound.
+constexpr unsigned stall_wait_ms = 3000;
+constexpr unsigned drain_limit_ms = 10000;
 
 constinit std::atomic<vvLog*> g_currentLog{nullptr};
 constinit std::atomic<bool> g_folderLogs{false};
@@ -42,13 +61,66 @@ bool marker_exists(const std::string& path) {
     return !path.empty() && platform::path_kind(path) != platform::PathKind::missing;
 }
 
+// marker_readable: vv.path is read as the settings files are, so only a
+// regular file of bounded size counts (a named pipe or a device in the
+// folder switches nothing on and holds nothing up).
+bool marker_readable(const std::string& path) {
+    std::string text;
+    return !path.empty() && platform::read_file_contents(path, text);
+}
+
+// clean_controls makes a formatted message one line: control bytes become
+// "_", as in the access log's values (the bytes of a double-byte character
+// are never control bytes).
+void clean_controls(std::string& message) {
+    for (char& c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '_';
+        }
+    }
+}
+
+// cut_to_limit shortens an over-long message to the line limit at a
+// character boundary and marks the cut.
+void cut_to_limit(std::string& message) {
+    const std::size_t room = line_limit - cut_mark.size();
+    std::size_t end = 0;
+    while (end < message.size()) {
+        const std::size_t next = end + platform::char_length(message, end);
+        if (next > room) {
+            break;
+        }
+        end = next;
+    }
+    message.resize(end);
+    message += cut_mark;
+}
+
+// report_open_failure says once per process and file, on standard error
+// (which web servers put into their error log), that a log file cannot be
+// opened and why.
+void report_open_failure(const std::string& path, const std::string& reason) {
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> hold(lock);
+    // A bound on the names kept: a template with the time in it names a new
+    // file every second.
+    if (reported.size() >= 64 || !reported.insert(path).second) {
+        return;
+    }
+    std::fprintf(stderr, "Dirvane: cannot open the log file \"%s\": %s\n", path.c_str(),
+                 reason.c_str());
+    std::fflush(stderr);
+}
+
 } // namespace
 
 struct vvLog::Writer {
     Writer(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
-           bool noBanners, bool processId, std::string_view terminator, bool templateFromFolder)
+           bool noBanners, bool processId, std::string_view terminator, vvLogOrigin origin)
         : pathTemplate(pathTemplate), tags(tags), terminator(terminator), noBanners(noBanners),
-          processId(processId), templateFromFolder(templateFromFolder), threshold(threshold),
+          processId(processId), origin(origin), threshold(threshold),
           sizeLimit(effective_size_limit(sizeLimit)) {}
 
     // run is the writer thread's loop: the first open, then the queue until
@@ -59,6 +131,9 @@ struct vvLog::Writer {
     bool next_message(Message& message, bool idle);
     void request_stop();
     bool on_writer() const;
+    // first_open_pending: the writer thread has not yet tried its first
+    // open (and has not ended).
+    bool first_open_pending();
     // open_file expands the template and opens the file under the new name
     // (writer thread only).
     bool open_file();
@@ -78,7 +153,7 @@ struct vvLog::Writer {
     const std::string terminator;
     const bool noBanners;
     const bool processId;
-    const bool templateFromFolder;
+    const vvLogOrigin origin;
     std::string stamp;      // construction time, YYYYMMDDhhmmssmmm
     std::string noLogPath;  // absolute path of "vv.nolog"
     std::string markerPath; // absolute path of "vv.path"
@@ -103,22 +178,29 @@ struct vvLog::Writer {
     mutable std::mutex pathLock;
     std::string currentPath;
 
-    // Guards the fields below; queueSignal announces each of their changes.
+    // Guards the fields below; queueSignal announces each of their changes
+    // to the writer and to stops, roomSignal the room a taken line leaves.
     std::mutex queueLock;
     std::condition_variable queueSignal;
+    std::condition_variable roomSignal;
     std::deque<Message> queue;
-    bool entered = false;       // the writer thread holds its share
-    bool firstOpenDone = false; // the writer thread has tried its first open
-    bool writerEnded = false;   // posts are refused
-    bool stopRequested = false; // the loop ends without the rest of the queue
+    std::size_t queuedBytes = 0; // lines in the queue, with their overhead
+    std::uint64_t taken = 0;     // messages the writer has taken (its progress)
+    unsigned lostLines = 0;      // lines given to the log and never written
+    bool entered = false;        // the writer thread holds its share
+    bool firstOpenDone = false;  // the writer thread has tried its first open
+    bool writerEnded = false;    // posts are refused
+    bool quitPosted = false;     // the queue takes nothing after the quit
+    bool stopRequested = false;  // the loop ends without the rest of the queue
+    unsigned opensTried = 0;     // opens the writer has finished (either way)
 };
 
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
              const vvLogTags& tags, bool noBanners, bool processId, bool offByDefault,
-             std::string_view terminator, bool templateFromFolder)
+             std::string_view terminator, vvLogOrigin origin)
     : vvThread("vvLog", false),
       m_w(std::make_shared<Writer>(pathTemplate, sizeLimit, threshold, tags, noBanners, processId,
-                                   terminator, templateFromFolder)) {
+                                   terminator, origin)) {
     Writer& w = *m_w;
     bool on = false;
     // A log without a file name never opens one: it needs no stamp and no
@@ -130,7 +212,7 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     }
     if (w.pathTemplate.empty() || marker_exists(w.noLogPath)) {
         on = false;
-    } else if (marker_exists(w.markerPath)) {
+    } else if (marker_readable(w.markerPath)) {
         on = true;
     } else {
         on = !offByDefault;
@@ -152,7 +234,7 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
 }
 
 vvLog::~vvLog() {
-    if (stop(200)) {
+    if (stop(drain_limit_ms)) {
         // The writer has ended: it closed its file on leaving.
         m_w->close_current();
         return;
@@ -179,6 +261,11 @@ bool vvLog::write(int level, bool noRotate, std::string_view head, const char* f
 
 bool vvLog::vwrite(int level, bool noRotate, std::string_view head, const char* format,
                    va_list args) {
+    return vwrite_line(level, noRotate, head, false, format, args);
+}
+
+bool vvLog::vwrite_line(int level, bool noRotate, std::string_view head, bool cutOverlong,
+                        const char* format, va_list args) {
     Writer& w = *m_w;
     if (format == nullptr || level < 0 || level > 7) {
         return false;
@@ -186,15 +273,30 @@ bool vvLog::vwrite(int level, bool noRotate, std::string_view head, const char* 
     if (level > w.threshold) {
         return true;
     }
-    if (w.disabled || !is_open()) {
+    // A line written while the first open is still under way (a loaded
+    // machine) waits in the queue for it.
+    if (w.disabled || (!is_open() && !w.first_open_pending())) {
         return false;
     }
     std::string message(line_limit + 1, '\0');
+    va_list again;
+    va_copy(again, args);
     const int length = std::vsnprintf(message.data(), message.size(), format, args);
-    if (length <= 0 || static_cast<std::size_t>(length) > line_limit) {
+    if (length <= 0 || (static_cast<std::size_t>(length) > line_limit && !cutOverlong)) {
+        va_end(again);
         return false;
     }
-    message.resize(static_cast<std::size_t>(length));
+    if (static_cast<std::size_t>(length) > line_limit) {
+        // The whole text, so that the cut falls on a character boundary.
+        message.resize(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(message.data(), message.size(), format, again);
+        message.resize(static_cast<std::size_t>(length));
+        cut_to_limit(message);
+    } else {
+        message.resize(static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    clean_controls(message);
     std::string line = w.format_line(level, head, message);
     if (!w.on_writer()) {
         return post(Message::line, std::move(line));
@@ -219,7 +321,7 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
-    bool reopenPending = false;
+    bool reopenPending = m_w->first_open_pending();
     {
         std::lock_guard<std::mutex> lock(m_w->queueLock);
         for (const Message& message : m_w->queue) {
@@ -230,10 +332,33 @@ bool vvLog::stop(unsigned ms) {
     // (the trace allowed once the common settings are read).
     if ((!is_open() && !reopenPending) || m_w->disabled) {
         request_stop();
-    } else {
-        post(Message::quit);
+        return wait(std::min(ms, stall_wait_ms));
     }
-    return wait(ms);
+    post(Message::quit);
+    // The writer is given the time it needs for what is queued (the queue
+    // is bounded), as long as it keeps writing and `ms` allows.
+    Writer& w = *m_w;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        std::uint64_t before = 0;
+        {
+            std::lock_guard<std::mutex> lock(w.queueLock);
+            before = w.taken;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const unsigned slice =
+            left.count() <= 0
+                ? 0
+                : static_cast<unsigned>(std::min<long long>(left.count(), stall_wait_ms));
+        if (wait(slice)) {
+            return true;
+        }
+        std::lock_guard<std::mutex> lock(w.queueLock);
+        if (slice == 0 || w.taken == before) {
+            return false;
+        }
+    }
 }
 
 bool vvLog::request_stop() {
@@ -267,9 +392,23 @@ void vvLog::set_open_counter(unsigned counter) {
 }
 
 void vvLog::reopen_if_refused() {
-    if (m_w->refusedInside && !is_open()) {
-        post(Message::reopen);
+    Writer& w = *m_w;
+    if (!w.refusedInside || is_open()) {
+        return;
     }
+    unsigned before = 0;
+    {
+        std::lock_guard<std::mutex> lock(w.queueLock);
+        before = w.opensTried;
+    }
+    if (!post(Message::reopen)) {
+        return;
+    }
+    // The caller goes on only once the log is open (or the open has
+    // failed), so that its next lines are written.
+    std::unique_lock<std::mutex> lock(w.queueLock);
+    w.queueSignal.wait_for(lock, std::chrono::milliseconds(first_open_wait_ms),
+                           [&w, before] { return w.opensTried != before || w.writerEnded; });
 }
 
 void vvLog::run() {
@@ -287,9 +426,38 @@ void vvLog::run() {
 bool vvLog::post(Message::Kind kind, std::string line) {
     Writer& w = *m_w;
     {
-        std::lock_guard<std::mutex> lock(w.queueLock);
-        if (w.writerEnded || w.stopRequested || !is_running()) {
+        std::unique_lock<std::mutex> lock(w.queueLock);
+        auto refused = [&w, this] {
+            return w.writerEnded || w.stopRequested || w.quitPosted || !is_running();
+        };
+        if (refused()) {
             return false;
+        }
+        const std::size_t size = kind == Message::line ? line.size() + queued_line_overhead : 0;
+        // Wait for room while the writer keeps taking lines; one line is
+        // always taken into an empty queue. A full queue is let down to
+        // half before the line goes in, so that the two threads do not take
+        // turns line by line.
+        if (size != 0 && !w.queue.empty() && w.queuedBytes + size > queue_byte_limit) {
+            auto roomy = [&w] { return w.queue.empty() || w.queuedBytes <= queue_byte_limit / 2; };
+            while (!roomy()) {
+                const std::uint64_t before = w.taken;
+                w.roomSignal.wait_for(lock, std::chrono::milliseconds(room_wait_ms));
+                if (refused()) {
+                    return false;
+                }
+                if (w.taken != before || roomy()) {
+                    continue;
+                }
+                // The writer is stuck: the log takes no more lines.
+                ++w.lostLines;
+                w.disabled = true;
+                return false;
+            }
+        }
+        w.queuedBytes += size;
+        if (kind == Message::quit) {
+            w.quitPosted = true;
         }
         w.queue.push_back(Message{kind, std::move(line)});
     }
@@ -317,7 +485,11 @@ void vvLog::Writer::run() {
                 // Posts are refused from here on: no line is lost between
                 // the last look at the queue and the end.
                 writerEnded = true;
+                for (const Message& left : queue) {
+                    lostLines += left.kind == Message::line ? 1 : 0;
+                }
                 queue.clear();
+                queuedBytes = 0;
                 break;
             }
             continue;
@@ -325,6 +497,11 @@ void vvLog::Writer::run() {
         switch (message.kind) {
         case Message::reopen:
             open_file();
+            {
+                std::lock_guard<std::mutex> lock(queueLock);
+                ++opensTried;
+            }
+            queueSignal.notify_all();
             break;
         case Message::close:
             close_current();
@@ -355,6 +532,13 @@ bool vvLog::Writer::next_message(Message& message, bool idle) {
     }
     message = std::move(queue.front());
     queue.pop_front();
+    if (message.kind == Message::line) {
+        queuedBytes -= message.text.size() + queued_line_overhead;
+    }
+    ++taken;
+    if (queuedBytes <= queue_byte_limit / 2) {
+        roomSignal.notify_all();
+    }
     return true;
 }
 
@@ -364,6 +548,12 @@ void vvLog::Writer::request_stop() {
         stopRequested = true;
     }
     queueSignal.notify_all();
+    roomSignal.notify_all();
+}
+
+bool vvLog::Writer::first_open_pending() {
+    std::lock_guard<std::mutex> lock(queueLock);
+    return !firstOpenDone && !writerEnded;
 }
 
 bool vvLog::Writer::on_writer() const {
@@ -383,7 +573,9 @@ bool vvLog::Writer::write_direct(int level, bool noRotate, const char* format, .
     if (length <= 0 || static_cast<std::size_t>(length) > line_limit) {
         return false;
     }
-    std::string line = format_line(level, std::string_view(), message);
+    std::string text(message, static_cast<std::size_t>(length));
+    clean_controls(text);
+    std::string line = format_line(level, std::string_view(), text);
     if (line.size() > line_limit) {
         const std::size_t end = std::min(terminator.size(), line_limit);
         line.resize(line_limit - end);
@@ -411,7 +603,8 @@ bool vvLog::Writer::open_file() {
     input.openCounter = openCounter;
     input.processId = processId;
     input.markerPath = markerPath;
-    input.templateFromFolder = templateFromFolder;
+    input.templateFromFolder = origin == vvLogOrigin::folder;
+    input.relativeInside = origin == vvLogOrigin::administrator;
     input.folderLogs = vv_folder_logs();
     vvLogPathState state;
     state.numberedDirectory = std::move(numberedDirectory);
@@ -428,16 +621,28 @@ bool vvLog::Writer::open_file() {
                        vv_trace_escape(pathTemplate).c_str(), state.refusal);
     }
     if (path.empty()) {
+        if (state.refusal == nullptr && !state.failure.empty()) {
+            vv_trace_plain("vvLog: \"%s\": %s: no log file",
+                           vv_trace_escape(state.failedPath).c_str(), state.failure.c_str());
+        }
+        // A location refused for leading out of the folder is the folder's
+        // matter (the trace says why), and may be allowed once the common
+        // settings are read: only a failure is said.
+        if (state.refusal == nullptr) {
+            report_open_failure(state.failedPath, state.failure);
+        }
         return false;
     }
 
     platform::FileHandle opened = platform::no_file;
+    std::string reason;
     if (state.inside) {
-        // A location from the listed folder is reached component by
+        // A location inside the listed folder is reached component by
         // component without following a link. It is appended to and never
         // rotated: the numbered backups would be renamed and deleted by name.
         opened = platform::open_append_file_inside(state.insidePath);
         if (opened == platform::no_file) {
+            reason = platform::last_error_text();
             vv_trace_plain("vvLog: \"%s\" passes a link or a file that is no plain file: "
                            "no log file",
                            vv_trace_escape(state.insidePath).c_str());
@@ -452,8 +657,12 @@ bool vvLog::Writer::open_file() {
             truncate = !vv_rotate_log_file(path).empty();
         }
         opened = platform::open_append_file(path, truncate);
+        if (opened == platform::no_file) {
+            reason = platform::last_error_text();
+        }
     }
     if (opened == platform::no_file) {
+        report_open_failure(path, reason);
         close_current();
         return false;
     }
@@ -490,6 +699,21 @@ void vvLog::Writer::close_current() {
         return;
     }
     if (!noBanners) {
+        // A log that lost lines says so before its close banner, so that it
+        // does not look whole.
+        unsigned lost = 0;
+        {
+            std::lock_guard<std::mutex> hold(queueLock);
+            lost = lostLines;
+        }
+        if (lost != 0) {
+            char text[80];
+            const int length = std::snprintf(text, sizeof text, "vvLog: %u lines lost", lost);
+            platform::append_record(
+                closing, format_line(lvINFO, std::string_view(),
+                                     std::string_view(
+                                         text, length > 0 ? static_cast<std::size_t>(length) : 0)));
+        }
         platform::append_record(closing, close_banner);
     }
     platform::close_file(closing);
@@ -585,7 +809,9 @@ bool vv_trace_vprint(std::string_view head, const char* format, va_list args) {
         return false;
     }
     try {
-        if (log->vwrite(lvINFO, false, head, format, args)) {
+        // An over-long value is cut rather than lost with the rest of the
+        // trace.
+        if (log->vwrite_line(lvINFO, false, head, true, format, args)) {
             return true;
         }
     } catch (...) {

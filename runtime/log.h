@@ -35,18 +35,29 @@ int vv_level_from_text(std::string_view text);
 
 using vvLogTags = std::array<std::string, 8>;
 
+// vvLogOrigin is who wrote a log's path template, which decides where its
+// file may lie (see vv_set_folder_logs).
+enum class vvLogOrigin {
+    program,       // the program itself: anywhere
+    administrator, // the common settings: an absolute path as it is, a
+                   // relative one inside the working directory (the listed
+                   // folder), as the folder's own
+    folder,        // the listed folder's settings: inside the working directory
+};
+
 class vvLog : public vvThread {
   public:
     // `sizeLimit` is in units of 1000 bytes (0: no limit; 1-9 count as 10).
     // `processId` shows the process id in each line instead of the thread id.
     // `offByDefault` keeps the log off unless the marker file "vv.path" exists.
-    // `templateFromFolder`: the template comes from the listed folder, so its
-    // file must stay inside that folder (see vv_set_folder_logs).
+    // `origin`: who wrote the template (see vvLogOrigin).
     vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
           bool noBanners, bool processId, bool offByDefault, std::string_view terminator,
-          bool templateFromFolder = false);
-    // Stops the writer thread (200 ms), so that queued lines are written, and
-    // closes the file.
+          vvLogOrigin origin = vvLogOrigin::program);
+    // Stops the writer thread once it has written every queued line (giving
+    // up when it writes nothing for 3 s, or after 10 s), and closes the
+    // file. Lines it could not write are counted in a last line before the
+    // close banner.
     ~vvLog() override;
 
     // write formats one line at `level` and hands it to the writer thread (or
@@ -55,10 +66,17 @@ class vvLog : public vvThread {
     bool write(int level, bool noRotate, std::string_view head, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
     bool vwrite(int level, bool noRotate, std::string_view head, const char* format, va_list args);
+    // vwrite_line is vwrite; with `cutOverlong` a message over 8000 bytes is
+    // cut at a character boundary and ends in "...[cut]" instead of being
+    // refused. Control bytes of every message are written as "_".
+    bool vwrite_line(int level, bool noRotate, std::string_view head, bool cutOverlong,
+                     const char* format, va_list args);
     // info writes one line at level 6 with an empty head text.
     bool info(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // stop ends the writer thread once it has written what is queued; waits up
-    // to `ms` milliseconds and returns whether it has ended.
+    // stop ends the writer thread once it has written what is queued (the
+    // queue takes no line after it); waits for the writer as long as it
+    // keeps writing, at most `ms` milliseconds, and returns whether it has
+    // ended.
     bool stop(unsigned ms);
     // close_file asks the writer thread to close the file (the log then
     // counts as not open).

@@ -16,9 +16,10 @@
 
 namespace {
 
-// The expanded path holds at most 259 characters, the absolute one 260.
+// The expanded path holds at most 259 characters; the absolute one is
+// bounded by the system's path limit (260 characters on Windows).
 constexpr std::size_t expanded_limit = 259;
-constexpr std::size_t absolute_limit = 260;
+constexpr std::size_t folder_path_limit = 260;
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -136,10 +137,6 @@ struct PathMarker {
     std::string sizeLimit;
 };
 
-// The longest vv.path read: its lines are a directory of at most 257
-// characters, a level and a number, so nothing useful lies further on.
-constexpr std::size_t marker_limit = 65536;
-
 // parse_path_marker splits vv.path's text into its first three lines, each
 // up to a line feed, carriage returns dropped.
 PathMarker parse_path_marker(std::string_view text) {
@@ -160,31 +157,11 @@ PathMarker parse_path_marker(std::string_view text) {
     return marker;
 }
 
+// read_marker_text reads vv.path as the settings files are read: a regular
+// file of bounded size only, so that a named pipe or a device in the folder
+// holds nothing up.
 bool read_marker_text(std::string_view path, std::string& text) {
-    if (path.empty()) {
-        return false;
-    }
-    // C streams: the program needs no C++ stream (and none of the locale
-    // set-up that the first one brings).
-    std::FILE* file = std::fopen(std::string(path).c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    // Read in small pieces, unbuffered: the file is usually a few lines, and
-    // room for the longest one would be written over before the read.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    text.clear();
-    char buffer[4096];
-    while (text.size() < marker_limit) {
-        const std::size_t want = std::min(sizeof buffer, marker_limit - text.size());
-        const std::size_t got = std::fread(buffer, 1, want, file);
-        text.append(buffer, got);
-        if (got < want) {
-            break;
-        }
-    }
-    std::fclose(file);
-    return true;
+    return !path.empty() && platform::read_file_contents(path, text);
 }
 
 // redirect_directory gives line 1 of vv.path joined to the template's file
@@ -395,7 +372,7 @@ bool expand_placeholders(std::string_view text, const vvLogPathInput& input,
                 const std::string path = folder != nullptr
                                              ? services.specialFolder(folder)
                                              : services.numberedDirectory(state.numberedDirectory);
-                if (path.size() >= absolute_limit) {
+                if (path.size() >= folder_path_limit) {
                     return false;
                 }
                 out += path;
@@ -605,7 +582,11 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
     bool redirected = false;
     const std::string text =
         apply_path_marker(input, markerText, services, anchored, state, redirected);
-    state.inside = (input.templateFromFolder || redirected) && !input.folderLogs;
+    // A relative location resolves inside the listed folder, whoever wrote
+    // it: it gets the folder's confinement.
+    state.inside =
+        (input.templateFromFolder || redirected || (input.relativeInside && !anchored)) &&
+        !input.folderLogs;
     state.insidePath.clear();
     state.refusal = nullptr;
     std::string expanded;
@@ -636,7 +617,7 @@ std::string vv_log_absolute_path(std::string expanded) {
         pos += length;
     }
     std::string path = platform::absolute_path(expanded);
-    if (path.empty() || path.size() > absolute_limit) {
+    if (path.empty() || path.size() > platform::max_path_length()) {
         return std::string();
     }
     return path;
@@ -699,25 +680,52 @@ std::string vv_log_inside_path(std::string_view expanded, const char*& why) {
     return out;
 }
 
+namespace {
+
+// absolute_or_failure makes `expanded` absolute, saying in `state` why it
+// has no path.
+std::string absolute_or_failure(const std::string& expanded, vvLogPathState& state) {
+    std::string path = vv_log_absolute_path(expanded);
+    if (path.empty()) {
+        state.failedPath = expanded;
+        const std::string joined = platform::absolute_path(expanded);
+        state.failure = joined.size() > platform::max_path_length()
+                            ? "the path is longer than the system allows"
+                            : "the path cannot be made absolute";
+    }
+    return path;
+}
+
+} // namespace
+
 std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state) {
+    state.failure.clear();
+    state.failedPath.clear();
     std::string markerText;
     const bool haveMarker = read_marker_text(input.markerPath, markerText);
     const std::string expanded = vv_expand_log_text(input, haveMarker ? &markerText : nullptr,
                                                     vv_system_log_path_services(), state);
-    if (state.inside && !expanded.empty()) {
+    if (expanded.empty()) {
+        state.failedPath.assign(input.pathTemplate);
+        state.failure = "the template cannot be expanded";
+        return std::string();
+    }
+    if (state.inside) {
         // A location from the listed folder: checked by its text, opened
         // later component by component; nothing is created here.
         std::string relative = vv_log_inside_path(expanded, state.refusal);
         if (relative.empty()) {
+            state.failedPath = expanded;
+            state.failure = state.refusal;
             return std::string();
         }
-        std::string path = vv_log_absolute_path(relative);
+        std::string path = absolute_or_failure(relative, state);
         if (!path.empty()) {
             state.insidePath = std::move(relative);
         }
         return path;
     }
-    const std::string path = vv_log_absolute_path(expanded);
+    const std::string path = absolute_or_failure(expanded, state);
     if (path.empty()) {
         return std::string();
     }
@@ -725,6 +733,8 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     const std::string directory = path.substr(0, last + 1);
     if (platform::path_kind(directory) != platform::PathKind::directory &&
         !platform::create_directories(directory)) {
+        state.failedPath = path;
+        state.failure = "its folder cannot be created: " + platform::last_error_text();
         return std::string();
     }
     return path;

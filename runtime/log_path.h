@@ -39,6 +39,9 @@ struct vvLogPathInput {
     // The template comes from the listed folder (its settings file), not
     // from the administrator.
     bool templateFromFolder = false;
+    // A relative template resolves inside the listed folder (the working
+    // directory), whoever wrote it: it stays inside as the folder's own.
+    bool relativeInside = false;
     // The administrator lets a location from the listed folder lead anywhere.
     bool folderLogs = false;
 };
@@ -57,6 +60,10 @@ struct vvLogPathState {
     bool inside = false;
     std::string insidePath;
     const char* refusal = nullptr;
+    // Why the expansion gave no path, and the path (or text) it was
+    // about; both empty when it gave one.
+    std::string failure;
+    std::string failedPath;
 };
 
 // vvLogPathServices are the look-ups of the system an expansion makes: a
@@ -79,7 +86,7 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
 
 // vv_log_absolute_path makes an expanded text an absolute file system path
 // ("\" becomes "/") against the current directory; "" when that fails or the
-// path exceeds 260 characters.
+// path exceeds the system's path limit (platform::max_path_length).
 std::string vv_log_absolute_path(std::string expanded);
 
 // vv_log_inside_path returns an expanded text as a path below the working

@@ -14,7 +14,8 @@ class vvProgramLog {
     vvProgramLog(const vvProgramLog&) = delete;
     vvProgramLog& operator=(const vvProgramLog&) = delete;
 
-    // finish writes what is queued and closes the file, waiting up to `ms`
+    // finish writes what is queued (the queue takes no line after it) and
+    // closes the file, waiting while the writer keeps writing, at most `ms`
     // milliseconds: for a process that is about to end at once.
     void finish(unsigned ms);
 

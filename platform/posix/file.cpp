@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -184,7 +185,10 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
         flags |= O_TRUNC;
     }
     for (;;) {
-        const int fd = open(name.c_str(), flags, S_IRUSR | S_IWUSR);
+        // As any program creates a file: the umask and the folder decide
+        // who else may append.
+        const int fd =
+            open(name.c_str(), flags, S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
         if (fd >= 0 || errno != EINTR) {
             return fd >= 0 ? fd : no_file;
         }
@@ -245,16 +249,23 @@ bool create_directories(std::string_view path) {
     }
     // Create each prefix that ends before a separator, then the whole path;
     // a prefix that exists already is no failure.
+    int failure = 0;
     for (std::size_t slash = name.find('/', 1);; slash = name.find('/', slash + 1)) {
         const std::string prefix = name.substr(0, slash);
         if (mkdir(prefix.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) != 0 && errno != EEXIST) {
+            failure = errno;
             break;
         }
         if (slash == std::string::npos) {
             break;
         }
     }
-    return path_kind(name) == PathKind::directory;
+    if (path_kind(name) == PathKind::directory) {
+        return true;
+    }
+    // The reason, not the last look's; a file in the way is no folder.
+    errno = failure != 0 ? failure : ENOTDIR;
+    return false;
 }
 
 bool move_file(std::string_view from, std::string_view to) {
@@ -273,6 +284,11 @@ bool move_file(std::string_view from, std::string_view to) {
 bool delete_file(std::string_view path) {
     std::string name;
     return c_path(path, name) && unlink(name.c_str()) == 0;
+}
+
+std::size_t max_path_length() {
+    // PATH_MAX counts the terminating NUL.
+    return PATH_MAX - 1;
 }
 
 std::string absolute_path(std::string_view name) {

@@ -260,7 +260,7 @@ int open_append_file_inside(std::string_view relative) {
                 name.empty() || name == "."
                     ? -1
                     : open_nofollow(dir, name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK,
-                                    S_IRUSR | S_IWUSR);
+                                    S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
             close(dir);
             struct stat info {};
             if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
@@ -272,6 +272,7 @@ int open_append_file_inside(std::string_view relative) {
             }
             if (fd >= 0) {
                 close(fd);
+                errno = EPERM; // a special file or one of several names
             }
             return -1;
         }
@@ -280,8 +281,10 @@ int open_append_file_inside(std::string_view relative) {
             continue;
         }
         int next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
+        // A folder that another process made a moment ago is as good as one
+        // made here.
         if (next < 0 && errno == ENOENT &&
-            mkdirat(dir, name.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) == 0) {
+            (mkdirat(dir, name.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) == 0 || errno == EEXIST)) {
             next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
         }
         close(dir);

@@ -89,4 +89,9 @@ bool end_process_after(std::uint32_t ms, int code) {
     return setitimer(ITIMER_REAL, &timer, nullptr) == 0;
 }
 
+void cancel_process_end() {
+    const itimerval disarmed = {};
+    setitimer(ITIMER_REAL, &disarmed, nullptr);
+}
+
 } // namespace platform

@@ -348,6 +348,10 @@ bool delete_file(std::string_view path) {
     return c_text(path, name) && remove_file(name);
 }
 
+std::size_t max_path_length() {
+    return 260;
+}
+
 std::string absolute_path(std::string_view name) {
     // GetFullPathName joins the name to the working directory and removes
     // "." and ".." components and repeated separators; it never looks at

@@ -61,4 +61,8 @@ bool end_process_after(std::uint32_t, int) {
     return false;
 }
 
+void cancel_process_end() {
+    // Nothing is ever armed (see end_process_after).
+}
+
 } // namespace platform

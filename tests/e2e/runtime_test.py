@@ -3,6 +3,8 @@
 import glob
 import os
 import re
+import shutil
+import stat
 import subprocess
 import sys
 import time
@@ -106,6 +108,64 @@ class AccessLog(unittest.TestCase):
             self.assertEqual(pids, {p.pid for p in procs})
 
 
+    @unittest.skipIf(WINE, "a hundred Wine processes do not start together")
+    def test_processes_making_the_log_folders_together_lose_no_record(self):
+        # The folders of a folder's log are made by whichever process comes
+        # first; one made a moment earlier by another is no failure.
+        self.site.write_conf("[index]\nlog=a/b/c/d/e/f/acc.log\n")
+        # Each process waits at a named pipe until all have started, so that
+        # they make the folders at the same moment.
+        gate = os.path.join(self.site.root, "gate")
+        os.mkfifo(gate)
+        held = os.open(gate, os.O_RDWR)
+        command, cwd, env = self.site.command(env=self.env)
+        procs = [subprocess.Popen(["sh", "-c", 'read _ < "$0"; exec "$@"', gate] + command,
+                                  cwd=cwd, env=env, stdout=subprocess.PIPE)
+                 for _ in range(100)]
+        for p in procs:
+            while not any(os.path.realpath(os.path.join("/proc/%d/fd" % p.pid, fd)) == gate
+                          for fd in os.listdir("/proc/%d/fd" % p.pid)):
+                time.sleep(0.01)
+        os.close(held)
+        for p in procs:
+            p.communicate(timeout=120)
+            self.assertEqual(p.returncode, 0)
+        with open(os.path.join(self.site.folder, "a/b/c/d/e/f/acc.log"), "rb") as f:
+            self.assertEqual(len(f.read().splitlines()), len(procs))
+
+    @unittest.skipIf(WINE, "Windows files have no mode bits")
+    def test_log_files_are_made_as_any_program_makes_files(self):
+        # The umask and the folder decide who else may append (the web
+        # server's account after the administrator's first run).
+        command, cwd, env = self.site.command(env=self.env)
+        for conf in ("[index]\nlog=inside.log\n", None):
+            if conf:
+                self.site.write_conf(conf)
+            else:
+                os.remove(os.path.join(self.site.folder, "config.index"))
+            subprocess.run(command, cwd=cwd, env=env, capture_output=True, timeout=60,
+                           preexec_fn=lambda: os.umask(0o002), check=True)
+        for path in (self.log, os.path.join(self.site.folder, "inside.log")):
+            self.assertEqual(stat.S_IMODE(os.stat(path).st_mode), 0o664, path)
+
+    def test_a_log_file_that_cannot_be_opened_is_said_once_on_standard_error(self):
+        blocker = os.path.join(self.site.root, "blocker")
+        with open(blocker, "wb"):
+            pass
+        log = os.path.join(blocker, "access.log")
+        self.site.write_ini("[index]\nlog=%s\n" % log)
+        p = spawn(self.site, self.env)
+        out, err = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, 0)
+        head, body = split_response(out)
+        self.assertIn(b'<a href="a.txt">a.txt</a>', body)
+        self.assertNotIn(b"access.log", out)
+        said = [line for line in err.splitlines() if b"access.log" in line]
+        self.assertEqual(len(said), 1, err)
+        shown = windows_path(log) if WINE else log
+        self.assertIn(b'"%s": ' % shown.encode(), said[0])
+
+
 class Timeout(unittest.TestCase):
     def setUp(self):
         self.site = Site()
@@ -124,6 +184,38 @@ class Timeout(unittest.TestCase):
                 self.assertEqual((code, out), (2, b""))
                 self.assertLess(time.monotonic() - start, 30)
                 self.assertFalse(os.path.exists(self.log))
+
+    def test_zero_timeout_still_opens_the_output_file(self):
+        # The display test of Vanecfg waits for the output file.
+        out = os.path.join(self.site.root, "page.html")
+        for existed in (True, False):
+            with self.subTest(existed=existed):
+                if existed:
+                    with open(out, "wb") as f:
+                        f.write(b"the page of an earlier test")
+                elif os.path.exists(out):
+                    os.remove(out)
+                self.site.write_ini("[index]\ntimeout=0\n")
+                code, page = self.site.run(args=[os.path.join(self.site.folder, "config.index"),
+                                                 out])
+                self.assertEqual((code, page), (2, b""))
+                with open(out, "rb") as f:
+                    self.assertEqual(f.read(), b"")
+
+    @unittest.skipIf(WINE or not shutil.which("strace"), "needs strace on the host")
+    def test_watchdog_is_stopped_once_the_response_is_written(self):
+        calls = os.path.join(self.site.root, "calls.txt")
+        # A sanitized build's leak check does not work under strace.
+        command, cwd, env = self.site.command(env={"ASAN_OPTIONS": "detect_leaks=0"})
+        done = subprocess.run(["strace", "-f", "-o", calls, "-e", "trace=setitimer,write,writev"]
+                              + command, cwd=cwd, env=env, capture_output=True, timeout=60)
+        self.assertEqual(done.returncode, 0)
+        self.assertIn(b"a.txt", done.stdout)
+        with open(calls) as f:
+            trace = f.read()
+        page = re.search(r"writev?\(1, ", trace).start()
+        self.assertRegex(trace[page:], r"setitimer\(ITIMER_REAL, \{it_interval=\{tv_sec=0, "
+                                       r"tv_usec=0\}, it_value=\{tv_sec=0, tv_usec=0\}\}")
 
     def test_huge_timeout_does_not_wrap_to_zero(self):
         # 536870912 s is 2^32 * 125 ms: in 32-bit milliseconds it would wrap
@@ -233,6 +325,9 @@ class FolderLogLocations(unittest.TestCase):
         ]
         if links:
             cases += [
+                # The common settings' relative "log" lands in the folder:
+                # the folder owner's link there is not followed either.
+                ("common log linked", 0, None, None, (("acc.log", self.target),), None, None),
                 ("linked folder", 0, "linked\\l.log", None, (("linked", out),), None, None),
                 ("linked file", 0, "sym.log", None, (("sym.log", self.target),), None, None),
                 ("linked deeper", 0, "logs\\linked\\l.log", None,
@@ -312,6 +407,11 @@ class ProgramLog(unittest.TestCase):
         self.logdir = os.path.join(self.site.folder, "trace")
         with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
             f.write(b"trace\r\n")
+        # A name that would start a forged line, and a value whose dump is
+        # longer than a line may be.
+        if not WINE:
+            self.site.add_file(b"x\r\n01-01-01 00:00:00.000 [00000000] forged")
+        self.site.write_conf("[index]\nnote=%s\n" % ("n" * 9000))
         p = spawn(self.site, {"SCRIPT_NAME": "/pub/config.index"})
         out, _ = p.communicate(timeout=60)
         self.assertEqual(p.returncode, 0)
@@ -327,7 +427,14 @@ class ProgramLog(unittest.TestCase):
         self.assertEqual(lines[0], b"=" * 24 + b" << Log  Open >> " + b"=" * 24)
         self.assertEqual(lines[-2], b"=" * 24 + b" << Log Close >> " + b"=" * 24)
         self.assertEqual(lines[-1], b"")
+        for line in lines[1:-2]:
+            self.assertRegex(line, rb"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{8}\] ")
         body = [l.split(b"] ", 1)[1] for l in lines[1:-2]]
+        # The long dump is cut and marked, and the trace goes on.
+        cut = [l for l in body if l.startswith(b".Corvane::Corvane: m_conf = ")]
+        self.assertEqual(len(cut), 1)
+        self.assertTrue(cut[0].endswith(b"n...[cut]"))
+        self.assertLessEqual(len(cut[0]), 8000)
         self.assertEqual(body[0], b"vvLog: Windows [C++] (Nov04)")
         # The log names its file as the system spells it: backslashes and
         # drive Z: under Wine.
@@ -351,6 +458,130 @@ class ProgramLog(unittest.TestCase):
         enters = [l[:-len(b">>> Enter.")] for l in body if l.endswith(b">>> Enter.")]
         exits = [l[:-len(b"<<< Exit.")] for l in body if l.endswith(b"<<< Exit.")]
         self.assertEqual(sorted(enters), sorted(exits))
+
+    def trace_lines(self, folder):
+        """The lines of every trace file under `folder`/trace, in order."""
+        lines = []
+        for name in sorted(n for n in os.listdir(os.path.join(folder, "trace"))
+                           if n.startswith("dv")):
+            with open(os.path.join(folder, "trace", name), "rb") as f:
+                lines += f.read().split(b"\r\n")[:-1]
+        return lines
+
+    @unittest.skipIf(WINE, "a traced 20 000-entry folder runs too long under Wine")
+    def test_a_long_trace_keeps_every_line_up_to_its_end(self):
+        # Lines come faster than the writer writes them; the queue is
+        # bounded, and every line of it is written before the close banner,
+        # also when the time-out ends the request.
+        for i in range(20000):
+            self.site.add_file("f%05d.txt" % i)
+        with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
+            f.write(b"trace\r\n")
+        log = os.path.join(self.site.root, "access.log")
+        row = re.compile(rb'^\S+ \S+ \[[0-9a-f]{8}\] \.\.Corvane::put_normal: name = '
+                         rb'"f(\d{5})\.txt"$')
+        close = b"=" * 24 + b" << Log Close >> " + b"=" * 24
+        for timeout in (60, 1):
+            with self.subTest(timeout=timeout):
+                shutil.rmtree(os.path.join(self.site.folder, "trace"), ignore_errors=True)
+                self.site.write_ini("[index]\ntimeout=%d\nlog=%s\n" % (timeout, log))
+                code, out = self.site.run()
+                lines = self.trace_lines(self.site.folder)
+                rows = [int(m.group(1)) for m in map(row.match, lines) if m]
+                self.assertEqual(lines[-1], close)
+                if timeout == 60:
+                    self.assertEqual(code, 0)
+                    self.assertEqual(rows, list(range(20000)))
+                    self.assertTrue(lines[-2].endswith(b"] main: <<< Exit."))
+                    continue
+                # A traced request of 20 000 rows takes longer than a second:
+                # nothing goes out, no record is written, and the trace holds
+                # an unbroken run of rows and ends in the time-out.
+                self.assertEqual((code, out), (2, b""))
+                self.assertFalse(os.path.exists(log))
+                self.assertEqual(rows, list(range(len(rows))))
+                self.assertTrue(lines[-2].endswith(b"] itCallback#1: Session timeout."))
+
+    @unittest.skipIf(WINE, "Windows has no named pipes in the file system")
+    def test_a_named_pipe_as_vv_path_holds_nothing_up(self):
+        os.mkfifo(os.path.join(self.site.folder, "vv.path"))
+        log = os.path.join(self.site.root, "access.log")
+        self.site.write_ini("[index]\ntimeout=3\nlog=%s\n" % log)
+        code, out = self.site.run()
+        self.assertEqual(code, 0)
+        self.assertIn(b'<a href="a.txt">a.txt</a>', out)
+        with open(log, "rb") as f:
+            self.assertEqual(len(f.read().splitlines()), 1)
+
+    def test_folderlogs_opens_the_trace_before_the_request_goes_on(self):
+        # Line 1 of vv.path leads out of the folder: the trace opens once the
+        # common settings allow it, and holds the request from there on.
+        out = os.path.join(self.site.root, "traces")
+        with open(os.path.join(self.site.folder, "vv.path"), "wb") as f:
+            f.write((windows_path(out) if WINE else out).encode() + b"\r\n")
+        self.site.write_ini("[index]\nfolderlogs=1\n")
+        for _ in range(10):
+            shutil.rmtree(out, ignore_errors=True)
+            code, _ = self.site.run()
+            self.assertEqual(code, 0)
+            names = os.listdir(out)
+            self.assertEqual(len(names), 1)
+            with open(os.path.join(out, names[0]), "rb") as f:
+                text = f.read()
+            self.assertIn(b"] .Corvane::Corvane: m_conf = ", text)
+            self.assertIn(b'] ..Corvane::put_normal: name = "a.txt"', text)
+            self.assertIn(b"] main: <<< Exit.\r\n", text)
+
+    @unittest.skipIf(WINE, "Windows paths end at 260 characters")
+    def test_deep_folders_have_their_logs_and_say_when_a_path_is_too_long(self):
+        # 600 bytes deep: past the 260 of Windows, well within the system's.
+        # vv.path puts the trace and the access log into "t".
+        deep = self.site.folder
+        for _ in range(3):
+            deep = os.path.join(deep, "d" * 199)
+        os.makedirs(deep)
+        with open(os.path.join(deep, "vv.path"), "wb") as f:
+            f.write(b"t\r\n")
+        name = "access-log-with-a-long-name.log"
+        self.site.write_ini("[index]\nlog=%s\n" % name)
+        code, _ = self.site.run(cwd=deep)
+        self.assertEqual(code, 0)
+        with open(os.path.join(deep, "t", name), "rb") as f:
+            self.assertEqual(len(f.read().splitlines()), 1)
+        (trace,) = [n for n in os.listdir(os.path.join(deep, "t")) if n.startswith("dv")]
+        with open(os.path.join(deep, "t", trace), "rb") as f:
+            self.assertIn(b"] main: <<< Exit.\r\n", f.read())
+
+        # Just short of the system's limit: the trace's name still fits, the
+        # access log's does not, and the trace says so.
+        limit = os.pathconf("/", "PC_PATH_MAX") - 1
+        deeper = deep
+        while len(deeper) + 1 + 200 < limit - 25:
+            deeper = os.path.join(deeper, "e" * 200)
+        deeper = os.path.join(deeper, "f" * (limit - 25 - len(deeper) - 1))
+        parts = os.path.relpath(deeper, self.site.root).split(os.sep)
+        made = self.site.root
+        for part in parts:  # each step relative: the whole path is too long for mkdir
+            made = os.path.join(made, part)
+            os.makedirs(made, exist_ok=True)
+        with open(os.path.join(deeper, "vv.path"), "wb") as f:
+            f.write(b"t\r\n")
+        command, _, env = self.site.command(args=["config.index"])
+
+        def enter():
+            os.chdir(self.site.root)
+            for part in parts:
+                os.chdir(part)
+
+        done = subprocess.run(command, env=env, preexec_fn=enter, capture_output=True,
+                              timeout=60)
+        self.assertEqual(done.returncode, 0)
+        (trace,) = os.listdir(os.path.join(deeper, "t"))
+        with open(os.path.join(deeper, "t", trace), "rb") as f:
+            text = f.read()
+        self.assertIn(b"] main: <<< Exit.\r\n", text)
+        self.assertIn(b'vvLog: "t/%s": the path is longer than the system allows: no log file'
+                      % name.encode(), text)
 
     def test_without_vv_path_no_log_is_created(self):
         before = set(os.listdir(self.site.root))

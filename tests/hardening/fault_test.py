@@ -122,9 +122,19 @@ class Faults(unittest.TestCase):
         os.makedirs(trace)
         os.chmod(trace, 0o555)
         self.trace_on(trace)
-        self.run_whole(as_nobody)
+        p = self.spawn(as_nobody)
+        out, err = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, 0)
+        self.assertIn(b'<a href="file1999.txt">', response_body(out))
         self.assertFalse(os.path.exists(self.log))
         self.assertEqual(self.trace_files(trace), [])
+        # Each log that cannot be opened is said once, with its file and
+        # the reason, on standard error (the server's error log).
+        said = err.splitlines()
+        self.assertEqual(len(said), 2, err)
+        self.assertEqual(len([l for l in said if b'"%s": ' % self.log.encode() in l]), 1, err)
+        self.assertEqual(len([l for l in said if b"/dv" in l]), 1, err)
+        self.assertTrue(all(l.endswith(b": Permission denied") for l in said), err)
 
     def test_server_hangs_up_before_reading_the_page(self):
         trace = os.path.join(self.site.root, "trace")

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -471,6 +473,57 @@ TEST(Log, WriteErrorDisablesTheLog) {
     EXPECT_FALSE(log->info("later"));
 }
 
+TEST(Log, StalledWriterLosesLinesAndSaysSo) {
+    TempCwd cwd;
+    if (platform::path_separator() != '/' || std::system("mkfifo stalled.log") != 0) {
+        GTEST_SKIP() << "no named pipes here";
+    }
+    // The reader opens the pipe but reads only once the log has given up:
+    // the writer's write blocks, the queue fills, and a thread that waits
+    // for room longer than the bound gives up too.
+    std::atomic<bool> drain{false};
+    std::string read;
+    std::thread reader([&] {
+        std::ifstream in(cwd.path("stalled.log"), std::ios::binary);
+        while (!drain) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        read = text.str();
+    });
+    LogOptions options;
+    options.noBanners = false;
+    auto log = make_log("stalled.log", options);
+    const std::string filler(1000, 'f');
+    int taken = 0;
+    // A bounded queue refuses a line long before 20 MB are queued.
+    while (taken < 20000 && log->info("line %06d %s", taken, filler.c_str())) {
+        ++taken;
+    }
+    EXPECT_LT(taken, 20000);
+    EXPECT_TRUE(log->is_disabled());
+    EXPECT_FALSE(log->info("after"));
+    drain = true;
+    log.reset();
+    reader.join();
+    const auto lines = split_lines(read);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), close_banner);
+    // What is written is whole and in order, and the count of what is not
+    // comes last: the file does not look whole.
+    int next = 0;
+    for (std::size_t i = 1; i + 2 < lines.size(); ++i) {
+        const std::string message = message_of(lines[i]);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "line %06d ", next);
+        EXPECT_EQ(message.substr(0, 12), expected);
+        ++next;
+    }
+    const std::string lost = message_of(lines[lines.size() - 2]);
+    EXPECT_EQ(lost, "vvLog: " + std::to_string(taken + 1 - next) + " lines lost");
+}
+
 TEST(Log, OpenFailureLeavesNoFile) {
     TempCwd cwd;
     touch(cwd.path("blocker"));
@@ -499,17 +552,23 @@ TEST(Log, CurrentLogAndTracePrint) {
     EXPECT_EQ(vv_current_log(), log.get());
     EXPECT_TRUE(vv_trace_on());
     EXPECT_TRUE(trace_print("main: ", "value %d", 42));
+    // A value over the limit is cut (never inside a double-byte character)
+    // and marked; control bytes cannot start a line of their own.
+    const std::string tooLong = "x" + std::string(9000, '\x82') + "x";
+    EXPECT_TRUE(trace_print("", "%s", tooLong.c_str()));
+    EXPECT_TRUE(trace_print("main: ", "name = %s", "a\r\n01/01/01 forged\x7f"));
     // A rejected line closes the file: the trace is off from then on.
-    const std::string tooLong(8001, 'x');
-    EXPECT_FALSE(trace_print("main: ", "%s", tooLong.c_str()));
+    EXPECT_FALSE(trace_print("main: ", "%s", ""));
     EXPECT_TRUE(eventually([] { return !vv_trace_on(); }));
     EXPECT_FALSE(trace_print("main: ", "after"));
     EXPECT_EQ(vv_exchange_current_log(nullptr), log.get());
 
     log.reset();
     const auto lines = split_lines(read_file(cwd.path("trace.log")));
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(message_of(lines[0]), "main: value 42");
+    EXPECT_EQ(message_of(lines[1]), "x" + std::string(7990, '\x82') + "...[cut]");
+    EXPECT_EQ(message_of(lines[2]), "main: name = a__01/01/01 forged_");
 }
 
 } // namespace
