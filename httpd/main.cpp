@@ -9,8 +9,8 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/user.h"
-#include "tool/httpd/lighttpd_config.h"
-#include "tool/registration.h"
+#include "httpd/lighttpd_config.h"
+#include "tool/registry_schema.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -138,7 +138,7 @@ int run_registration(const Options& options) {
         return fail("the folder settings file name \"" + options.conf +
                     "\" has no extension: nothing to bind");
     }
-    if (!regist_button_state(store, options.conf).enabled) {
+    if (store.read_text(anhttpd_index_key, anhttpd_index_list).empty()) {
         return fail("the index document list (\"Default\" of HKEY_LOCAL_MACHINE\\" +
                     std::string(anhttpd_index_key) + ") in " + store.path() +
                     " is empty: registration is not possible");
