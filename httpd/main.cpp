@@ -3,13 +3,14 @@
 // private lighttpd configuration from them and runs lighttpd in the
 // foreground until it is interrupted; or, with --register / --unregister,
 // changes the registration of Dirvane as Vanecfg's button does.
+#include "httpd/account_reach.h"
+#include "httpd/lighttpd_config.h"
 #include "platform/fs.h"
 #include "platform/net.h"
 #include "platform/process_run.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/user.h"
-#include "httpd/lighttpd_config.h"
 #include "tool/registry_schema.h"
 
 #include <chrono>
@@ -191,95 +192,6 @@ std::string default_state_folder() {
     return std::string();
 }
 
-// first_closed_folder returns the first folder on the way to `path` that
-// `account` may not enter; "" when it may enter every one.
-std::string first_closed_folder(const platform::UserAccount& account, const std::string& path) {
-    namespace fs = std::filesystem;
-    fs::path folder;
-    for (const fs::path& part : fs::path(path).parent_path()) {
-        folder /= part;
-        if (!platform::user_may_access(account, folder.string(), platform::may_run)) {
-            return folder.string();
-        }
-    }
-    return std::string();
-}
-
-// reach_problem says why `account` may not do `modes` to `path` (`what`
-// names the deed, "run the program") and how to mend it; "" when it may.
-std::string reach_problem(const platform::UserAccount& account, const std::string& path, int modes,
-                          std::string_view what) {
-    if (platform::user_may_access(account, path, modes)) {
-        return std::string();
-    }
-    const std::string start = account.name + " cannot " + std::string(what) + " " + path;
-    if (const std::string closed = first_closed_folder(account, path); !closed.empty()) {
-        return start + ": it may not enter " + closed + ". Let it in (chmod o+x " + closed +
-               "), move the file to a folder it can reach, or choose another --user";
-    }
-    std::string letters;
-    letters += (modes & platform::may_read) != 0 ? "r" : "";
-    letters += (modes & platform::may_write) != 0 ? "w" : "";
-    letters += (modes & platform::may_run) != 0 ? "x" : "";
-    return start + ": its permissions shut " + account.name + " out. Allow it (chown " +
-           account.name + " " + path + ", or chmod o+" + letters + " " + path +
-           "), or choose another --user";
-}
-
-// ini_beside returns the common settings file of `program`: its path with
-// the extension replaced by ".ini", as Dirvane finds it.
-std::string ini_beside(const std::string& program) {
-    const std::size_t slash = program.rfind('/');
-    const std::size_t dot = program.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
-        return program.substr(0, dot) + ".ini";
-    }
-    return program + ".ini";
-}
-
-// access_log_folder returns the fixed folder part of an absolute access-log
-// template (up to the first component with a placeholder); "" for a
-// relative one (it lies in each listed folder) or one that starts with a
-// placeholder. `whole` tells whether the file's folder is fixed entirely.
-std::string access_log_folder(std::string log, bool& whole) {
-    for (char& c : log) {
-        c = c == '\\' ? '/' : c;
-    }
-    whole = false;
-    const std::size_t slash = log.rfind('/');
-    if (log.empty() || log[0] != '/' || slash == std::string::npos) {
-        return std::string();
-    }
-    const std::string folder = log.substr(0, slash);
-    const std::size_t mark = folder.find('%');
-    whole = mark == std::string::npos;
-    const std::string fixed = whole ? folder : folder.substr(0, folder.rfind('/', mark));
-    return fixed.empty() ? std::string("/") : fixed;
-}
-
-// make_folders_for creates `folder` and the missing folders above it, each
-// one it creates given to `account`; false when that fails.
-bool make_folders_for(const platform::UserAccount& account, const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::vector<fs::path> missing;
-    for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
-        missing.push_back(p);
-        if (p == p.parent_path()) {
-            break;
-        }
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (!fs::create_directory(*it, ec) && !fs::is_directory(*it, ec)) {
-            return false;
-        }
-        if (!platform::give_to_user(it->string(), account)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool parse_port(const std::string& text, int& port) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos) {
         return false;
@@ -288,184 +200,163 @@ bool parse_port(const std::string& text, int& port) {
     return port >= 1 && port <= 65535;
 }
 
-int run_server(const Options& options) {
+// The steps of a server start, in their order. Each returns false with the
+// message for the administrator in `error` when the server cannot start.
+
+// find_document_root returns the folder to serve, absolute and normalized.
+// There is no default: serving the working folder by accident hands out
+// whatever lies there (a home folder's keys, the registry, the state folder).
+bool find_document_root(const Options& options, std::string& root, std::string& error) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-
-    // No default: serving the working folder by accident hands out whatever
-    // lies there (a home folder's keys, the registry, the state folder).
     if (options.root.empty()) {
-        return fail("no document root: name the folder to serve with --root FOLDER\n"
-                    "    (for example: dirvane-httpd --root /srv/www)");
+        error = "no document root: name the folder to serve with --root FOLDER\n"
+                "    (for example: dirvane-httpd --root /srv/www)";
+        return false;
     }
-    const std::string root =
-        fs::path(platform::full_path(options.root)).lexically_normal().string();
+    root = fs::path(platform::full_path(options.root)).lexically_normal().string();
+    std::error_code ec;
     if (!fs::is_directory(root, ec)) {
-        return fail("the document root " + root + " does not exist or is not a folder");
+        error = "the document root " + root + " does not exist or is not a folder";
+        return false;
     }
-    std::string rootNoSlash = root;
-    while (rootNoSlash.size() > 1 && rootNoSlash.back() == '/') {
-        rootNoSlash.pop_back();
+    return true;
+}
+
+// without_trailing_slashes returns `folder` without the slashes at its end
+// ("/" stays), as lighttpd's document root wants it.
+std::string without_trailing_slashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
     }
-    int port = 0;
+    return folder;
+}
+
+bool read_port(const Options& options, int& port, std::string& error) {
     if (!parse_port(options.port, port)) {
-        return fail("the port must be a number from 1 to 65535, not \"" + options.port + "\"");
+        error = "the port must be a number from 1 to 65535, not \"" + options.port + "\"";
+        return false;
     }
-    const std::string lighttpd =
-        options.lighttpd.empty()
-            ? platform::find_program("lighttpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"})
-            : platform::find_program(options.lighttpd, {});
+    return true;
+}
+
+// find_lighttpd returns the lighttpd program: --lighttpd, else on PATH or
+// in the system's sbin folders.
+bool find_lighttpd(const Options& options, std::string& lighttpd, std::string& error) {
+    lighttpd = options.lighttpd.empty()
+                   ? platform::find_program("lighttpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"})
+                   : platform::find_program(options.lighttpd, {});
     if (lighttpd.empty()) {
-        return fail("lighttpd is not installed" +
-                    (options.lighttpd.empty() ? std::string(" (looked on PATH and in /usr/sbin)")
-                                              : " at " + options.lighttpd) +
-                    ". Install it with:\n    sudo apt-get install lighttpd");
+        error = "lighttpd is not installed" +
+                (options.lighttpd.empty() ? std::string(" (looked on PATH and in /usr/sbin)")
+                                          : " at " + options.lighttpd) +
+                ". Install it with:\n    sudo apt-get install lighttpd";
+        return false;
     }
+    return true;
+}
 
-    // Started as root, lighttpd and the programs it runs work as an account
-    // without privileges; otherwise as whoever started it.
+// ServerAccount is who lighttpd and the programs it runs work as.
+struct ServerAccount {
+    bool superuser = false;  // started as root
+    bool switchUser = false; // lighttpd takes on `account` after binding the port
     platform::UserAccount account;
-    bool switchUser = false;
-    std::string userLine;
-    const bool superuser = platform::running_as_superuser();
-    if (superuser) {
-        const std::string name = options.user.empty() ? std::string(default_user) : options.user;
-        if (!platform::find_user(name, account)) {
-            return fail("there is no user \"" + name + "\" to run lighttpd and its programs as" +
-                        (options.user.empty() ? " (the default when started as root)" : "") +
-                        ": choose one with --user NAME (--user root keeps root)");
-        }
-        switchUser = account.uid != 0;
-        userLine = switchUser
-                       ? account.name + " (lighttpd and its programs; --user chooses)"
-                       : account.name + " (--user " + name + ": no switch, all runs as root)";
-    } else {
-        const std::string me = platform::current_user_name();
-        if (!options.user.empty() && options.user != me) {
-            return fail("--user " + options.user + " needs root: started as " +
-                        (me.empty() ? std::string("another user") : me) +
-                        ", lighttpd runs as that user; leave --user out or start as root");
-        }
-        userLine =
-            (me.empty() ? std::string("this user") : me) + " (not started as root: no switch)";
-    }
+    std::string userLine; // the "User:" line
+};
 
-    const std::string state = !options.state.empty() ? platform::full_path(options.state)
-                              : superuser            ? std::string(root_state_folder)
-                                                     : default_state_folder();
-    if (state.empty()) {
-        return fail("no state folder: set --state, XDG_STATE_HOME or HOME");
+// choose_account decides the account: started as root, one without
+// privileges (--user, default www-data); otherwise whoever started it.
+bool choose_account(const Options& options, ServerAccount& server, std::string& error) {
+    server.superuser = platform::running_as_superuser();
+    if (server.superuser) {
+        const std::string name = options.user.empty() ? std::string(default_user) : options.user;
+        if (!platform::find_user(name, server.account)) {
+            error = "there is no user \"" + name + "\" to run lighttpd and its programs as" +
+                    (options.user.empty() ? " (the default when started as root)" : "") +
+                    ": choose one with --user NAME (--user root keeps root)";
+            return false;
+        }
+        server.switchUser = server.account.uid != 0;
+        server.userLine = user_line(true, server.account, name, {});
+        return true;
     }
+    const std::string me = platform::current_user_name();
+    if (!options.user.empty() && options.user != me) {
+        error = "--user " + options.user + " needs root: started as " +
+                (me.empty() ? std::string("another user") : me) +
+                ", lighttpd runs as that user; leave --user out or start as root";
+        return false;
+    }
+    server.userLine = user_line(false, server.account, options.user, me);
+    return true;
+}
+
+// prepare_state_folder returns the state folder with its "tmp" folder made.
+// lighttpd opens its error log and its upload folder after the switch of
+// account: both then belong to the account, the state folder itself stays
+// root's (it holds lighttpd.conf, which root's lighttpd reads).
+bool prepare_state_folder(const Options& options, const ServerAccount& server, std::string& state,
+                          std::string& error) {
+    namespace fs = std::filesystem;
+    state = !options.state.empty() ? platform::full_path(options.state)
+            : server.superuser     ? std::string(root_state_folder)
+                                   : default_state_folder();
+    if (state.empty()) {
+        error = "no state folder: set --state, XDG_STATE_HOME or HOME";
+        return false;
+    }
+    std::error_code ec;
     fs::create_directories(state + "/tmp", ec);
     if (!fs::is_directory(state + "/tmp", ec)) {
-        return fail("cannot create the state folder " + state);
+        error = "cannot create the state folder " + state;
+        return false;
     }
+    if (!server.switchUser) {
+        return true;
+    }
+    const platform::UserAccount& account = server.account;
     const std::string errorLog = state + "/error.log";
-    if (switchUser) {
-        // lighttpd opens its error log and its upload folder after the switch:
-        // both belong to the account, the state folder itself stays root's
-        // (it holds lighttpd.conf, which root's lighttpd reads).
-        std::ofstream(errorLog, std::ios::binary | std::ios::app);
-        if (!platform::give_to_user(errorLog, account) ||
-            !platform::give_to_user(state + "/tmp", account)) {
-            return fail("cannot hand " + errorLog + " and " + state + "/tmp to the user " +
-                        account.name);
-        }
-        for (const auto& [path, modes] :
-             {std::pair{errorLog, platform::may_write},
-              std::pair{state + "/tmp", platform::may_write | platform::may_run}}) {
-            if (const std::string problem = reach_problem(account, path, modes, "write");
-                !problem.empty()) {
-                return fail(
-                    "the state folder " + state + " is closed to lighttpd: " + problem +
+    std::ofstream(errorLog, std::ios::binary | std::ios::app);
+    if (!platform::give_to_user(errorLog, account) ||
+        !platform::give_to_user(state + "/tmp", account)) {
+        error = "cannot hand " + errorLog + " and " + state + "/tmp to the user " + account.name;
+        return false;
+    }
+    for (const auto& [path, modes] :
+         {std::pair{errorLog, platform::may_write},
+          std::pair{state + "/tmp", platform::may_write | platform::may_run}}) {
+        if (const std::string problem = reach_problem(account, path, modes, "write");
+            !problem.empty()) {
+            error = "the state folder " + state + " is closed to lighttpd: " + problem +
                     "\n    (or give --state a folder it can reach; as root the default is " +
-                    std::string(root_state_folder) + ")");
-            }
+                    std::string(root_state_folder) + ")";
+            return false;
         }
     }
+    return true;
+}
 
-    platform::RegistryStore store(platform::registry_default_path());
-    if (const std::string error = open_registry(store); !error.empty()) {
-        return fail(error);
-    }
-    const ServerBindings bindings = read_server_bindings(store);
-
-    ServerSite site{rootNoSlash, port, state,          store.path(), options.followSymlinks,
-                    {},          {},   options.fastcgi};
-    std::vector<std::string> problems;
-    std::vector<std::string> notes;
-    if (switchUser) {
-        site.userName = account.name;
-        site.groupName = account.group;
-        // What lighttpd and the programs must still reach as the account: the
-        // document root, each program with its common settings, and the
-        // access-log folder those settings name (created for the account
-        // when missing; an existing one is only checked).
-        problems.push_back(reach_problem(account, root, platform::may_read | platform::may_run,
-                                         "read the document root"));
-        for (const CgiBinding& b : bindings.programs) {
-            if (platform::find_program(b.program, {}).empty()) {
-                continue;
-            }
-            problems.push_back(
-                reach_problem(account, b.program, platform::may_run, "run the program"));
-            const std::string ini = ini_beside(b.program);
-            if (!fs::exists(ini, ec)) {
-                continue;
-            }
-            problems.push_back(
-                reach_problem(account, ini, platform::may_read, "read the common settings"));
-            const std::string log = platform::read_profile_string(ini, "index", "log", "");
-            bool whole = false;
-            const std::string folder = access_log_folder(log, whole);
-            if (folder.empty()) {
-                if (!log.empty() && log[0] != '%') {
-                    notes.push_back("the access log " + log + " lies in each listed folder: " +
-                                    account.name + " writes it only where it may write");
-                }
-                continue;
-            }
-            if (!fs::exists(folder, ec)) {
-                if (make_folders_for(account, folder)) {
-                    notes.push_back("created " + folder + " for " + account.name +
-                                    " (the access log " + log + ")");
-                } else {
-                    problems.push_back("cannot create the access-log folder " + folder + " for " +
-                                       account.name);
-                    continue;
-                }
-            }
-            problems.push_back(reach_problem(account, folder,
-                                             platform::may_write | platform::may_run,
-                                             "write the access-log folder"));
-            const std::string file = log.substr(log.find_last_of("/\\") + 1);
-            if (whole && file.find('%') == std::string::npos &&
-                fs::exists(folder + "/" + file, ec)) {
-                problems.push_back(reach_problem(account, folder + "/" + file, platform::may_write,
-                                                 "append to the access log"));
-            }
-        }
-    }
+// write_config writes lighttpd's configuration for `site` to `path`.
+bool write_config(const ServerSite& site, const ServerBindings& bindings, const std::string& path,
+                  std::string& error) {
     std::string config;
-    std::string error;
     if (!lighttpd_config(site, bindings, config, error)) {
-        return fail(error);
+        return false;
     }
-    const std::string configPath = state + "/lighttpd.conf";
-    {
-        std::ofstream file(configPath, std::ios::binary | std::ios::trunc);
-        file << config;
-        if (!file.flush()) {
-            return fail("cannot write " + configPath);
-        }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << config;
+    if (!file.flush()) {
+        error = "cannot write " + path;
+        return false;
     }
+    return true;
+}
 
-    if (!platform::loopback_port_free(port)) {
-        return fail("port " + std::to_string(port) +
-                    " on 127.0.0.1 is in use (another server?): choose another one with --port");
-    }
-
-    std::cout << "Registry:       " << store.path() << "\n"
+// print_summary tells the administrator what the server is about to serve,
+// as whom, and where its files are.
+void print_summary(const Options& options, const std::string& registryPath,
+                   const ServerBindings& bindings, const std::string& userLine,
+                   const AccountReach& reach, const std::string& state) {
+    std::cout << "Registry:       " << registryPath << "\n"
               << "Index names:    ";
     for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
         std::cout << (i ? ", " : "") << bindings.indexNames[i];
@@ -480,23 +371,40 @@ int run_server(const Options& options) {
     if (bindings.programs.empty()) {
         std::cout << "Program:        (none registered: run dirvane-httpd --register)\n";
     }
-    std::cout << "User:           " << userLine << "\n";
-    for (const std::string& note : notes) {
-        std::cout << "                (" << note << ")\n";
-    }
-    for (const std::string& problem : problems) {
-        if (!problem.empty()) {
-            std::cout << "Not reachable:  " << problem << "\n";
-        }
-    }
+    print_account(std::cout, userLine, reach);
     std::cout << "Symbolic links: "
               << (options.followSymlinks ? "followed (--follow-symlinks)"
                                          : "not followed (--follow-symlinks allows them)")
               << "\n"
-              << "Configuration:  " << configPath << "\n"
-              << "Error log:      " << errorLog << "\n"
+              << "Configuration:  " << state << "/lighttpd.conf\n"
+              << "Error log:      " << state << "/error.log\n"
               << std::flush;
+}
 
+// await_answer waits until lighttpd answers on `port` (it binds at once),
+// for ten seconds at most or until a stop signal; true when it ended
+// meanwhile, with its exit code in `code`.
+bool await_answer(platform::ProcessId child, int port, int& code) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!platform::loopback_port_accepts(port)) {
+        if (platform::process_ended(child, code)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline || platform::stop_signal_received()) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// run_lighttpd runs lighttpd in the foreground until it ends or is stopped
+// (Ctrl-C and the other stop signals are passed on to it), naming the URL
+// once it answers; returns the program's exit code.
+int run_lighttpd(const std::string& lighttpd, const std::string& state, const std::string& root,
+                 int port) {
+    const std::string configPath = state + "/lighttpd.conf";
+    std::string error;
     platform::watch_stop_signals();
     const platform::ProcessId child =
         platform::start_process({lighttpd, "-D", "-f", configPath}, {}, error);
@@ -505,17 +413,8 @@ int run_server(const Options& options) {
     }
     platform::forward_stop_signals(child);
 
-    // lighttpd binds at once; wait until it answers before naming the URL.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     int code = 0;
-    bool ended = false;
-    while (!platform::loopback_port_accepts(port)) {
-        if ((ended = platform::process_ended(child, code)) ||
-            std::chrono::steady_clock::now() > deadline || platform::stop_signal_received()) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const bool ended = await_answer(child, port, code);
     if (!ended && !platform::stop_signal_received() && !platform::loopback_port_accepts(port)) {
         platform::stop_process(child);
         platform::wait_process(child);
@@ -538,6 +437,43 @@ int run_server(const Options& options) {
                 "; its messages are above "
                 "and in " +
                 state + "/error.log");
+}
+
+int run_server(const Options& options) {
+    std::string error;
+    std::string root;
+    int port = 0;
+    std::string lighttpd;
+    ServerAccount server;
+    std::string state;
+    if (!find_document_root(options, root, error) || !read_port(options, port, error) ||
+        !find_lighttpd(options, lighttpd, error) || !choose_account(options, server, error) ||
+        !prepare_state_folder(options, server, state, error)) {
+        return fail(error);
+    }
+
+    platform::RegistryStore store(platform::registry_default_path());
+    if (error = open_registry(store); !error.empty()) {
+        return fail(error);
+    }
+    const ServerBindings bindings = read_server_bindings(store);
+    ServerSite site{without_trailing_slashes(root), port, state, store.path(),
+                    options.followSymlinks,         {},   {},    options.fastcgi};
+    AccountReach reach;
+    if (server.switchUser) {
+        site.userName = server.account.name;
+        site.groupName = server.account.group;
+        reach = check_account_reach(server.account, root, bindings);
+    }
+    if (!write_config(site, bindings, state + "/lighttpd.conf", error)) {
+        return fail(error);
+    }
+    if (!platform::loopback_port_free(port)) {
+        return fail("port " + std::to_string(port) +
+                    " on 127.0.0.1 is in use (another server?): choose another one with --port");
+    }
+    print_summary(options, store.path(), bindings, server.userLine, reach, state);
+    return run_lighttpd(lighttpd, state, root, port);
 }
 
 } // namespace
