@@ -27,16 +27,29 @@ std::string with_dir(std::string text, const std::string& dir) {
     return text;
 }
 
-void make_file(const std::string& path, const std::string& text, mode_t mode) {
-    std::ofstream(path, std::ios::binary) << text;
-    ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
-}
+// AsNobody asks about the account without privileges "nobody", in a fresh
+// folder every account may enter; it skips where this process cannot ask
+// for another account (only root can).
+class AsNobody : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!platform::running_as_superuser() || !platform::find_user("nobody", account)) {
+            GTEST_SKIP() << "needs root and the account nobody";
+        }
+        ASSERT_EQ(chmod(tmp.dir().c_str(), 0755), 0);
+    }
+    void make_folder(const std::string& name, mode_t mode) {
+        fs::create_directories(tmp.path(name));
+        ASSERT_EQ(chmod(tmp.path(name).c_str(), mode), 0) << name;
+    }
+    void make_file(const std::string& name, const std::string& text, mode_t mode) {
+        std::ofstream(tmp.path(name), std::ios::binary) << text;
+        ASSERT_EQ(chmod(tmp.path(name).c_str(), mode), 0) << name;
+    }
 
-// nobody returns the account without privileges the checks are asked for;
-// false (the test skips) when this process cannot ask for another account.
-bool nobody(platform::UserAccount& account) {
-    return platform::running_as_superuser() && platform::find_user("nobody", account);
-}
+    TempCwd tmp;
+    platform::UserAccount account;
+};
 
 TEST(AccountReach, AccessLogFolderIsTheFixedPartOfAnAbsoluteTemplate) {
     struct Row {
@@ -63,20 +76,12 @@ TEST(AccountReach, AccessLogFolderIsTheFixedPartOfAnAbsoluteTemplate) {
     }
 }
 
-TEST(AccountReach, ProblemNamesTheClosedFolderOrThePermissionToGrant) {
-    platform::UserAccount account;
-    if (!nobody(account)) {
-        GTEST_SKIP() << "needs root and the account nobody";
-    }
-    TempCwd tmp;
-    ASSERT_EQ(chmod(tmp.dir().c_str(), 0755), 0);
-    fs::create_directories(tmp.path("closed"));
-    ASSERT_EQ(chmod(tmp.path("closed").c_str(), 0700), 0);
-    make_file(tmp.path("closed/page.html"), "x", 0644);
-    make_file(tmp.path("open.html"), "x", 0644);
-    make_file(tmp.path("private.html"), "x", 0600);
-    fs::create_directories(tmp.path("logs"));
-    ASSERT_EQ(chmod(tmp.path("logs").c_str(), 0755), 0);
+TEST_F(AsNobody, ProblemNamesTheClosedFolderOrThePermissionToGrant) {
+    make_folder("closed", 0700);
+    make_file("closed/page.html", "x", 0644);
+    make_file("open.html", "x", 0644);
+    make_file("private.html", "x", 0600);
+    make_folder("logs", 0755);
 
     struct Row {
         const char* path;
@@ -109,23 +114,14 @@ TEST(AccountReach, ProblemNamesTheClosedFolderOrThePermissionToGrant) {
 // A server that switches to nobody: the report names what it cannot reach
 // and the access-log folder created for it, in the lines the administrator
 // reads before lighttpd starts.
-TEST(AccountReach, ReportListsProblemsAndTheFolderMadeForTheAccount) {
-    platform::UserAccount account;
-    if (!nobody(account)) {
-        GTEST_SKIP() << "needs root and the account nobody";
-    }
-    TempCwd tmp;
-    ASSERT_EQ(chmod(tmp.dir().c_str(), 0755), 0);
-    for (const char* folder : {"www", "cgi", "closed"}) {
-        fs::create_directories(tmp.path(folder));
-        ASSERT_EQ(chmod(tmp.path(folder).c_str(), 0755), 0);
-    }
-    ASSERT_EQ(chmod(tmp.path("closed").c_str(), 0700), 0);
-    make_file(tmp.path("cgi/Dirvane.cgi"), "#!/bin/sh\n", 0755);
-    make_file(tmp.path("cgi/Dirvane.ini"), "[index]\nlog=" + tmp.dir() + "/logs/%Y/access.log\n",
-              0600);
-    make_file(tmp.path("closed/Other"), "#!/bin/sh\n", 0755);
-    make_file(tmp.path("cgi/Gone"), "#!/bin/sh\n", 0644); // not a program: left out
+TEST_F(AsNobody, ReportListsProblemsAndTheFolderMadeForTheAccount) {
+    make_folder("www", 0755);
+    make_folder("cgi", 0755);
+    make_folder("closed", 0700);
+    make_file("cgi/Dirvane.cgi", "#!/bin/sh\n", 0755);
+    make_file("cgi/Dirvane.ini", "[index]\nlog=" + tmp.dir() + "/logs/%Y/access.log\n", 0600);
+    make_file("closed/Other", "#!/bin/sh\n", 0755);
+    make_file("cgi/Gone", "#!/bin/sh\n", 0644); // not a program: left out
 
     const ServerBindings bindings{{"index.html"},
                                   {{".index", tmp.path("cgi/Dirvane.cgi")},
