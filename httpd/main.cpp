@@ -8,7 +8,6 @@
 #include "platform/fs.h"
 #include "platform/net.h"
 #include "platform/process_run.h"
-#include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/user.h"
 #include "tool/registry_schema.h"
@@ -21,7 +20,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 namespace {
 
