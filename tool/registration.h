@@ -5,31 +5,18 @@
 #pragma once
 
 #include "platform/registry.h"
+#include "tool/registry_schema.h"
 #include "tool/tool_ui.h"
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
-// The AnHTTPd keys below HKEY_LOCAL_MACHINE and their value names.
-inline constexpr std::string_view anhttpd_index_key = "SOFTWARE\\AnHTTPd\\default\\Index";
-inline constexpr std::string_view anhttpd_progs_key = "SOFTWARE\\AnHTTPd\\default\\Progs";
-inline constexpr std::string_view anhttpd_attrs_key = "SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs";
-inline constexpr std::string_view anhttpd_names_key = "SOFTWARE\\AnHTTPd\\default\\Progs\\Names";
-inline constexpr std::string_view anhttpd_index_list = "Default"; // in the Index key
-inline constexpr std::string_view anhttpd_count = "Count";        // in the Progs key
-
-// anhttpd_cgi_attributes is the Attrs value of an extension run as a program.
-inline constexpr std::uint32_t anhttpd_cgi_attributes = 3;
-
-// The button's captions and the messages after a change (caption "Dirvane").
+// The button's captions and its question (caption "Dirvane"); the messages
+// after a change are in registry_schema.h.
 inline constexpr std::string_view regist_add_caption = "AnHTTPD登録追加";
 inline constexpr std::string_view regist_remove_caption = "AnHTTPD登録削除";
 inline constexpr std::string_view regist_question =
     " レジストリを変更します。\r\n AnHTTPDが実行中であれば、終了させてください。　";
-inline constexpr std::string_view regist_done_message = " レジストリを変更しました。　";
-inline constexpr std::string_view regist_error_message =
-    " レジストリ変更時にエラーが発生しました。　";
 
 // Why the button is disabled (its tool tip), each followed by the store's
 // reason on a line of its own: the index list is missing or empty, or the
@@ -39,16 +26,6 @@ inline constexpr std::string_view regist_no_list_reason =
 inline constexpr std::string_view regist_unreadable_reason = " レジストリを読めません。　";
 // regist_keys_hint says where the list comes from, after a missing one.
 extern const std::string_view regist_keys_hint;
-
-// conf_extension returns the extension of the folder settings file name:
-// everything from its first "." on (".index" for "config.index", ".b.c" for
-// "a.b.c"); "" for a name without ".".
-std::string conf_extension(std::string_view confName);
-
-// is_registered tells whether `confName` occurs in the server's index list
-// ("Default"), as a plain substring with letter case respected, so a longer
-// name holding it counts too.
-bool is_registered(const platform::RegistryStore& store, std::string_view confName);
 
 // RegistButton is the state of the registration button.
 struct RegistButton {
@@ -61,37 +38,6 @@ struct RegistButton {
 // the index list is empty or missing, with the reason; otherwise enabled,
 // "remove" when `confName` is registered and "add" when it is not.
 RegistButton regist_button_state(const platform::RegistryStore& store, std::string_view confName);
-
-// RegistChange says what change_registration did.
-enum class RegistChange {
-    none,    // the name has no extension: nothing done, nothing to report
-    added,   // the name was appended to the list and bound to the program
-    removed, // the name was taken out of the list and its binding deleted
-};
-
-// RegistResult is the outcome of change_registration; `ok` is false when
-// any write or delete failed (the ones that succeeded stay), and `error` is
-// then the store's reason for the first that failed.
-struct RegistResult {
-    RegistChange change = RegistChange::none;
-    bool ok = true;
-    std::string error;
-};
-
-// change_registration removes `confName` from the index list and deletes its
-// extension's Attrs and Names values when it is registered, and otherwise
-// appends it and binds the extension to `cgiPath` (Attrs 3, Names the path);
-// "Count" goes down or up by one when the extension's Attrs value was set or
-// was not (it never goes below 0 or wraps past the top). The caller asks the
-// user first and shows regist_done_message or regist_error_message after.
-RegistResult change_registration(platform::RegistryStore& store, std::string_view confName,
-                                 std::string_view cgiPath);
-
-// ensure_anhttpd_keys creates what a freshly installed server has when it is
-// missing: the four keys, "Default" = "index.html,index.htm" and "Count" =
-// 0. Values present (an empty list too) are left alone. False, with the
-// reason in the store's last_error, when the store cannot be written.
-bool ensure_anhttpd_keys(platform::RegistryStore& store);
 
 // regist_click is the registration button: without an extension in
 // `confName` nothing happens, not even the question; otherwise the user is

@@ -1,7 +1,7 @@
 // lighttpd configuration: registry values in, configuration text out.
-#include "tool/httpd/lighttpd_config.h"
+#include "httpd/lighttpd_config.h"
 
-#include "tool/registration.h"
+#include "tool/registry_schema.h"
 
 namespace {
 
