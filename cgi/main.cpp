@@ -4,7 +4,8 @@
 //   Dirvane                (standard input a listening socket: FastCGI)
 //
 // Exit codes: 0 a response was written, 1 no folder settings file was given,
-// 2 the request ran longer than its time-out.
+// 2 the request ran longer than its time-out, 3 a FastCGI server started as
+// root with no account to run as instead.
 #include "cgi/corvane.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
@@ -14,6 +15,7 @@
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/user.h"
 #include "runtime/log.h"
 #include "runtime/program_log.h"
 #include "runtime/thread.h"
@@ -161,6 +163,10 @@ int answer_fastcgi(const char* conf, std::FILE* out) {
     callCount = 0;
     platform::set_text_charset(fastcgiCharset);
     vv_set_folder_logs(false);
+    // A vv.path in the listed folder traces this request, as it would trace
+    // the CGI program started there.
+    if (programLog.open_in_working_directory() && vv_tracing())
+        vv_dump_pointer(fastcgiTrace->label("conf"), conf);
     return run_request(*fastcgiTrace, fastcgiIni, conf, nullptr, out);
 }
 
@@ -168,10 +174,15 @@ int answer_fastcgi(const char* conf, std::FILE* out) {
 // The child answers another request only when the request ended within its
 // time-out and the watchdog was the system's timer: the ticking thread of a
 // traced request, and a request that ran past its time-out, end the child.
+// A traced request's lines are written before the child ends.
 bool reset_fastcgi() {
     delete finishedRequest;
     finishedRequest = nullptr;
-    return programLog.is_off() && platform::clock_ms() - fastcgiStarted < exeTo;
+    if (!programLog.is_off()) {
+        programLog.finish(3200);
+        return false;
+    }
+    return platform::clock_ms() - fastcgiStarted < exeTo;
 }
 
 // serve_requests loads what every request needs and does not change between
@@ -187,6 +198,44 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     platform::LocalTime time;
     (void)platform::LocalZone().convert(0, time);
     return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi, reset_fastcgi);
+}
+
+// kRootRefused is the exit code of a FastCGI server started as root that
+// has no account to run as instead.
+constexpr int kRootRefused = 3;
+
+// leave_root lets a FastCGI server started as root go on as the account
+// named by "user" of section "process" of the common settings file `ini`
+// (default www-data), or as root where it says "root"; it tells on standard
+// error which. (A CGI program runs as the web server's configuration has it
+// run its programs.) Returns false, having said why, when that account
+// cannot be taken: then the program answers nothing.
+bool leave_root(const std::string& ini) {
+    if (!platform::running_as_superuser())
+        return true;
+    std::string user = IniFile(ini, KeyOrder::exact).get_string("process", "user");
+    const bool chosen = !user.empty();
+    if (!chosen)
+        user = "www-data";
+    if (user == "root") {
+        std::fprintf(stderr, "Dirvane: runs as root (user=root in section [process] of %s)\n",
+                     ini.c_str());
+        return true;
+    }
+    platform::UserAccount account;
+    if (!platform::find_user_in_files(user, account) || account.uid == 0 ||
+        !platform::become_user(account)) {
+        std::fprintf(stderr,
+                     "Dirvane: started as root, will not run as root and cannot run as \"%s\"; "
+                     "name an account with user= in section [process] of %s (user=root keeps "
+                     "root)\n",
+                     user.c_str(), ini.c_str());
+        return false;
+    }
+    std::fprintf(stderr,
+                 "Dirvane: started as root, runs as %s (user= in section [process] of %s%s)\n",
+                 user.c_str(), ini.c_str(), chosen ? "" : " chooses");
+    return true;
 }
 
 } // namespace
@@ -206,8 +255,10 @@ int main(int argc, char** argv) {
     }
     // Started without arguments on a listening socket, as FastCGI servers
     // start their programs, Dirvane answers the requests that come in on it.
-    if (argc <= 1 && platform::fastcgi_listener())
-        return serve_requests(trace, path_change_extension(exe, ".ini"));
+    if (argc <= 1 && platform::fastcgi_listener()) {
+        const std::string ini = path_change_extension(exe, ".ini");
+        return leave_root(ini) ? serve_requests(trace, ini) : kRootRefused;
+    }
     if (conf == nullptr || *conf == '\0')
         return 1;
 

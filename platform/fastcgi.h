@@ -30,17 +30,19 @@ using FastCgiReset = bool (*)();
 // request before one comes, and replaces every one that ends. A child runs
 // `handler` for its request; it answers further ones only while `reset` (if
 // given) says so after each, and ends after a request whose handler did not
-// return 0, after a request that left it a large heap or a descriptor
-// open, and after at most 1000 requests. So a request that ends its process (a time-out, a crash)
-// ends nothing else, and whatever the parent loaded before the call is there
-// in every child at no cost. A request without SCRIPT_FILENAME, or whose
-// folder cannot be entered, gets no output (its connection closes
-// unfinished, an error of the web server's) and ends its child with exit
+// return 0, after a request that left it a large heap, a descriptor open or
+// a thread running, and after at most 1000 requests. A child holds the
+// connections it accepted until their requests' parameters have all come
+// (within 5 s, and at most 64 KB of them; else the connection is closed),
+// so a client that stops half-way holds no child. So a request that ends its process (a time-out, a
+// crash) ends nothing else, and whatever the parent loaded before the call is there in every child
+// at no cost. A request without SCRIPT_FILENAME, or whose folder cannot be entered, gets no output
+// (its connection closes unfinished, an error of the web server's) and ends its child with exit
 // code 1. Between requests a child disarms the process's interval timer
 // (the time-out of the request before) and takes back the request's
-// environment. Returns the exit code of the parent: 0 when it was asked to
-// end, 1 when the platform has no FastCGI responder or standard input cannot
-// be served.
+// environment, whose TZ holds for that request alone. Returns the exit code of the parent: 0 when
+// it was asked to end, 1 when the platform has no FastCGI responder or standard input cannot be
+// served.
 int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset);
 
 // fastcgi_children returns the number of child processes to keep: the

@@ -1,9 +1,10 @@
 // POSIX only: the FastCGI responder over libfcgi. The parent waits for
 // signals alone (sigwaitinfo) and keeps its children; each child accepts
-// requests on standard input one after the other and answers each through a
-// stream over the request's output. Children wait in accept before a
-// request comes, so no fork lies on a request's way, and a child that goes
-// on needs no fork, no exit and no fresh pages for the next request.
+// connections on standard input, holds them until a request's head has come
+// whole (with a deadline and a bound on its size), and answers the requests
+// one after the other, each through a stream over the request's output. Children wait in accept
+// before a request comes, so no fork lies on a request's way, and a child that goes on needs no
+// fork, no exit and no fresh pages for the next request.
 #include "platform/fastcgi.h"
 
 #include <fcgiapp.h>
@@ -86,6 +87,9 @@ void set_request_environment(char** params, const KeptVariables& kept) {
     }
     for (const auto& [name, value] : kept)
         setenv(name, value.c_str(), 1);
+    // The C library keeps the zone it read first until it is asked again: a
+    // request's TZ holds for that request only.
+    tzset();
 }
 
 // lowest_free_descriptor returns the descriptor the next open gets (-1 when
@@ -117,6 +121,248 @@ std::uint32_t open_descriptors(int first) {
     return open;
 }
 
+// A request's head is its BEGIN_REQUEST record and its parameters up to the
+// empty PARAMS record. A child reads it only once all of it has come (it
+// looks at the queued bytes without taking them), so a client that sends a
+// part and stalls holds no child: its connection waits beside the others
+// until its deadline, and libfcgi reads only heads that are whole.
+constexpr std::uint32_t kHeadDeadlineMs = 5000;
+// The parameters' total size (names and values); a head with more is not
+// read, whatever lengths its pairs declare.
+constexpr std::size_t kParamsLimit = 64 * 1024;
+// The head's records (8 bytes of header and up to 255 of padding each) with
+// parameters of kParamsLimit, and a few management records before them.
+constexpr std::size_t kHeadLimit = kParamsLimit + 16 * 1024;
+// Connections a child keeps waiting for their heads; one more pushes out the
+// one that has waited longest.
+constexpr std::size_t kWaitingLimit = 64;
+
+enum class HeadState { incomplete, complete, invalid };
+
+// pair_lengths_fit tells whether the name-value pairs of `params` (the
+// PARAMS records' contents, joined) each declare lengths that lie inside it.
+bool pair_lengths_fit(const std::vector<unsigned char>& params) {
+    std::size_t at = 0;
+    const auto length = [&](std::size_t& out) {
+        if (at >= params.size())
+            return false;
+        if ((params[at] & 0x80) == 0) {
+            out = params[at++];
+            return true;
+        }
+        if (params.size() - at < 4)
+            return false;
+        out = (static_cast<std::size_t>(params[at] & 0x7f) << 24) |
+              (static_cast<std::size_t>(params[at + 1]) << 16) |
+              (static_cast<std::size_t>(params[at + 2]) << 8) | params[at + 3];
+        at += 4;
+        return true;
+    };
+    while (at < params.size()) {
+        std::size_t name = 0;
+        std::size_t value = 0;
+        if (!length(name) || !length(value) || name > params.size() - at ||
+            value > params.size() - at - name) {
+            return false;
+        }
+        at += name + value;
+    }
+    return true;
+}
+
+// request_head_state reads the FastCGI records at the start of `bytes`: a
+// responder's BEGIN_REQUEST (management records may come first) and its
+// PARAMS up to the empty one, with no other record between and parameters
+// within kParamsLimit.
+HeadState request_head_state(const unsigned char* bytes, std::size_t size) {
+    constexpr unsigned char kBegin = 1, kParams = 4, kGetValues = 9;
+    std::size_t at = 0;
+    unsigned id = 0; // the request's id, once BEGIN_REQUEST has come
+    std::vector<unsigned char> params;
+    for (;;) {
+        if (size - at < 8)
+            return HeadState::incomplete;
+        const unsigned char* header = bytes + at;
+        const unsigned type = header[1];
+        const unsigned recordId = (header[2] << 8) | header[3];
+        const std::size_t contentLength = (header[4] << 8) | header[5];
+        const std::size_t recordLength = 8 + contentLength + header[6];
+        if (header[0] != 1)
+            return HeadState::invalid;
+        if (recordId == 0 && type == kGetValues) {
+            // libfcgi answers it.
+        } else if (id == 0) {
+            if (type != kBegin || recordId == 0 || contentLength < 8)
+                return HeadState::invalid;
+        } else if (type != kParams || recordId != id) {
+            return HeadState::invalid;
+        } else if (contentLength > kParamsLimit - params.size()) {
+            return HeadState::invalid;
+        }
+        if (size - at < recordLength)
+            return HeadState::incomplete;
+        const unsigned char* content = header + 8;
+        if (type == kBegin && id == 0) {
+            if (((content[0] << 8) | content[1]) != 1) // FCGI_RESPONDER
+                return HeadState::invalid;
+            id = recordId;
+        } else if (type == kParams) {
+            if (contentLength == 0)
+                return pair_lengths_fit(params) ? HeadState::complete : HeadState::invalid;
+            params.insert(params.end(), content, content + contentLength);
+        }
+        at += recordLength;
+    }
+}
+
+// WaitingConnection is an accepted connection whose head has not all come.
+struct WaitingConnection {
+    int fd = -1;
+    std::uint32_t deadline = 0; // clock_ms() by which the head must be there
+};
+
+std::uint32_t now_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+// head_state_of looks at the bytes queued on `fd` without taking them.
+HeadState head_state_of(int fd, std::vector<unsigned char>& buffer) {
+    buffer.resize(kHeadLimit);
+    ssize_t n = -1;
+    do {
+        n = recv(fd, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? HeadState::incomplete : HeadState::invalid;
+    if (n == 0)
+        return HeadState::invalid; // the client closed before its head was whole
+    const HeadState state = request_head_state(buffer.data(), static_cast<std::size_t>(n));
+    // A head that does not fit into kHeadLimit is too large.
+    return state == HeadState::incomplete && static_cast<std::size_t>(n) == buffer.size()
+               ? HeadState::invalid
+               : state;
+}
+
+// RequestHeads holds a child's connections until their heads are whole.
+class RequestHeads {
+  public:
+    ~RequestHeads() {
+        for (const WaitingConnection& c : m_waiting)
+            close(c.fd);
+    }
+
+    // keep puts back a connection the server keeps open for its next request.
+    void keep(int fd) { add(fd); }
+
+    // next returns a connection whose head has come whole, accepting new
+    // ones on standard input while `accepting`; -1 when not accepting and
+    // none waits any more, or when accept fails for another reason than a
+    // client's.
+    int next(bool accepting) {
+        for (;;) {
+            const std::uint32_t now = now_ms();
+            std::erase_if(m_waiting, [&](const WaitingConnection& c) {
+                if (static_cast<std::int32_t>(c.deadline - now) > 0)
+                    return false;
+                close(c.fd);
+                return true;
+            });
+            if (!accepting && m_waiting.empty())
+                return -1;
+            std::vector<pollfd> fds;
+            if (accepting)
+                fds.push_back({0, POLLIN, 0});
+            int wait = -1;
+            for (const WaitingConnection& c : m_waiting) {
+                fds.push_back({c.fd, POLLIN, 0});
+                const int left = static_cast<int>(c.deadline - now);
+                wait = wait < 0 || left < wait ? left : wait;
+            }
+            if (poll(fds.data(), fds.size(), wait) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return -1;
+            }
+            for (std::size_t i = accepting ? 1 : 0; i < fds.size(); ++i) {
+                if (fds[i].revents == 0)
+                    continue;
+                const HeadState state = head_state_of(fds[i].fd, m_buffer);
+                if (state == HeadState::incomplete)
+                    continue;
+                std::erase_if(m_waiting,
+                              [&](const WaitingConnection& c) { return c.fd == fds[i].fd; });
+                if (state == HeadState::complete)
+                    return fds[i].fd;
+                close(fds[i].fd);
+            }
+            if (accepting && fds[0].revents != 0) {
+                const int fd = accept4(0, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd < 0) {
+                    // Another child took it, or the client left first.
+                    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ||
+                        errno == ECONNABORTED || errno == EPROTO)
+                        continue;
+                    return -1;
+                }
+                const HeadState state = head_state_of(fd, m_buffer);
+                if (state == HeadState::complete)
+                    return fd;
+                if (state == HeadState::invalid)
+                    close(fd);
+                else
+                    add(fd);
+            }
+        }
+    }
+
+    // mask tells which of the 16 descriptors from `first` are connections
+    // held here, one bit each.
+    std::uint32_t mask(int first) const {
+        std::uint32_t bits = 0;
+        for (const WaitingConnection& c : m_waiting) {
+            if (first >= 0 && c.fd >= first && c.fd < first + 16)
+                bits |= 1u << (c.fd - first);
+        }
+        return bits;
+    }
+
+    bool empty() const { return m_waiting.empty(); }
+
+  private:
+    void add(int fd) {
+        if (m_waiting.size() >= kWaitingLimit) {
+            close(m_waiting.front().fd);
+            m_waiting.erase(m_waiting.begin());
+        }
+        m_waiting.push_back({fd, now_ms() + kHeadDeadlineMs});
+    }
+
+    std::vector<WaitingConnection> m_waiting; // oldest first
+    std::vector<unsigned char> m_buffer;
+};
+
+// thread_count returns the number of threads of this process (field 20 of
+// /proc/self/stat, after the command name in parentheses); 0 when it cannot
+// be read.
+unsigned thread_count() {
+    char text[1024];
+    const int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return 0;
+    text[n] = '\0';
+    const char* at = std::strrchr(text, ')');
+    for (int field = 2; at != nullptr && field < 20; ++field)
+        at = std::strchr(at + 1, ' ');
+    return at != nullptr ? static_cast<unsigned>(std::strtoul(at + 1, nullptr, 10)) : 0;
+}
+
 bool heap_is_large() {
     const struct mallinfo2 info = mallinfo2();
     return info.arena + info.hblkhd > kLargeHeap;
@@ -138,12 +384,27 @@ bool heap_is_large() {
     const int freeDescriptor = lowest_free_descriptor();
     const std::uint32_t openBetween = open_descriptors(freeDescriptor);
 
+    // libfcgi reads the heads that have come whole and accepts nothing
+    // itself: its listening socket is none, so a connection it turns down
+    // is closed and the call returns.
     FCGX_Request request;
-    if (FCGX_InitRequest(&request, 0, 0) != 0)
+    if (FCGX_InitRequest(&request, -1, FCGI_FAIL_ACCEPT_ON_INTR) != 0)
         _exit(kAcceptFailed);
-    for (unsigned served = 1;; ++served) {
+    RequestHeads heads;
+    // A child that must not go on answers the heads it holds that come
+    // whole in time, accepts no more, and then ends.
+    bool accepting = true;
+    for (unsigned served = 0;;) {
+        const int fd = heads.next(accepting);
+        if (fd < 0)
+            _exit(accepting ? kAcceptFailed : 0);
+        request.ipcFd = fd;
+        // FCGX_Accept_r first finishes the request before, which would close
+        // a connection that is not kept.
+        request.keepConnection = 1;
         if (FCGX_Accept_r(&request) < 0)
-            _exit(kAcceptFailed);
+            continue;
+        ++served;
         set_request_environment(request.envp, kept);
 
         // A request that names no file, or whose folder cannot be entered,
@@ -174,11 +435,22 @@ bool heap_is_large() {
         setitimer(ITIMER_REAL, &disarmed, nullptr);
         pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
         set_request_environment(nullptr, kept);
-        const bool again = served < kRequestsPerChild && !heap_is_large() && reset != nullptr &&
-                           reset() &&
-                           (request.ipcFd >= 0 || open_descriptors(freeDescriptor) == openBetween);
-        if (!again)
-            _exit(0);
+        // The connection the server keeps for its next request, and those
+        // waiting for their heads, are no request's open files.
+        const int keptConnection = request.ipcFd;
+        request.ipcFd = -1;
+        std::uint32_t connections = heads.mask(freeDescriptor);
+        if (keptConnection >= freeDescriptor && keptConnection < freeDescriptor + 16)
+            connections |= 1u << (keptConnection - freeDescriptor);
+        accepting = accepting && served < kRequestsPerChild && !heap_is_large() &&
+                    reset != nullptr && reset() && thread_count() == 1 &&
+                    (open_descriptors(freeDescriptor) & ~connections) == openBetween;
+        if (keptConnection >= 0) {
+            if (accepting)
+                heads.keep(keptConnection);
+            else
+                close(keptConnection);
+        }
     }
 }
 
@@ -215,6 +487,11 @@ unsigned fastcgi_children() {
 
 int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset) {
     if (children == 0 || !fastcgi_listener() || FCGX_Init() != 0)
+        return 1;
+    // The children wait for connections in poll and accept whichever comes:
+    // one that another child took first must not block in accept.
+    const int flags = fcntl(0, F_GETFL);
+    if (flags < 0 || fcntl(0, F_SETFL, flags | O_NONBLOCK) != 0)
         return 1;
     // The parent takes the signals that end it and the ends of its children
     // only where it waits for them; a child that ends must be reported, so
