@@ -215,6 +215,14 @@ HeadState request_head_state(const unsigned char* bytes, std::size_t size) {
     }
 }
 
+// endRequested is set by SIGTERM in a child: it ends once its request is
+// answered, or at once while it waits for one.
+volatile std::sig_atomic_t endRequested = 0;
+
+void request_end(int) {
+    endRequested = 1;
+}
+
 // WaitingConnection is an accepted connection whose head has not all come.
 struct WaitingConnection {
     int fd = -1;
@@ -249,6 +257,8 @@ HeadState head_state_of(int fd, std::vector<unsigned char>& buffer) {
 // RequestHeads holds a child's connections until their heads are whole.
 class RequestHeads {
   public:
+    // `waitMask` is the signal mask while the child waits for connections.
+    explicit RequestHeads(const sigset_t& waitMask) : m_waitMask(waitMask) {}
     ~RequestHeads() {
         for (const WaitingConnection& c : m_waiting)
             close(c.fd);
@@ -258,11 +268,14 @@ class RequestHeads {
     void keep(int fd) { add(fd); }
 
     // next returns a connection whose head has come whole, accepting new
-    // ones on standard input while `accepting`; -1 when not accepting and
-    // none waits any more, or when accept fails for another reason than a
-    // client's.
+    // ones on standard input while `accepting`; kNoMore when not accepting
+    // and none waits any more, or when the child is asked to end; -1 when
+    // accept fails for another reason than a client's.
+    static constexpr int kNoMore = -2;
     int next(bool accepting) {
         for (;;) {
+            if (endRequested != 0)
+                return kNoMore;
             const std::uint32_t now = now_ms();
             std::erase_if(m_waiting, [&](const WaitingConnection& c) {
                 if (static_cast<std::int32_t>(c.deadline - now) > 0)
@@ -271,17 +284,20 @@ class RequestHeads {
                 return true;
             });
             if (!accepting && m_waiting.empty())
-                return -1;
+                return kNoMore;
             std::vector<pollfd> fds;
             if (accepting)
                 fds.push_back({0, POLLIN, 0});
-            int wait = -1;
+            std::uint32_t wait = 0;
             for (const WaitingConnection& c : m_waiting) {
                 fds.push_back({c.fd, POLLIN, 0});
-                const int left = static_cast<int>(c.deadline - now);
-                wait = wait < 0 || left < wait ? left : wait;
+                const std::uint32_t left = c.deadline - now;
+                wait = wait == 0 || left < wait ? left : wait;
             }
-            if (poll(fds.data(), fds.size(), wait) < 0) {
+            const timespec waitFor = {static_cast<time_t>(wait / 1000),
+                                      static_cast<long>(wait % 1000) * 1000000L};
+            if (ppoll(fds.data(), fds.size(), m_waiting.empty() ? nullptr : &waitFor, &m_waitMask) <
+                0) {
                 if (errno == EINTR)
                     continue;
                 return -1;
@@ -340,6 +356,7 @@ class RequestHeads {
         m_waiting.push_back({fd, now_ms() + kHeadDeadlineMs});
     }
 
+    sigset_t m_waitMask;
     std::vector<WaitingConnection> m_waiting; // oldest first
     std::vector<unsigned char> m_buffer;
 };
@@ -377,7 +394,17 @@ bool heap_is_large() {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent)
         _exit(0);
-    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    // SIGTERM (which libfcgi takes for itself) lets the request under way
+    // finish: it is taken only while the child waits for the next one.
+    struct sigaction end = {};
+    end.sa_handler = request_end;
+    sigemptyset(&end.sa_mask);
+    sigaction(SIGTERM, &end, nullptr);
+    sigset_t childMask = oldMask;
+    sigaddset(&childMask, SIGTERM);
+    sigset_t waitMask = oldMask;
+    sigdelset(&waitMask, SIGTERM);
+    pthread_sigmask(SIG_SETMASK, &childMask, nullptr);
     const KeptVariables kept = kept_variables();
     // The descriptors a request may open, as they are between requests (the
     // server may have left some of them open for the process).
@@ -390,14 +417,14 @@ bool heap_is_large() {
     FCGX_Request request;
     if (FCGX_InitRequest(&request, -1, FCGI_FAIL_ACCEPT_ON_INTR) != 0)
         _exit(kAcceptFailed);
-    RequestHeads heads;
+    RequestHeads heads(waitMask);
     // A child that must not go on answers the heads it holds that come
     // whole in time, accepts no more, and then ends.
     bool accepting = true;
     for (unsigned served = 0;;) {
         const int fd = heads.next(accepting);
         if (fd < 0)
-            _exit(accepting ? kAcceptFailed : 0);
+            _exit(fd == RequestHeads::kNoMore ? 0 : kAcceptFailed);
         request.ipcFd = fd;
         // FCGX_Accept_r first finishes the request before, which would close
         // a connection that is not kept.
@@ -433,7 +460,7 @@ bool heap_is_large() {
         // signal mask, its environment (whose texts went with the request).
         const itimerval disarmed = {};
         setitimer(ITIMER_REAL, &disarmed, nullptr);
-        pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+        pthread_sigmask(SIG_SETMASK, &childMask, nullptr);
         set_request_environment(nullptr, kept);
         // The connection the server keeps for its next request, and those
         // waiting for their heads, are no request's open files.
@@ -442,8 +469,10 @@ bool heap_is_large() {
         std::uint32_t connections = heads.mask(freeDescriptor);
         if (keptConnection >= freeDescriptor && keptConnection < freeDescriptor + 16)
             connections |= 1u << (keptConnection - freeDescriptor);
-        accepting = accepting && served < kRequestsPerChild && !heap_is_large() &&
-                    reset != nullptr && reset() && thread_count() == 1 &&
+        // `reset` runs after every request, also in a child that ends.
+        const bool takenBack = reset != nullptr && reset();
+        accepting = accepting && takenBack && served < kRequestsPerChild && !heap_is_large() &&
+                    thread_count() == 1 &&
                     (open_descriptors(freeDescriptor) & ~connections) == openBetween;
         if (keptConnection >= 0) {
             if (accepting)
