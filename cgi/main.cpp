@@ -7,6 +7,7 @@
 // 2 the request ran longer than its time-out, 3 a FastCGI server started as
 // root with no account to run as instead.
 #include "cgi/corvane.h"
+#include "cgi/fastcgi_server.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
 #include "platform/clock.h"
@@ -144,30 +145,33 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     return 0;
 }
 
-// fastcgiIni is the common settings file of a FastCGI server, fixed before
-// its first child starts; fastcgiTrace is the trace scope of main, in which
-// every request runs; fastcgiCharset is the character set the server
-// started with; fastcgiStarted is when the running request began.
-std::string fastcgiIni;
-vvTraceScope* fastcgiTrace = nullptr;
-platform::Charset fastcgiCharset = platform::Charset::shift_jis;
-std::uint32_t fastcgiStarted = 0;
+// FastCgiRun is what every FastCGI request of the server runs with: the
+// trace scope of main, the common settings file (fixed before the first
+// child starts), the character set the server started with, and when the
+// running request began.
+struct FastCgiRun {
+    vvTraceScope* trace = nullptr;
+    std::string ini;
+    platform::Charset charset = platform::Charset::shift_jis;
+    std::uint32_t started = 0;
+};
 
 // answer_fastcgi is the CGI run of one FastCGI request. A child may have
 // answered others before: what a request changes for the whole process is
 // set back first as a new process has it (the time-out's default, the
 // watchdog's tick count, the character set, the folder-log switch).
-int answer_fastcgi(const char* conf, std::FILE* out) {
-    fastcgiStarted = platform::clock_ms();
+int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
+    auto& run = *static_cast<FastCgiRun*>(context);
+    run.started = platform::clock_ms();
     exeTo = kDefaultTimeout;
     callCount = 0;
-    platform::set_text_charset(fastcgiCharset);
+    platform::set_text_charset(run.charset);
     vv_set_folder_logs(false);
     // A vv.path in the listed folder traces this request, as it would trace
     // the CGI program started there.
     if (programLog.open_in_working_directory() && vv_tracing())
-        vv_dump_pointer(fastcgiTrace->label("conf"), conf);
-    return run_request(*fastcgiTrace, fastcgiIni, conf, nullptr, out);
+        vv_dump_pointer(run.trace->label("conf"), conf);
+    return run_request(*run.trace, run.ini, conf, nullptr, out);
 }
 
 // reset_fastcgi takes back the answered request, once its response is out.
@@ -175,14 +179,15 @@ int answer_fastcgi(const char* conf, std::FILE* out) {
 // time-out and the watchdog was the system's timer: the ticking thread of a
 // traced request, and a request that ran past its time-out, end the child.
 // A traced request's lines are written before the child ends.
-bool reset_fastcgi() {
+bool reset_fastcgi(void* context) {
+    const auto& run = *static_cast<const FastCgiRun*>(context);
     delete finishedRequest;
     finishedRequest = nullptr;
     if (!programLog.is_off()) {
         programLog.finish(3200);
         return false;
     }
-    return platform::clock_ms() - fastcgiStarted < exeTo;
+    return platform::clock_ms() - run.started < exeTo;
 }
 
 // serve_requests loads what every request needs and does not change between
@@ -190,14 +195,19 @@ bool reset_fastcgi() {
 // it, and then serves. The common settings file is found from where the
 // program was started, before any request changes the working directory.
 int serve_requests(vvTraceScope& trace, const std::string& ini) {
-    fastcgiTrace = &trace;
-    fastcgiIni = platform::absolute_path(ini);
-    fastcgiCharset = platform::text_charset();
+    FastCgiRun run;
+    run.trace = &trace;
+    run.ini = platform::absolute_path(ini);
+    run.charset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");
     platform::LocalTime time;
     (void)platform::LocalZone().convert(0, time);
-    return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi, reset_fastcgi);
+    FastCgiProgram program;
+    program.answer = answer_fastcgi;
+    program.reset = reset_fastcgi;
+    program.context = &run;
+    return FastCgiServer(program).serve(platform::fastcgi_children());
 }
 
 // kRootRefused is the exit code of a FastCGI server started as root that
