@@ -366,8 +366,15 @@ bool ChildBaseline::unchanged(const std::vector<int>& connections) const {
         if (m_firstFree >= 0 && fd >= m_firstFree && fd < m_firstFree + 16)
             held |= 1u << (fd - m_firstFree);
     }
-    return !heap_is_large() && thread_count() == 1 &&
-           (open_descriptors(m_firstFree) & ~held) == m_opened;
+    // A thread that was just joined may still be counted for a moment while
+    // it is taken down; one left running stays.
+    unsigned threads = thread_count();
+    for (int look = 0; threads > 1 && look < 5; ++look) {
+        const timespec moment = {0, 1000000L};
+        nanosleep(&moment, nullptr);
+        threads = thread_count();
+    }
+    return !heap_is_large() && threads == 1 && (open_descriptors(m_firstFree) & ~held) == m_opened;
 }
 
 EnvironmentValues environment_values(const std::vector<const char*>& names) {

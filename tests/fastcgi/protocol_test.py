@@ -229,7 +229,9 @@ class Protocol(unittest.TestCase):
             fastcgi = f.read()
         shutil.rmtree(trace)
         self.assertEqual(page, self.site.cgi("traced"))
-        with open(os.path.join(trace, os.listdir(trace)[0]), "rb") as f:
+        cgi_files = [name for name in os.listdir(trace) if name.startswith("dv")]
+        self.assertEqual(len(cgi_files), 1, cgi_files)
+        with open(os.path.join(trace, cgi_files[0]), "rb") as f:
             cgi = f.read()
 
         def scopes(text):
