@@ -5,8 +5,10 @@
 //   Dirvane --help | --version
 //
 // Exit codes: 0 a response was written, 1 no folder settings file was given,
-// 2 the request ran longer than its time-out.
+// 2 the request ran longer than its time-out, 3 a FastCGI server started as
+// root with no account to run as instead.
 #include "cgi/corvane.h"
+#include "cgi/fastcgi_server.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
 #include "platform/clock.h"
@@ -15,6 +17,7 @@
 #include "platform/io.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/user.h"
 #include "runtime/log.h"
 #include "runtime/program_log.h"
 #include "runtime/thread.h"
@@ -154,36 +157,49 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     return 0;
 }
 
-// fastcgiIni is the common settings file of a FastCGI server, fixed before
-// its first child starts; fastcgiTrace is the trace scope of main, in which
-// every request runs; fastcgiCharset is the character set the server
-// started with; fastcgiStarted is when the running request began.
-std::string fastcgiIni;
-vvTraceScope* fastcgiTrace = nullptr;
-platform::Charset fastcgiCharset = platform::Charset::shift_jis;
-std::uint32_t fastcgiStarted = 0;
+// FastCgiRun is what every FastCGI request of the server runs with: the
+// trace scope of main, the common settings file (fixed before the first
+// child starts), the character set the server started with, and when the
+// running request began.
+struct FastCgiRun {
+    vvTraceScope* trace = nullptr;
+    std::string ini;
+    platform::Charset charset = platform::Charset::shift_jis;
+    std::uint32_t started = 0;
+};
 
 // answer_fastcgi is the CGI run of one FastCGI request. A child may have
 // answered others before: what a request changes for the whole process is
 // set back first as a new process has it (the time-out's default, the
 // watchdog's tick count, the character set, the folder-log switch).
-int answer_fastcgi(const char* conf, std::FILE* out) {
-    fastcgiStarted = platform::clock_ms();
+int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
+    auto& run = *static_cast<FastCgiRun*>(context);
+    run.started = platform::clock_ms();
     exeTo = kDefaultTimeout;
     callCount = 0;
-    platform::set_text_charset(fastcgiCharset);
+    platform::set_text_charset(run.charset);
     vv_set_folder_logs(false);
-    return run_request(*fastcgiTrace, fastcgiIni, conf, nullptr, out);
+    // A vv.path in the listed folder traces this request, as it would trace
+    // the CGI program started there.
+    if (programLog.open_in_working_directory() && vv_tracing())
+        vv_dump_pointer(run.trace->label("conf"), conf);
+    return run_request(*run.trace, run.ini, conf, nullptr, out);
 }
 
 // reset_fastcgi takes back the answered request, once its response is out.
 // The child answers another request only when the request ended within its
 // time-out and the watchdog was the system's timer: the ticking thread of a
 // traced request, and a request that ran past its time-out, end the child.
-bool reset_fastcgi() {
+// A traced request's lines are written before the child ends.
+bool reset_fastcgi(void* context) {
+    const auto& run = *static_cast<const FastCgiRun*>(context);
     delete finishedRequest;
     finishedRequest = nullptr;
-    return programLog.is_off() && platform::clock_ms() - fastcgiStarted < exeTo;
+    if (!programLog.is_off()) {
+        programLog.finish(3200);
+        return false;
+    }
+    return platform::clock_ms() - run.started < exeTo;
 }
 
 // serve_requests loads what every request needs and does not change between
@@ -191,14 +207,57 @@ bool reset_fastcgi() {
 // it, and then serves. The common settings file is found from where the
 // program was started, before any request changes the working directory.
 int serve_requests(vvTraceScope& trace, const std::string& ini) {
-    fastcgiTrace = &trace;
-    fastcgiIni = platform::absolute_path(ini);
-    fastcgiCharset = platform::text_charset();
+    FastCgiRun run;
+    run.trace = &trace;
+    run.ini = platform::absolute_path(ini);
+    run.charset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");
     platform::LocalTime time;
     (void)platform::LocalZone().convert(0, time);
-    return platform::serve_fastcgi(platform::fastcgi_children(), answer_fastcgi, reset_fastcgi);
+    FastCgiProgram program;
+    program.answer = answer_fastcgi;
+    program.reset = reset_fastcgi;
+    program.context = &run;
+    return FastCgiServer(program).serve(platform::fastcgi_children());
+}
+
+// kRootRefused is the exit code of a FastCGI server started as root that
+// has no account to run as instead.
+constexpr int kRootRefused = 3;
+
+// leave_root lets a FastCGI server started as root go on as the account
+// named by "user" of section "process" of the common settings file `ini`
+// (default www-data), or as root where it says "root"; it tells on standard
+// error which. (A CGI program runs as the web server's configuration has it
+// run its programs.) Returns false, having said why, when that account
+// cannot be taken: then the program answers nothing.
+bool leave_root(const std::string& ini) {
+    if (!platform::running_as_superuser())
+        return true;
+    std::string user = IniFile(ini, KeyOrder::exact).get_string("process", "user");
+    const bool chosen = !user.empty();
+    if (!chosen)
+        user = "www-data";
+    if (user == "root") {
+        std::fprintf(stderr, "Dirvane: runs as root (user=root in section [process] of %s)\n",
+                     ini.c_str());
+        return true;
+    }
+    platform::UserAccount account;
+    if (!platform::find_user_in_files(user, account) || account.uid == 0 ||
+        !platform::become_user(account)) {
+        std::fprintf(stderr,
+                     "Dirvane: started as root, will not run as root and cannot run as \"%s\"; "
+                     "name an account with user= in section [process] of %s (user=root keeps "
+                     "root)\n",
+                     user.c_str(), ini.c_str());
+        return false;
+    }
+    std::fprintf(stderr,
+                 "Dirvane: started as root, runs as %s (user= in section [process] of %s%s)\n",
+                 user.c_str(), ini.c_str(), chosen ? "" : " chooses");
+    return true;
 }
 
 constexpr const char* kUsage =
@@ -245,8 +304,10 @@ int main(int argc, char** argv) {
     }
     // Started without arguments on a listening socket, as FastCGI servers
     // start their programs, Dirvane answers the requests that come in on it.
-    if (argc <= 1 && platform::fastcgi_listener())
-        return serve_requests(trace, path_change_extension(exe, ".ini"));
+    if (argc <= 1 && platform::fastcgi_listener()) {
+        const std::string ini = path_change_extension(exe, ".ini");
+        return leave_root(ini) ? serve_requests(trace, ini) : kRootRefused;
+    }
     if (conf == nullptr || *conf == '\0')
         return 1;
 

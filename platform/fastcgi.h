@@ -1,9 +1,19 @@
-// FastCGI responder: a program started with a listening socket as standard
-// input (spawn-fcgi, lighttpd's bin-path, systemd socket activation) answers
-// the requests that come in on it.
+// FastCGI processes: the operating system's part of a FastCGI server. A
+// program started with a listening socket as standard input (spawn-fcgi,
+// lighttpd's bin-path, systemd socket activation) keeps child processes that
+// accept the connections on it; this is where they are started, replaced
+// and ended, where connections wait until their requests have come, and
+// what a child asks of the system between requests. The protocol and the
+// request loop are the program's own (cgi/fastcgi_server.h).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -11,40 +21,106 @@ namespace platform {
 // way a FastCGI server hands its program the connections to answer.
 bool fastcgi_listener();
 
-// FastCgiHandler answers one request as a CGI run does: `conf` is the file
-// the web server resolved the request to (SCRIPT_FILENAME), the working
-// directory is its folder, the process environment holds the request's
-// parameters, and `out` takes the whole CGI response, header lines first.
-// The returned value is the exit code of the process that ran it.
-using FastCgiHandler = int (*)(const char* conf, std::FILE* out);
-
-// FastCgiReset runs in a child after a request whose handler returned 0,
-// once its response has gone out: it takes back what the request kept and
-// returns true when the child may answer another request as a fresh process
-// would, false when the child must end instead (exit code 0).
-using FastCgiReset = bool (*)();
-
-// serve_fastcgi answers the requests on standard input until the process is
-// asked to end (SIGTERM, SIGINT, SIGHUP). The calling process stays the
-// parent: it keeps up to `children` child processes, each waiting for a
-// request before one comes, and replaces every one that ends. A child runs
-// `handler` for its request; it answers further ones only while `reset` (if
-// given) says so after each, and ends after a request whose handler did not
-// return 0, after a request that left it a large heap or a descriptor
-// open, and after at most 1000 requests. So a request that ends its process (a time-out, a crash)
-// ends nothing else, and whatever the parent loaded before the call is there
-// in every child at no cost. A request without SCRIPT_FILENAME, or whose
-// folder cannot be entered, gets no output (its connection closes
-// unfinished, an error of the web server's) and ends its child with exit
-// code 1. Between requests a child disarms the process's interval timer
-// (the time-out of the request before) and takes back the request's
-// environment. Returns the exit code of the parent: 0 when it was asked to
-// end, 1 when the platform has no FastCGI responder or standard input cannot
-// be served.
-int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset);
-
 // fastcgi_children returns the number of child processes to keep: the
 // environment variable DIRVANE_FASTCGI_CHILDREN (1 to 256), else 4.
 unsigned fastcgi_children();
+
+// kChildCannotAccept is the exit code of a child that cannot accept
+// connections: the parent then waits a moment before it starts the next
+// one, instead of starting children as fast as it can.
+inline constexpr int kChildCannotAccept = 121;
+
+// ChildMain is one child process's whole life; it ends the process through
+// end_child and never returns.
+using ChildMain = void (*)(void* context);
+
+// serve_children keeps up to `children` child processes, each running
+// `childMain` from a fork of the calling process (so what the caller loaded
+// before is there in every child at no cost), and replaces every one that
+// ends, until the process is asked to end (SIGTERM, SIGINT, SIGHUP); then
+// it ends them too. A child goes with its parent, and a SIGTERM lets the
+// request it answers finish: it ends the child while it waits for one.
+// Returns the parent's exit code: 0 when asked to end, 1 when standard
+// input cannot be served or the platform keeps no children.
+int serve_children(unsigned children, ChildMain childMain, void* context);
+
+// end_child ends a child process at once with exit code `code`.
+[[noreturn]] void end_child(int code);
+
+// HeadState is what a look at the start of a connection's bytes found.
+enum class HeadState { incomplete, complete, invalid };
+// HeadCheck reads the bytes a connection has queued, from its start.
+using HeadCheck = HeadState (*)(const unsigned char* bytes, std::size_t size);
+
+// Connections are a child's connections, accepted on standard input, each
+// held until `check` finds its request's head whole in the bytes queued on
+// it (looked at, not taken: whoever reads the connection reads them all).
+// A connection whose head is invalid, does not fit into `headLimit` bytes or
+// has not come `deadlineMs` after its accept is closed; so is the one held
+// longest when 64 are held and another comes.
+class Connections {
+  public:
+    Connections(HeadCheck check, std::size_t headLimit, std::uint32_t deadlineMs);
+    ~Connections();
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+
+    // kNoMore: none is held while no more are accepted, or the child is
+    // asked to end.
+    static constexpr int kNoMore = -2;
+    // next returns a connection whose head is whole, accepting new ones
+    // while `accepting`; kNoMore, or -1 when accept fails for another reason
+    // than a client's.
+    int next(bool accepting);
+    // keep holds again a connection kept open for its next request.
+    void keep(int connection);
+    // close_connection closes a connection that is not held.
+    static void close_connection(int connection);
+    // held returns the connections held.
+    std::vector<int> held() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// ChildBaseline is what a child holds when it starts, for the question
+// whether a request left anything behind.
+class ChildBaseline {
+  public:
+    ChildBaseline();
+    // unchanged tells whether the process is as it started: one thread, a
+    // heap of at most 32 MB (a large folder's list and page), and the
+    // descriptors a request may open as they were, apart from `connections`.
+    bool unchanged(const std::vector<int>& connections) const;
+
+  private:
+    int m_firstFree = -1;       // the descriptor the next open got at the start
+    std::uint32_t m_opened = 0; // which of the 16 from it were open
+};
+
+// EnvironmentValues are variables' names and values.
+using EnvironmentValues = std::vector<std::pair<std::string, std::string>>;
+
+// environment_values returns those of `names` that the process environment
+// holds, with their values.
+EnvironmentValues environment_values(const std::vector<const char*>& names);
+
+// set_environment makes `entries` ("NAME=value"; none when null; the caller
+// keeps them while they are in use) the process environment, and then the
+// variables of `kept`. The C library's time zone follows its TZ at once.
+void set_environment(char* const* entries, const EnvironmentValues& kept);
+
+// StreamWrite writes up to `size` bytes for `cookie`; returns how many it
+// wrote, or -1.
+using StreamWrite = long (*)(void* cookie, const char* data, std::size_t size);
+
+// open_write_stream returns a stream whose output goes to `write` (null when
+// none can be made).
+std::FILE* open_write_stream(void* cookie, StreamWrite write);
+
+// end_request_state takes back what a request set up for the whole process:
+// its time-out timer and its signal mask.
+void end_request_state();
 
 } // namespace platform

@@ -29,6 +29,12 @@ std::string current_user_name();
 // find_user looks up the account `name`; false when there is none.
 bool find_user(std::string_view name, UserAccount& account);
 
+// find_user_in_files looks up the account `name` as find_user does, in the
+// system's own account files alone (on POSIX /etc/passwd and /etc/group),
+// without the name services of the C library, which a statically linked
+// program cannot load; false when there is none.
+bool find_user_in_files(std::string_view name, UserAccount& account);
+
 // What user_may_access asks for; combine with |.
 inline constexpr int may_read = 4;
 inline constexpr int may_write = 2;
@@ -40,6 +46,11 @@ inline constexpr int may_run = 1; // run a file, enter a folder
 // groups and access control lists count). Only the superuser can ask for
 // another account; false when the question cannot be asked.
 bool user_may_access(const UserAccount& account, std::string_view path, int modes);
+
+// become_user makes this process `account` for good: its groups, its group
+// and then its user ids (real, effective and saved), so that it cannot take
+// root back; false when any of that fails.
+bool become_user(const UserAccount& account);
 
 // give_to_user makes `account` (and its primary group) the owner of the
 // file or folder `path`, without following a symbolic link; false when

@@ -6,6 +6,8 @@
 
 #include "runtime/log.h"
 
+#include <memory>
+
 class vvProgramLog {
   public:
     vvProgramLog();
@@ -22,10 +24,18 @@ class vvProgramLog {
     // is_off tells whether the log stays off for the whole process (no
     // "vv.path", or "vv.nolog"): then it never writes a line, and finish has
     // nothing to do.
-    bool is_off() const { return m_log.is_disabled(); }
+    bool is_off() const { return (m_folderLog ? *m_folderLog : m_log).is_disabled(); }
+
+    // open_in_working_directory is for a process that lists folder after
+    // folder (a FastCGI child, whose log was set up in its parent's folder):
+    // when the working directory holds "vv.path" (and not "vv.nolog"), a log
+    // opened there becomes current, as it would for a process started in
+    // that folder. Returns whether it did.
+    bool open_in_working_directory();
 
   private:
     vvLog m_nullLog;
     vvLog m_log;
+    std::unique_ptr<vvLog> m_folderLog;
     vvLog* m_previous;
 };

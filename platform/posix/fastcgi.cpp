@@ -1,91 +1,54 @@
-// POSIX only: the FastCGI responder over libfcgi. The parent waits for
+// POSIX only: the processes of a FastCGI server. The parent waits for
 // signals alone (sigwaitinfo) and keeps its children; each child accepts
-// requests on standard input one after the other and answers each through a
-// stream over the request's output. Children wait in accept before a
-// request comes, so no fork lies on a request's way, and a child that goes
-// on needs no fork, no exit and no fresh pages for the next request.
+// connections on standard input and holds them (poll, and a look at their
+// bytes with MSG_PEEK) until a request's head has come whole. Children wait
+// in accept before a request comes, so no fork lies on a request's way.
 #include "platform/fastcgi.h"
 
-#include <fcgiapp.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 namespace platform {
 
 namespace {
 
-// A child whose accept failed ends with this code: the parent then waits a
-// moment before it starts the next one, instead of starting children as
-// fast as it can while standard input cannot be served.
-constexpr int kAcceptFailed = 121;
-
-// The variables of the process's own environment that stay in a request's:
-// the parent opened the collator and read the zone rules under them, so a
-// child converts and sorts as the parent loaded.
-constexpr const char* kKeptVariables[] = {"TZ", "TZDIR", "LANG", "LC_ALL", "LC_COLLATE"};
-
-ssize_t write_to_request(void* cookie, const char* data, size_t size) {
-    auto* request = static_cast<FCGX_Request*>(cookie);
-    size_t done = 0;
-    while (done < size) {
-        const size_t part = size - done > INT_MAX ? INT_MAX : size - done;
-        const int n = FCGX_PutStr(data + done, static_cast<int>(part), request->out);
-        if (n < 0)
-            return done > 0 ? static_cast<ssize_t>(done) : -1;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-// A child ends after this many requests, and after a request that left its
-// heap larger than kLargeHeap (a large folder's list and page): an idle
-// child holds no more than a small folder's memory.
-constexpr unsigned kRequestsPerChild = 1000;
+// Connections held at most by one child.
+constexpr std::size_t kHeldLimit = 64;
+// A child whose heap grew past this after a request ends.
 constexpr std::size_t kLargeHeap = 32u * 1024 * 1024;
 
-// KeptVariables are the kept variables' values as the child started with.
-using KeptVariables = std::vector<std::pair<const char*, std::string>>;
+// endRequested is set by SIGTERM in a child: it ends once its request is
+// answered, or at once while it waits for one.
+volatile std::sig_atomic_t endRequested = 0;
 
-KeptVariables kept_variables() {
-    KeptVariables kept;
-    for (const char* name : kKeptVariables) {
-        if (const char* value = std::getenv(name))
-            kept.emplace_back(name, value);
-    }
-    return kept;
+void request_end(int) {
+    endRequested = 1;
 }
 
-// set_request_environment makes the request's parameters (none when
-// `params` is null) the process environment, with the kept variables. The
-// parameters' texts stay with the request until it is finished, and the
-// environment is set again before that.
-void set_request_environment(char** params, const KeptVariables& kept) {
-    clearenv();
-    for (char** p = params; p != nullptr && *p != nullptr; ++p) {
-        // An entry without "=" names no variable.
-        if (std::strchr(*p, '=') != nullptr && **p != '=')
-            putenv(*p);
-    }
-    for (const auto& [name, value] : kept)
-        setenv(name, value.c_str(), 1);
+// A child's signal mask while it answers a request (SIGTERM held back) and
+// while it waits for one (SIGTERM taken).
+sigset_t childMask;
+sigset_t waitMask;
+
+std::uint32_t now_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 // lowest_free_descriptor returns the descriptor the next open gets (-1 when
@@ -117,69 +80,51 @@ std::uint32_t open_descriptors(int first) {
     return open;
 }
 
+// thread_count returns the number of threads of this process (field 20 of
+// /proc/self/stat, after the command name in parentheses); 0 when it cannot
+// be read.
+unsigned thread_count() {
+    char text[1024];
+    const int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return 0;
+    text[n] = '\0';
+    const char* at = std::strrchr(text, ')');
+    for (int field = 2; at != nullptr && field < 20; ++field)
+        at = std::strchr(at + 1, ' ');
+    return at != nullptr ? static_cast<unsigned>(std::strtoul(at + 1, nullptr, 10)) : 0;
+}
+
 bool heap_is_large() {
     const struct mallinfo2 info = mallinfo2();
     return info.arena + info.hblkhd > kLargeHeap;
 }
 
-// answer_requests is a child's whole life: requests one after the other,
-// until one of them ends the process or the child must not go on.
-[[noreturn]] void answer_requests(pid_t parent, const sigset_t& oldMask, FastCgiHandler handler,
-                                  FastCgiReset reset) {
-    // The child goes with its parent (one that is killed, too), and takes
-    // the signals as the program was started with them.
+// start_child sets a new child up and runs its life.
+[[noreturn]] void start_child(pid_t parent, const sigset_t& oldMask, ChildMain childMain,
+                              void* context) {
+    // The child goes with its parent (one that is killed, too).
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent)
         _exit(0);
-    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
-    const KeptVariables kept = kept_variables();
-    // The descriptors a request may open, as they are between requests (the
-    // server may have left some of them open for the process).
-    const int freeDescriptor = lowest_free_descriptor();
-    const std::uint32_t openBetween = open_descriptors(freeDescriptor);
-
-    FCGX_Request request;
-    if (FCGX_InitRequest(&request, 0, 0) != 0)
-        _exit(kAcceptFailed);
-    for (unsigned served = 1;; ++served) {
-        if (FCGX_Accept_r(&request) < 0)
-            _exit(kAcceptFailed);
-        set_request_environment(request.envp, kept);
-
-        // A request that names no file, or whose folder cannot be entered,
-        // is not answered: the connection closes without the end of the
-        // request, which the web server reports as its own error.
-        const char* conf = std::getenv("SCRIPT_FILENAME");
-        if (conf == nullptr || *conf == '\0')
-            _exit(1);
-        const std::string path(conf);
-        const std::size_t slash = path.rfind('/');
-        const std::string folder = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : path.substr(0, slash);
-        cookie_io_functions_t io = {};
-        io.write = write_to_request;
-        std::FILE* out = chdir(folder.c_str()) == 0 ? fopencookie(&request, "w", io) : nullptr;
-        if (out == nullptr)
-            _exit(1);
-        const int code = handler(path.c_str(), out);
-        std::fclose(out);
-        FCGX_Finish_r(&request);
-        if (code != 0)
-            _exit(code);
-
-        // What the request set up for itself ends with it: its time-out, its
-        // signal mask, its environment (whose texts went with the request).
-        const itimerval disarmed = {};
-        setitimer(ITIMER_REAL, &disarmed, nullptr);
-        pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
-        set_request_environment(nullptr, kept);
-        const bool again = served < kRequestsPerChild && !heap_is_large() && reset != nullptr &&
-                           reset() &&
-                           (request.ipcFd >= 0 || open_descriptors(freeDescriptor) == openBetween);
-        if (!again)
-            _exit(0);
-    }
+    // SIGTERM (which libfcgi takes for itself) lets the request under way
+    // finish: it is taken only while the child waits for the next one. The
+    // other signals are as the program was started with them.
+    struct sigaction end = {};
+    end.sa_handler = request_end;
+    sigemptyset(&end.sa_mask);
+    sigaction(SIGTERM, &end, nullptr);
+    childMask = oldMask;
+    sigaddset(&childMask, SIGTERM);
+    waitMask = oldMask;
+    sigdelset(&waitMask, SIGTERM);
+    pthread_sigmask(SIG_SETMASK, &childMask, nullptr);
+    childMain(context);
+    _exit(0);
 }
 
 // wait_signal waits for one of `set` (at most `ms` milliseconds when ms is
@@ -191,6 +136,16 @@ int wait_signal(const sigset_t& set, long ms) {
     timespec wait = {ms / 1000, (ms % 1000) * 1000000L};
     const int sig = sigtimedwait(&set, &info, &wait);
     return sig > 0 ? sig : 0;
+}
+
+ssize_t write_through(void* cookie, const char* data, size_t size) {
+    const auto* target = static_cast<std::pair<void*, StreamWrite>*>(cookie);
+    return target->second(target->first, data, size);
+}
+
+int close_stream(void* cookie) {
+    delete static_cast<std::pair<void*, StreamWrite>*>(cookie);
+    return 0;
 }
 
 } // namespace
@@ -213,8 +168,13 @@ unsigned fastcgi_children() {
     return static_cast<unsigned>(n);
 }
 
-int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset) {
-    if (children == 0 || !fastcgi_listener() || FCGX_Init() != 0)
+int serve_children(unsigned children, ChildMain childMain, void* context) {
+    if (children == 0 || !fastcgi_listener())
+        return 1;
+    // The children wait for connections in poll and accept whichever comes:
+    // one that another child took first must not block in accept.
+    const int flags = fcntl(0, F_GETFL);
+    if (flags < 0 || fcntl(0, F_SETFL, flags | O_NONBLOCK) != 0)
         return 1;
     // The parent takes the signals that end it and the ends of its children
     // only where it waits for them; a child that ends must be reported, so
@@ -235,7 +195,7 @@ int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset)
         while (!pause && live.size() < children) {
             const pid_t pid = fork();
             if (pid == 0)
-                answer_requests(self, oldMask, handler, reset);
+                start_child(self, oldMask, childMain, context);
             if (pid < 0) {
                 pause = true; // no process to be had now: try again shortly
                 break;
@@ -250,7 +210,7 @@ int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset)
         pid_t pid = 0;
         while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
             std::erase(live, pid);
-            if (WIFEXITED(status) && WEXITSTATUS(status) == kAcceptFailed)
+            if (WIFEXITED(status) && WEXITSTATUS(status) == kChildCannotAccept)
                 pause = true;
         }
     }
@@ -262,6 +222,198 @@ int serve_fastcgi(unsigned children, FastCgiHandler handler, FastCgiReset reset)
     }
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
     return 0;
+}
+
+void end_child(int code) {
+    _exit(code);
+}
+
+// HeldConnection is an accepted connection whose head has not all come.
+struct HeldConnection {
+    int fd = -1;
+    std::uint32_t deadline = 0; // now_ms() by which the head must be there
+};
+
+struct Connections::State {
+    HeadCheck check = nullptr;
+    std::size_t headLimit = 0;
+    std::uint32_t deadlineMs = 0;
+    std::vector<HeldConnection> held; // oldest first
+    std::vector<unsigned char> buffer;
+
+    // state_of looks at the bytes queued on `fd` without taking them.
+    HeadState state_of(int fd) {
+        buffer.resize(headLimit);
+        ssize_t n = -1;
+        do {
+            n = recv(fd, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK ? HeadState::incomplete
+                                                           : HeadState::invalid;
+        if (n == 0)
+            return HeadState::invalid; // the client closed before its head was whole
+        const HeadState state = check(buffer.data(), static_cast<std::size_t>(n));
+        // A head that does not fit into headLimit is too large.
+        return state == HeadState::incomplete && static_cast<std::size_t>(n) == buffer.size()
+                   ? HeadState::invalid
+                   : state;
+    }
+
+    void add(int fd) {
+        if (held.size() >= kHeldLimit) {
+            close(held.front().fd);
+            held.erase(held.begin());
+        }
+        held.push_back({fd, now_ms() + deadlineMs});
+    }
+};
+
+Connections::Connections(HeadCheck check, std::size_t headLimit, std::uint32_t deadlineMs)
+    : m_state(std::make_unique<State>()) {
+    m_state->check = check;
+    m_state->headLimit = headLimit;
+    m_state->deadlineMs = deadlineMs;
+}
+
+Connections::~Connections() {
+    for (const HeldConnection& c : m_state->held)
+        close(c.fd);
+}
+
+void Connections::keep(int connection) {
+    m_state->add(connection);
+}
+
+void Connections::close_connection(int connection) {
+    close(connection);
+}
+
+std::vector<int> Connections::held() const {
+    std::vector<int> fds;
+    for (const HeldConnection& c : m_state->held)
+        fds.push_back(c.fd);
+    return fds;
+}
+
+int Connections::next(bool accepting) {
+    State& s = *m_state;
+    for (;;) {
+        if (endRequested != 0)
+            return kNoMore;
+        const std::uint32_t now = now_ms();
+        std::erase_if(s.held, [&](const HeldConnection& c) {
+            if (static_cast<std::int32_t>(c.deadline - now) > 0)
+                return false;
+            close(c.fd);
+            return true;
+        });
+        if (!accepting && s.held.empty())
+            return kNoMore;
+        std::vector<pollfd> fds;
+        if (accepting)
+            fds.push_back({0, POLLIN, 0});
+        std::uint32_t wait = 0;
+        for (const HeldConnection& c : s.held) {
+            fds.push_back({c.fd, POLLIN, 0});
+            const std::uint32_t left = c.deadline - now;
+            wait = wait == 0 || left < wait ? left : wait;
+        }
+        const timespec waitFor = {static_cast<time_t>(wait / 1000),
+                                  static_cast<long>(wait % 1000) * 1000000L};
+        if (ppoll(fds.data(), fds.size(), s.held.empty() ? nullptr : &waitFor, &waitMask) < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        for (std::size_t i = accepting ? 1 : 0; i < fds.size(); ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            const HeadState state = s.state_of(fds[i].fd);
+            if (state == HeadState::incomplete)
+                continue;
+            std::erase_if(s.held, [&](const HeldConnection& c) { return c.fd == fds[i].fd; });
+            if (state == HeadState::complete)
+                return fds[i].fd;
+            close(fds[i].fd);
+        }
+        if (accepting && fds[0].revents != 0) {
+            const int fd = accept4(0, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) {
+                // Another child took it, or the client left first.
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ||
+                    errno == ECONNABORTED || errno == EPROTO)
+                    continue;
+                return -1;
+            }
+            const HeadState state = s.state_of(fd);
+            if (state == HeadState::complete)
+                return fd;
+            if (state == HeadState::invalid)
+                close(fd);
+            else
+                s.add(fd);
+        }
+    }
+}
+
+ChildBaseline::ChildBaseline()
+    : m_firstFree(lowest_free_descriptor()), m_opened(open_descriptors(m_firstFree)) {}
+
+bool ChildBaseline::unchanged(const std::vector<int>& connections) const {
+    std::uint32_t held = 0;
+    for (const int fd : connections) {
+        if (m_firstFree >= 0 && fd >= m_firstFree && fd < m_firstFree + 16)
+            held |= 1u << (fd - m_firstFree);
+    }
+    // A thread that was just joined may still be counted for a moment while
+    // it is taken down; one left running stays.
+    unsigned threads = thread_count();
+    for (int look = 0; threads > 1 && look < 5; ++look) {
+        const timespec moment = {0, 1000000L};
+        nanosleep(&moment, nullptr);
+        threads = thread_count();
+    }
+    return !heap_is_large() && threads == 1 && (open_descriptors(m_firstFree) & ~held) == m_opened;
+}
+
+EnvironmentValues environment_values(const std::vector<const char*>& names) {
+    EnvironmentValues values;
+    for (const char* name : names) {
+        if (const char* value = std::getenv(name))
+            values.emplace_back(name, value);
+    }
+    return values;
+}
+
+void set_environment(char* const* entries, const EnvironmentValues& kept) {
+    clearenv();
+    for (char* const* p = entries; p != nullptr && *p != nullptr; ++p) {
+        // An entry without "=" names no variable.
+        if (std::strchr(*p, '=') != nullptr && **p != '=')
+            putenv(*p);
+    }
+    for (const auto& [name, value] : kept)
+        setenv(name.c_str(), value.c_str(), 1);
+    // The C library keeps the zone it read first until it is asked again.
+    tzset();
+}
+
+std::FILE* open_write_stream(void* cookie, StreamWrite write) {
+    cookie_io_functions_t io = {};
+    io.write = write_through;
+    io.close = close_stream;
+    auto* target = new std::pair<void*, StreamWrite>(cookie, write);
+    std::FILE* stream = fopencookie(target, "w", io);
+    if (stream == nullptr)
+        delete target;
+    return stream;
+}
+
+void end_request_state() {
+    const itimerval disarmed = {};
+    setitimer(ITIMER_REAL, &disarmed, nullptr);
+    pthread_sigmask(SIG_SETMASK, &childMask, nullptr);
 }
 
 } // namespace platform

@@ -10,8 +10,42 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <string>
 
 namespace platform {
+
+namespace {
+
+// account_file_fields splits each line of the account file `path` at ':'
+// and calls `take` with its fields until it returns true.
+template <typename Take> void account_file_fields(const char* path, Take take) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::vector<std::string> fields;
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t colon = line.find(':', at);
+            fields.push_back(line.substr(at, colon == std::string::npos ? colon : colon - at));
+            if (colon == std::string::npos)
+                break;
+            at = colon + 1;
+        }
+        if (take(fields))
+            return;
+    }
+}
+
+bool parse_id(const std::string& text, unsigned& id) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 9)
+        return false;
+    id = static_cast<unsigned>(std::stoul(text));
+    return true;
+}
+
+} // namespace
 
 bool running_as_superuser() {
     return geteuid() == 0;
@@ -66,6 +100,41 @@ bool find_user(std::string_view name, UserAccount& account) {
     return true;
 }
 
+bool find_user_in_files(std::string_view name, UserAccount& account) {
+    bool found = false;
+    account_file_fields("/etc/passwd", [&](const std::vector<std::string>& f) {
+        if (f.size() < 4 || f[0] != name)
+            return false;
+        account = UserAccount{};
+        account.name = f[0];
+        found = parse_id(f[2], account.uid) && parse_id(f[3], account.gid);
+        return true;
+    });
+    if (!found)
+        return false;
+    account.groups.push_back(account.gid);
+    account_file_fields("/etc/group", [&](const std::vector<std::string>& f) {
+        unsigned gid = 0;
+        if (f.size() < 4 || !parse_id(f[2], gid))
+            return false;
+        if (gid == account.gid)
+            account.group = f[0];
+        std::size_t at = 0;
+        for (;;) {
+            const std::size_t comma = f[3].find(',', at);
+            if (f[3].substr(at, comma == std::string::npos ? comma : comma - at) == account.name &&
+                gid != account.gid) {
+                account.groups.push_back(gid);
+            }
+            if (comma == std::string::npos)
+                break;
+            at = comma + 1;
+        }
+        return false;
+    });
+    return true;
+}
+
 bool user_may_access(const UserAccount& account, std::string_view path, int modes) {
     if (geteuid() != 0) {
         return false;
@@ -95,6 +164,17 @@ bool user_may_access(const UserAccount& account, std::string_view path, int mode
         }
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool become_user(const UserAccount& account) {
+    std::vector<gid_t> ids(account.groups.begin(), account.groups.end());
+    if (ids.empty())
+        ids.push_back(account.gid);
+    if (setgroups(ids.size(), ids.data()) != 0 || setgid(account.gid) != 0 ||
+        setuid(account.uid) != 0) {
+        return false;
+    }
+    return getuid() == account.uid && geteuid() == account.uid && getgid() == account.gid;
 }
 
 bool give_to_user(std::string_view path, const UserAccount& account) {

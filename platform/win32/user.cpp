@@ -16,7 +16,15 @@ bool find_user(std::string_view, UserAccount&) {
     return false;
 }
 
+bool find_user_in_files(std::string_view, UserAccount&) {
+    return false;
+}
+
 bool user_may_access(const UserAccount&, std::string_view, int) {
+    return false;
+}
+
+bool become_user(const UserAccount&) {
     return false;
 }
 
