@@ -5,6 +5,7 @@
 #include "cgi/entry_sort.h"
 #include "cgi/html.h"
 #include "cgi/number.h"
+#include "cgi/option_fields.h"
 #include "cgi/path.h"
 #include "platform/io.h"
 #include "platform/process_run.h"
@@ -121,12 +122,12 @@ Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::
     m_visitorOptions = parse_signed(get_style("visitor")) != 0;
     if (m_visitorOptions)
         m_options = parse_request_options(env("QUERY_STRING"));
-    std::string sortKey = get_style("sort");
+    m_sortKey = get_style("sort");
     if (m_options.column != 0)
-        sortKey = sort_key_of(m_options.column, m_options.descending);
+        m_sortKey = sort_key_of(m_options.column, m_options.descending);
     if (vv_tracing())
-        vv_dump_text(trace.label("sort: key"), sortKey);
-    sort_entries(m_fileList, sortKey, m_conf);
+        vv_dump_text(trace.label("sort: key"), m_sortKey);
+    sort_entries(m_fileList, m_sortKey, m_conf);
     if (!m_options.query.empty())
         keep_matching_names();
 
@@ -330,6 +331,20 @@ void Corvane::put(std::string_view title) {
     if (code == 0 || code > 999)
         code = 200;
     put_html(get_style(imode != 0 ? "ihtml" : "html"), title, "", code, imode != 0);
+}
+
+std::string Corvane::with_option_fields(std::string text) const {
+    if (text.find("%{") == std::string::npos)
+        return text;
+    ListingState state;
+    state.visitorOptions = m_visitorOptions;
+    state.column = column_of_sort_key(m_sortKey, state.descending);
+    state.query = m_options.query;
+    for (const DirEntry& entry : m_fileList) {
+        if (!is_ignored(path_file_name(entry.path)))
+            ++state.count;
+    }
+    return expand_option_fields(text, state);
 }
 
 bool Corvane::wants_json() const {

@@ -85,6 +85,10 @@ class Corvane : public CgiResponse {
     const RequestOptions& options() const { return m_options; }
     bool visitor_options() const { return m_visitorOptions; }
 
+    // with_option_fields returns a template with its sort link and search
+    // form fields (expand_option_fields) filled in for this listing.
+    std::string with_option_fields(std::string text) const;
+
     const IniFile& conf() const { return m_conf; }
     const std::vector<DirEntry>& file_list() const { return m_fileList; }
     const std::string& script_dir() const { return m_scriptDir; }
@@ -145,4 +149,6 @@ class Corvane : public CgiResponse {
     bool m_nhFlag;
     bool m_visitorOptions = false;
     RequestOptions m_options;
+    // The order the list is in: the visitor's, else the settings' "sort".
+    std::string m_sortKey;
 };

@@ -87,9 +87,11 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     if (vv_tracing())
         trace_listing_args(trace, title, imode);
     const bool noicon = parse_signed(get_style("noicon")) != 0;
-    const std::string head = style_or(*this, imode ? "inhead" : "nhead", "<pre>");
+    const std::string head =
+        with_option_fields(style_or(*this, imode ? "inhead" : "nhead", "<pre>"));
     const RowTemplate row(style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d"));
-    const std::string tail = style_or(*this, imode ? "intail" : "ntail", "</pre>");
+    const std::string tail =
+        with_option_fields(style_or(*this, imode ? "intail" : "ntail", "</pre>"));
     if (vv_tracing()) {
         vv_dump_text(trace.label("nhead"), head);
         vv_dump_text(trace.label("nrow"), row.text());
@@ -126,13 +128,13 @@ void Corvane::put_table(std::string_view title, bool imode) {
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string table =
         style_or(*this, imode ? "itable" : "table", "<table border=0 cellspacing=2 cellpadding=2>");
-    const std::string thead = get_style(imode ? "ithead" : "thead");
+    const std::string thead = with_option_fields(get_style(imode ? "ithead" : "thead"));
     const RowTemplate row(
         imode ? style_or(*this, "itrow", "<tr><td>%n</td><td>%s</td><td>%d</td></tr>")
               : style_or(*this, "trow",
                          "<tr><td>%n</td><td align=right width=\"10%\">%s</td>"
                          "<td align=right width=\"15%\">%d</td></tr>"));
-    const std::string ttail = get_style(imode ? "ittail" : "ttail");
+    const std::string ttail = with_option_fields(get_style(imode ? "ittail" : "ttail"));
     if (vv_tracing()) {
         vv_dump_text(trace.label("table"), table);
         vv_dump_text(trace.label("thead"), thead);

@@ -92,7 +92,7 @@ std::string Corvane::str_bodybegin(std::string_view title, bool imode) const {
     body += "<h2>";
     body += title.empty() ? str_title(true, imode) : std::string(title);
     body += "</h2>";
-    body += get_style(imode ? "imessage" : "message");
+    body += with_option_fields(get_style(imode ? "imessage" : "message"));
     body += "<hr>\n";
     return body;
 }

@@ -106,6 +106,22 @@ std::string_view sort_key_of(char column, bool descending) {
     }
 }
 
+char column_of_sort_key(std::string_view key, bool& descending) {
+    descending = !key.empty() && key.front() == 'r';
+    if (key.empty() || key == "name" || key == "r" || key == "rname")
+        return 'N';
+    if (key == "time" || key == "rtime")
+        return 'M';
+    if (key == "size" || key == "rsize")
+        return 'S';
+    if (key == "ext" || key == "rext")
+        return 'E';
+    if (key == "type")
+        return 'T';
+    descending = false;
+    return 0;
+}
+
 std::vector<unsigned> folded_codes(std::string_view text) {
     std::vector<unsigned> codes;
     codes.reserve(text.size());

@@ -50,3 +50,7 @@ bool name_contains(const std::vector<unsigned>& name, const std::vector<unsigned
 // application/json above text/html (each by its most specific media range:
 // the type itself, then type/*, then */*; "q" from 0 to 1).
 bool accept_prefers_json(std::string_view accept);
+
+// column_of_sort_key is sort_key_of backwards: the column and direction of a
+// "sort" setting, column 0 for a key that no column names.
+char column_of_sort_key(std::string_view key, bool& descending);

@@ -53,9 +53,21 @@ def fill_site(docroot):
     fill(os.path.join(docroot, "off"), "")
     fill(os.path.join(docroot, "on"), "[index]\nvisitor=1\n[type]\n.txt=text\n.md=text\n"
          ".gz=archive\n")
+    # The shipped modern style, the switch on there, chosen by the folder.
+    fill(os.path.join(docroot, "modern"), "[index]\nstyle=modern\n" + modern_style())
     for key in sorted({key for _, _, key in PAIRS}):
         fill(os.path.join(docroot, "sort-" + key),
              "[index]\nsort=%s\n[type]\n.txt=text\n.md=text\n.gz=archive\n" % key)
+
+
+def modern_style():
+    """The [modern] section of the sample Dirvane.ini."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "dist",
+                        "Dirvane.ini")
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    section = text[text.index("\n[modern]\n") + 1:]
+    return section[:section.index("\n[")] + "\n"
 
 
 def entry_hrefs(body, folder):
@@ -103,6 +115,47 @@ class VisitorCases:
         self.assertEqual(types, ["dir"] * len(FOLDERS) + ["file"] * len(FILES))
         sizes = [e["size"] for e in listing if e["type"] == "file"]
         self.assertEqual(sizes, sorted(sizes, reverse=True))
+
+    def test_modern_style_heads_sort_and_its_form_filters(self):
+        def head(body, cls):
+            import re
+            m = re.search(rb'<th class="' + cls + rb'"( aria-sort="(\w+)")?>(.*?)</th>', body)
+            self.assertIsNotNone(m, body[:3000])
+            return (m.group(2) or b"").decode(), m.group(3).decode()
+
+        page = self.fetch("/modern/").body
+        # The settings' order (name) is the column shown.
+        self.assertEqual(head(page, b"n"), ("ascending", '<a href="?C=N&amp;O=D" rel="nofollow">'
+                                            'Name <span role="img" aria-label="(ascending)">'
+                                            '&#9650;</span></a>'))
+        self.assertEqual(head(page, b"s"), ("", '<a href="?C=S&amp;O=A" rel="nofollow">Size</a>'))
+        # Click "Size", then again.
+        page = self.fetch("/modern/?C=S&O=A").body
+        self.assertEqual(head(page, b"s")[0], "ascending")
+        self.assertIn('href="?C=S&amp;O=D"', head(page, b"s")[1])
+        self.assertEqual(head(page, b"n"), ("", '<a href="?C=N&amp;O=A" rel="nofollow">Name</a>'))
+        self.assertEqual(self.order(page), entry_hrefs(self.fetch("/sort-size/").body,
+                                                       "/sort-size/"))
+        page = self.fetch("/modern/?C=S&O=D").body
+        self.assertEqual(head(page, b"s")[0], "descending")
+        self.assertIn('aria-label="(descending)">&#9660;', head(page, b"s")[1])
+        self.assertEqual(self.order(page), entry_hrefs(self.fetch("/sort-rsize/").body,
+                                                       "/sort-rsize/"))
+        # The form keeps the order, shows the text escaped and the count.
+        page = self.fetch("/modern/?C=M&O=D&q=%3Cscript%3E%22x").body
+        self.assertIn(b'value="&lt;script&gt;&quot;x"', page)
+        self.assertIn(b'<input type="hidden" name="C" value="M">'
+                      b'<input type="hidden" name="O" value="D">', page)
+        self.assertIn(b">0 entries</output>", page)
+        self.assertNotIn(b"<script>", page)
+        page = self.fetch("/modern/?q=B").body
+        self.assertIn(b">3 entries</output>", page)  # b10.txt, b2.txt, bad?byte.dat
+        self.assertIn(b'href="?C=S&amp;O=A&amp;q=B"', page)
+
+    @staticmethod
+    def order(body):
+        """The entries' hrefs of a modern page: not the heading's, not the sort links."""
+        return [h for h in entry_hrefs(body, "/modern/") if not h.startswith("?")]
 
     def filtered(self, query):
         r = self.fetch("/on/?format=json&q=" + query)
