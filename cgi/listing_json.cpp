@@ -48,11 +48,42 @@ unsigned unicode_of(std::string_view text, std::size_t pos, std::size_t& length)
     return platform::unicode_of_double_byte(code);
 }
 
+// append_digits appends `value` in decimal, with leading zeros to `width`
+// digits; a negative year keeps its sign.
+void append_digits(std::string& out, std::int64_t value, int width) {
+    if (value < 0) {
+        out += '-';
+        value = -value;
+    }
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && n < 20);
+    for (int k = n; k < width; ++k)
+        out += '0';
+    while (n > 0)
+        out += digits[--n];
+}
+
 } // namespace
 
 void append_json_string(std::string& out, std::string_view text) {
     out += '"';
     for (std::size_t pos = 0; pos < text.size();) {
+        // Most names are runs of printable ASCII, which go as they are.
+        std::size_t plain = pos;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\')
+                break;
+            ++plain;
+        }
+        out.append(text.substr(pos, plain - pos));
+        pos = plain;
+        if (pos == text.size())
+            break;
         std::size_t length = 1;
         const unsigned code = unicode_of(text, pos, length);
         pos += length;
@@ -99,11 +130,19 @@ void append_json_time(std::string& out, const TimeValue& time) {
     const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[160];
-    std::snprintf(text, sizeof text, "\"%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03dZ\"",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(secondOfDay / 3600),
-                  static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60), time.microseconds / 1000);
-    out += text;
+    out += '"';
+    append_digits(out, year, 4);
+    out += '-';
+    append_digits(out, month, 2);
+    out += '-';
+    append_digits(out, day, 2);
+    out += 'T';
+    append_digits(out, secondOfDay / 3600, 2);
+    out += ':';
+    append_digits(out, secondOfDay / 60 % 60, 2);
+    out += ':';
+    append_digits(out, secondOfDay % 60, 2);
+    out += '.';
+    append_digits(out, time.microseconds / 1000, 3);
+    out += "Z\"";
 }
