@@ -3,8 +3,11 @@
 304 round trip. The cases run behind lighttpd with Dirvane as a CGI program
 here, and behind nginx with Dirvane as a FastCGI server (tests/fastcgi)."""
 
+import datetime
 import json
 import os
+import re
+import subprocess
 import sys
 import unittest
 import urllib.parse
@@ -72,7 +75,6 @@ def modern_style():
 
 def entry_hrefs(body, folder):
     """The entries' hrefs of a plain listing, after the heading's path links."""
-    import re
     hrefs = [h.decode() for h in re.findall(rb'<a href="([^"]*)"', body)]
     heading = folder.strip("/").count("/") + 2
     return hrefs[heading:]
@@ -118,7 +120,6 @@ class VisitorCases:
 
     def test_modern_style_heads_sort_and_its_form_filters(self):
         def head(body, cls):
-            import re
             m = re.search(rb'<th class="' + cls + rb'"( aria-sort="(\w+)")?>(.*?)</th>', body)
             self.assertIsNotNone(m, body[:3000])
             return (m.group(2) or b"").decode(), m.group(3).decode()
@@ -221,7 +222,6 @@ class VisitorCases:
 
     @staticmethod
     def iso(ns):
-        import datetime
         ms = ns // 1_000_000
         t = datetime.datetime.fromtimestamp(ms // 1000, datetime.timezone.utc)
         return t.strftime("%Y-%m-%dT%H:%M:%S") + ".%03dZ" % (ms % 1000)
@@ -259,7 +259,6 @@ class VisitorThroughLighttpd(VisitorCases, unittest.TestCase):
         return self.site.request(path, headers)
 
     def test_nul_in_the_query_as_a_cgi_program_gets_it(self):
-        import subprocess
         folder = os.path.join(self.docroot, "on")
 
         def run(query):
