@@ -114,11 +114,22 @@ std::string CgiResponse::header_text() const {
         header += status_text(m_status);
         header += "\r\n";
     }
-    header += "Content-Type: ";
-    header += m_contentType;
-    header += "\r\nContent-Length: ";
-    header += std::to_string(m_body.size());
-    header += "\r\n\r\n";
+    // A 304 answer has no body, so it names neither type nor length.
+    if (m_status != 304) {
+        header += "Content-Type: ";
+        header += m_contentType;
+        header += "\r\nContent-Length: ";
+        header += std::to_string(m_body.size());
+        header += "\r\n";
+    }
+    if (!m_etag.empty()) {
+        header += "ETag: ";
+        header += m_etag;
+        header += "\r\n";
+    }
+    if (m_varyAccept)
+        header += "Vary: Accept\r\n";
+    header += "\r\n";
     return header;
 }
 
@@ -144,4 +155,45 @@ bool CgiResponse::send_response(bool noHeader) {
     const bool written = platform::write_response(m_out, header, m_body);
     std::fflush(m_out);
     return written && std::ferror(m_out) == 0;
+}
+
+std::string CgiResponse::entity_tag(std::string_view body) {
+    // FNV-1a, 64 bits: a folder's page changes in more than one byte when
+    // anything listed changes, and the tag is no secret.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : body) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string tag = "\"";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        tag += kDigits[(hash >> shift) & 0xF];
+    tag += '"';
+    return tag;
+}
+
+bool CgiResponse::none_match_names(std::string_view ifNoneMatch, std::string_view tag) {
+    while (!ifNoneMatch.empty()) {
+        const std::size_t comma = ifNoneMatch.find(',');
+        std::string_view item = ifNoneMatch.substr(0, comma);
+        ifNoneMatch.remove_prefix(comma == std::string_view::npos ? ifNoneMatch.size() : comma + 1);
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
+            item.remove_prefix(1);
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
+            item.remove_suffix(1);
+        if (item.substr(0, 2) == "W/")
+            item.remove_prefix(2);
+        if (item == "*" || item == tag)
+            return true;
+    }
+    return false;
+}
+
+void CgiResponse::tag_response(std::string_view ifNoneMatch) {
+    m_etag = entity_tag(m_body);
+    if (none_match_names(ifNoneMatch, m_etag)) {
+        m_status = 304;
+        std::string().swap(m_body);
+    }
 }

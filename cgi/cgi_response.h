@@ -44,6 +44,19 @@ class CgiResponse {
     // body, flushes, and returns whether the stream reports no error.
     bool send_response(bool noHeader);
 
+    // tag_response gives the response an ETag made from its body; when
+    // `ifNoneMatch` (the request's If-None-Match) names that tag, or is "*",
+    // the response becomes "304 Not Modified" without body.
+    void tag_response(std::string_view ifNoneMatch);
+
+    // vary_on_accept adds "Vary: Accept": the Accept header chose the form.
+    void vary_on_accept() { m_varyAccept = true; }
+
+    // entity_tag returns the quoted tag of a body; none_match_names tells
+    // whether an If-None-Match value names `tag` (weakly compared).
+    static std::string entity_tag(std::string_view body);
+    static bool none_match_names(std::string_view ifNoneMatch, std::string_view tag);
+
     const std::string& body() const { return m_body; }
     std::uint32_t status() const { return m_status; }
 
@@ -61,4 +74,6 @@ class CgiResponse {
     std::uint32_t m_status = 200;
     bool m_debugFlag = false;
     std::string m_debugText;
+    std::string m_etag;
+    bool m_varyAccept = false;
 };

@@ -5,6 +5,7 @@
 #include "cgi/entry_sort.h"
 #include "cgi/html.h"
 #include "cgi/number.h"
+#include "cgi/option_fields.h"
 #include "cgi/path.h"
 #include "platform/io.h"
 #include "platform/process_run.h"
@@ -116,10 +117,19 @@ Corvane::Corvane(std::string_view ini, std::string_view conf, bool nhFlag, std::
         trace.print("%s = %u", "m_fileList.size()", static_cast<unsigned>(m_fileList.size()));
     if (m_debugFlag)
         debug_file_list();
-    const std::string sortKey = get_style("sort");
+    // The visitor may choose among the orders the settings can name, and
+    // narrow the list; without the switch the query string is not read.
+    m_visitorOptions = parse_signed(get_style("visitor")) != 0;
+    if (m_visitorOptions)
+        m_options = parse_request_options(env("QUERY_STRING"));
+    m_sortKey = get_style("sort");
+    if (m_options.column != 0)
+        m_sortKey = sort_key_of(m_options.column, m_options.descending);
     if (vv_tracing())
-        vv_dump_text(trace.label("sort: key"), sortKey);
-    sort_entries(m_fileList, sortKey, m_conf);
+        vv_dump_text(trace.label("sort: key"), m_sortKey);
+    sort_entries(m_fileList, m_sortKey, m_conf);
+    if (!m_options.query.empty())
+        keep_matching_names();
 
     const std::string& scriptName = env("SCRIPT_NAME");
     const std::size_t slash = scriptName.rfind('/');
@@ -206,6 +216,17 @@ void Corvane::debug_file_list() {
                    e.time.to_text());
     }
     debug_line("");
+}
+
+void Corvane::keep_matching_names() {
+    const std::vector<unsigned> query = folded_codes(m_options.query);
+    std::vector<DirEntry> kept;
+    kept.reserve(m_fileList.size());
+    for (DirEntry& entry : m_fileList) {
+        if (name_contains(folded_codes(path_file_name(entry.path)), query))
+            kept.push_back(std::move(entry));
+    }
+    m_fileList = std::move(kept);
 }
 
 namespace {
@@ -303,7 +324,11 @@ void Corvane::put(std::string_view title) {
     }
 
     if (nolist == 0 && code == 0) {
-        if (usetable != 0)
+        if (m_visitorOptions && !m_options.formatGiven)
+            vary_on_accept();
+        if (m_visitorOptions && wants_json())
+            put_json(title);
+        else if (usetable != 0)
             put_table(title, imode != 0);
         else
             put_normal(title, imode != 0);
@@ -312,6 +337,24 @@ void Corvane::put(std::string_view title) {
     if (code == 0 || code > 999)
         code = 200;
     put_html(get_style(imode != 0 ? "ihtml" : "html"), title, "", code, imode != 0);
+}
+
+std::string Corvane::with_option_fields(std::string text) const {
+    if (text.find("%{") == std::string::npos)
+        return text;
+    ListingState state;
+    state.visitorOptions = m_visitorOptions;
+    state.column = column_of_sort_key(m_sortKey, state.descending);
+    state.query = m_options.query;
+    for (const DirEntry& entry : m_fileList) {
+        if (!is_ignored(path_file_name(entry.path)))
+            ++state.count;
+    }
+    return expand_option_fields(text, state);
+}
+
+bool Corvane::wants_json() const {
+    return m_options.formatGiven ? m_options.json : accept_prefers_json(env("HTTP_ACCEPT"));
 }
 
 void Corvane::put_html(std::string_view text, std::string_view title, std::string_view msg,

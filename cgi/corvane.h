@@ -7,6 +7,7 @@
 #include "cgi/dir_entry.h"
 #include "cgi/ini_file.h"
 #include "cgi/mbstring.h"
+#include "cgi/request_options.h"
 #include "cgi/text_map.h"
 
 #include <cstdint>
@@ -16,6 +17,10 @@
 #include <vector>
 
 class RowTemplate;
+
+// append_href appends the href a listing writes for `target`: its URL path
+// form, with "./" in front when it would read as a scheme.
+void append_href(std::string& out, std::string_view target);
 class vvTraceScope;
 
 class Corvane : public CgiResponse {
@@ -38,6 +43,14 @@ class Corvane : public CgiResponse {
 
     // put_table writes the table listing: one table row per entry.
     void put_table(std::string_view title, bool imode);
+
+    // put_json writes the listing as JSON: the folder's path and, in the
+    // listing's order, each entry's name, href, type, size and time.
+    void put_json(std::string_view title);
+
+    // wants_json tells whether the visitor asked for the JSON form: by
+    // "format", else by an Accept header that prefers it.
+    bool wants_json() const;
 
     // write_log appends the request's record to the access log named by
     // "log" (none when it is empty).
@@ -68,6 +81,15 @@ class Corvane : public CgiResponse {
     // The same for a name whose extension (path_extension) is known.
     bool is_ignored(std::string_view fileName, std::string_view ext) const;
 
+    // The visitor's options of this request: all unset unless the style
+    // switches "visitor" on.
+    const RequestOptions& options() const { return m_options; }
+    bool visitor_options() const { return m_visitorOptions; }
+
+    // with_option_fields returns a template with its sort link and search
+    // form fields (expand_option_fields) filled in for this listing.
+    std::string with_option_fields(std::string text) const;
+
     const IniFile& conf() const { return m_conf; }
     const std::vector<DirEntry>& file_list() const { return m_fileList; }
     const std::string& script_dir() const { return m_scriptDir; }
@@ -83,6 +105,9 @@ class Corvane : public CgiResponse {
     void build_ignore_lists(std::string_view ini, std::string_view conf);
     void debug_ignore_lists();
     void debug_file_list();
+    // keep_matching_names drops the entries whose names do not contain the
+    // visitor's filter text.
+    void keep_matching_names();
 
     // append_link appends the anchor element that str_link returns.
     void append_link(std::string& out, std::string_view target, std::string_view name,
@@ -125,4 +150,8 @@ class Corvane : public CgiResponse {
     mutable std::string m_lastIconKey;
     mutable const std::string* m_lastIcon = nullptr;
     bool m_nhFlag;
+    bool m_visitorOptions = false;
+    RequestOptions m_options;
+    // The order the list is in: the visitor's, else the settings' "sort".
+    std::string m_sortKey;
 };

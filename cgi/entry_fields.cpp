@@ -26,6 +26,17 @@ bool reads_as_scheme(std::string_view href) {
 
 } // namespace
 
+void append_href(std::string& out, std::string_view target) {
+    if (is_plain_link_text(target)) {
+        out += target;
+        return;
+    }
+    const std::size_t hrefStart = out.size();
+    vv_url_encode_append(out, target, kUrlPathKeep, platform::href_keeps_double_byte());
+    if (reads_as_scheme(std::string_view(out).substr(hrefStart)))
+        out.insert(hrefStart, "./");
+}
+
 void Corvane::append_link(std::string& out, std::string_view target, std::string_view name,
                           std::string_view anchor) const {
     vvTraceScope trace("Corvane::str_link");
@@ -49,10 +60,7 @@ void Corvane::append_link(std::string& out, std::string_view target, std::string
         return;
     }
     out += "<a href=\"";
-    const std::size_t hrefStart = out.size();
-    vv_url_encode_append(out, target, kUrlPathKeep, platform::href_keeps_double_byte());
-    if (reads_as_scheme(std::string_view(out).substr(hrefStart)))
-        out.insert(hrefStart, "./");
+    append_href(out, target);
     if (!anchor.empty()) {
         out += '#';
         vv_url_encode_append(out, anchor, kUrlPathKeep, platform::href_keeps_double_byte());

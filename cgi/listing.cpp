@@ -1,6 +1,7 @@
 // The two listing forms: plain (one preformatted line per entry) and table.
 #include "cgi/corvane.h"
 
+#include "cgi/listing_json.h"
 #include "cgi/number.h"
 #include "cgi/path.h"
 #include "cgi/row_template.h"
@@ -66,7 +67,11 @@ void send_listing(Corvane& request, bool fits, bool noHeader, const vvTraceScope
         request.put_html("", title, "", 500, imode);
         return;
     }
-    request.write_log("", 200);
+    // With the visitor's options on, a client that has the page already
+    // gets "304 Not Modified" instead of it.
+    if (request.visitor_options())
+        request.tag_response(request.env("HTTP_IF_NONE_MATCH"));
+    request.write_log("", request.status());
     request.send_response(noHeader);
 }
 
@@ -82,9 +87,11 @@ void Corvane::put_normal(std::string_view title, bool imode) {
     if (vv_tracing())
         trace_listing_args(trace, title, imode);
     const bool noicon = parse_signed(get_style("noicon")) != 0;
-    const std::string head = style_or(*this, imode ? "inhead" : "nhead", "<pre>");
+    const std::string head =
+        with_option_fields(style_or(*this, imode ? "inhead" : "nhead", "<pre>"));
     const RowTemplate row(style_or(*this, imode ? "inrow" : "nrow", "%n : %s : %d"));
-    const std::string tail = style_or(*this, imode ? "intail" : "ntail", "</pre>");
+    const std::string tail =
+        with_option_fields(style_or(*this, imode ? "intail" : "ntail", "</pre>"));
     if (vv_tracing()) {
         vv_dump_text(trace.label("nhead"), head);
         vv_dump_text(trace.label("nrow"), row.text());
@@ -121,13 +128,13 @@ void Corvane::put_table(std::string_view title, bool imode) {
     const bool noicon = parse_signed(get_style("noicon")) != 0;
     const std::string table =
         style_or(*this, imode ? "itable" : "table", "<table border=0 cellspacing=2 cellpadding=2>");
-    const std::string thead = get_style(imode ? "ithead" : "thead");
+    const std::string thead = with_option_fields(get_style(imode ? "ithead" : "thead"));
     const RowTemplate row(
         imode ? style_or(*this, "itrow", "<tr><td>%n</td><td>%s</td><td>%d</td></tr>")
               : style_or(*this, "trow",
                          "<tr><td>%n</td><td align=right width=\"10%\">%s</td>"
                          "<td align=right width=\"15%\">%d</td></tr>"));
-    const std::string ttail = get_style(imode ? "ittail" : "ttail");
+    const std::string ttail = with_option_fields(get_style(imode ? "ittail" : "ttail"));
     if (vv_tracing()) {
         vv_dump_text(trace.label("table"), table);
         vv_dump_text(trace.label("thead"), thead);
@@ -151,6 +158,52 @@ void Corvane::put_table(std::string_view title, bool imode) {
         append_listing_end(imode);
     });
     send_listing(*this, fits, m_nhFlag, trace, title, imode);
+}
+
+void Corvane::put_json(std::string_view title) {
+    vvTraceScope trace("Corvane::put_json");
+    if (vv_tracing())
+        vv_dump_text(trace.label("Arg: title"), title);
+    m_contentType = "application/json; charset=utf-8";
+    const bool fits = composed(m_body, [&] {
+        reserve_page(m_body, m_fileList.size(), 160);
+        m_body += "{\"path\":";
+        append_json_string(m_body, m_scriptDir);
+        m_body += ",\"entries\":[";
+        const char* separator = "";
+        std::string target, href;
+        for (const DirEntry& entry : m_fileList) {
+            const std::string_view name = path_file_name(entry.path);
+            if (is_ignored(name, name_extension(name))) {
+                trace.print("%s ignored.", std::string(name).c_str());
+                continue;
+            }
+            m_body += separator;
+            separator = ",";
+            m_body += "{\"name\":";
+            append_json_string(m_body, name);
+            target.assign(name);
+            if (entry.isDir)
+                target += '/';
+            href.clear();
+            append_href(href, target);
+            m_body += ",\"href\":";
+            append_json_string(m_body, href);
+            if (entry.isDir) {
+                m_body += ",\"type\":\"dir\"";
+            } else {
+                m_body += ",\"type\":\"file\",\"size\":";
+                m_body += std::to_string(entry.size);
+            }
+            m_body += ",\"mtime\":";
+            append_json_time(m_body, entry.time);
+            m_body += '}';
+        }
+        m_body += "]}\n";
+    });
+    if (!fits)
+        m_contentType = "text/html";
+    send_listing(*this, fits, m_nhFlag, trace, title, false);
 }
 
 void Corvane::append_rows(const vvTraceScope& trace, const RowTemplate& row, bool noicon,

@@ -72,7 +72,17 @@ std::string Corvane::str_htmlhead(std::string_view title, bool imode) const {
             platform::text_charset() == platform::Charset::utf8 ? kDefaultMetaUtf8 : kDefaultMeta;
     if (vv_tracing())
         vv_dump_text(trace.label("meta"), meta);
-    std::string head = "<html>\n<head>\n";
+    // "lang" names the page's language for screen readers; without it the
+    // element stays bare.
+    const std::string lang = get_style(imode ? "ilang" : "lang");
+    std::string head = "<html";
+    if (!lang.empty()) {
+        head += " lang=\"";
+        for (const char c : escaped_html(lang))
+            head += c == '"' ? std::string("&quot;") : std::string(1, c);
+        head += '"';
+    }
+    head += ">\n<head>\n";
     head += meta;
     head += "\n<title>";
     head += title.empty() ? str_title(false, imode) : std::string(title);
@@ -92,7 +102,7 @@ std::string Corvane::str_bodybegin(std::string_view title, bool imode) const {
     body += "<h2>";
     body += title.empty() ? str_title(true, imode) : std::string(title);
     body += "</h2>";
-    body += get_style(imode ? "imessage" : "message");
+    body += with_option_fields(get_style(imode ? "imessage" : "message"));
     body += "<hr>\n";
     return body;
 }

@@ -52,6 +52,11 @@ std::size_t find_last_char(std::string_view text, char c, std::size_t from = 0);
 // folding. Every other code is returned as is.
 unsigned fold_case(unsigned code);
 
+// unicode_of_double_byte returns the Unicode character of a Shift_JIS
+// double-byte character (lead * 256 + trail, as char_code gives it), or
+// U+FFFD when code page 932 maps it to none.
+unsigned unicode_of_double_byte(unsigned code);
+
 // display_width returns the number of terminal columns `text` takes.
 // Shift_JIS: its byte length (a double-byte character is two columns).
 // UTF-8: East Asian wide and full-width characters count 2, combining marks

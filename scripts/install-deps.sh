@@ -47,3 +47,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 ensure_japanese_locale
+
+# axe-core for the accessibility audit of tests/server/visitor_browser_test.py,
+# beside the build (build/ is not part of the source).
+axe_dir="$(cd "$(dirname "$0")/.." && pwd)/build/axe"
+if [ ! -f "$axe_dir/node_modules/axe-core/axe.min.js" ]; then
+    # Debian's npm, unless an npm (Node.js's own package brings one) is there.
+    if ! command -v npm >/dev/null; then
+        as_root=()
+        [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+        DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends npm
+    fi
+    echo "Installing axe-core into $axe_dir"
+    npm install --no-audit --no-fund --prefix "$axe_dir" axe-core@4
+fi

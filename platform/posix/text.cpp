@@ -348,6 +348,23 @@ std::size_t unicode_width(char32_t code) {
 
 } // namespace text_chars
 
+unsigned unicode_of_double_byte(unsigned code) {
+    const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    UConverter* cnv = converter();
+    if (cnv == nullptr)
+        return 0xFFFD;
+    ucnv_reset(cnv);
+    UChar units[4];
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t n = ucnv_toUChars(cnv, units, 4, bytes, 2, &status);
+    // The converter writes its substitution (U+001A or U+FFFD) for bytes
+    // that map to nothing.
+    if (U_FAILURE(status) || n != 1 || units[0] == 0x1A ||
+        (units[0] >= 0xD800 && units[0] <= 0xDFFF))
+        return 0xFFFD;
+    return units[0];
+}
+
 int compare_locale(std::string_view a, std::string_view b) {
     if (a == b) {
         return 0;

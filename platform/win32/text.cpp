@@ -154,6 +154,13 @@ std::size_t unicode_width(char32_t code) {
 
 } // namespace text_chars
 
+unsigned unicode_of_double_byte(unsigned code) {
+    const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    wchar_t unit[2];
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, unit, 2);
+    return n == 1 && (unit[0] < 0xD800 || unit[0] > 0xDFFF) ? unit[0] : 0xFFFD;
+}
+
 int compare_locale(std::string_view a, std::string_view b) {
     return compare_with(locale_flags, a, b);
 }
