@@ -40,6 +40,20 @@ std::string system_error(const std::string& what, int code) {
     return what + ": " + std::strerror(code);
 }
 
+// Failure writes why an operation failed into the store's last failure and
+// last error.
+struct Failure {
+    RegistryFailure& kind;
+    std::string& text;
+
+    // set keeps `failure` and `reason`; false, for an operation to return.
+    bool set(RegistryFailure failure, std::string reason) {
+        kind = failure;
+        text = std::move(reason);
+        return false;
+    }
+};
+
 enum class ReadResult { ok, missing, failed };
 
 ReadResult read_whole_file(const std::string& path, std::string& out, std::string& error) {
@@ -117,14 +131,14 @@ class LockFile {
 
 // replace_file writes `text` into "<path>.tmp" and renames it over `path`,
 // keeping the permission bits of the file it replaces.
-bool replace_file(const std::string& path, std::string_view text, std::string& error) {
+bool replace_file(const std::string& path, std::string_view text, Failure& failure) {
     const std::string temporary = path + ".tmp";
     int fd;
     do {
         fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        error = system_error("cannot create " + temporary, errno);
+        failure.set(RegistryFailure::unwritable, system_error("cannot create " + temporary, errno));
         return false;
     }
     struct stat old {};
@@ -132,13 +146,13 @@ bool replace_file(const std::string& path, std::string_view text, std::string& e
         (void)fchmod(fd, old.st_mode & 07777);
     }
     if (!posix::write_all(fd, text) || fsync(fd) != 0) {
-        error = system_error("cannot write " + temporary, errno);
+        failure.set(RegistryFailure::unwritable, system_error("cannot write " + temporary, errno));
         close(fd);
         unlink(temporary.c_str());
         return false;
     }
     if (close(fd) != 0) {
-        error = system_error("cannot write " + temporary, errno);
+        failure.set(RegistryFailure::unwritable, system_error("cannot write " + temporary, errno));
         unlink(temporary.c_str());
         return false;
     }
@@ -146,7 +160,7 @@ bool replace_file(const std::string& path, std::string_view text, std::string& e
         hook(temporary);
     }
     if (rename(temporary.c_str(), path.c_str()) != 0) {
-        error = system_error("cannot replace " + path, errno);
+        failure.set(RegistryFailure::unwritable, system_error("cannot replace " + path, errno));
         unlink(temporary.c_str());
         return false;
     }
@@ -161,19 +175,23 @@ bool replace_file(const std::string& path, std::string_view text, std::string& e
 
 // load reads and parses the store; a missing file is an empty document when
 // `missingIsEmpty`, else an error.
-bool load(const std::string& path, Document& doc, bool missingIsEmpty, std::string& error) {
+bool load(const std::string& path, Document& doc, bool missingIsEmpty, Failure& failure) {
     std::string text;
-    switch (read_whole_file(path, text, error)) {
+    switch (read_whole_file(path, text, failure.text)) {
     case ReadResult::ok:
-        return reg::parse_document(text, path, doc, error);
+        if (!reg::parse_document(text, path, doc, failure.text)) {
+            failure.kind = RegistryFailure::unreadable;
+            return false;
+        }
+        return true;
     case ReadResult::missing:
         doc.keys.clear();
         if (missingIsEmpty) {
             return true;
         }
-        error = path + ": no such file";
-        return false;
+        return failure.set(RegistryFailure::missing, path + ": no such file");
     case ReadResult::failed:
+        failure.kind = RegistryFailure::unreadable;
         break;
     }
     return false;
@@ -182,37 +200,38 @@ bool load(const std::string& path, Document& doc, bool missingIsEmpty, std::stri
 // change runs `edit` on the store under the lock and writes the result back;
 // nothing is written when reading, parsing or `edit` fails.
 bool change(const std::string& named, bool create,
-            const std::function<bool(Document&, std::string&)>& edit, std::string& error) {
+            const std::function<bool(Document&, Failure&)>& edit, Failure& failure) {
     if (named.empty()) {
-        error = "no registry file (set DIRVANE_REGISTRY or HOME)";
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           "no registry file (set DIRVANE_REGISTRY or HOME)");
     }
     // A link is written through, to its target; a read-only file is left
     // alone.
     const std::string path = posix::link_target(named);
     if (path.empty()) {
-        error = system_error("cannot write " + named, errno);
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + named, errno));
     }
     if (!posix::may_write(path)) {
-        error = system_error("cannot write " + path, errno);
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + path, errno));
     }
     if (create && !make_folders(parent_folder(path))) {
-        error = system_error("cannot create the folder " + parent_folder(path), errno);
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot create the folder " + parent_folder(path), errno));
     }
     LockFile lock;
     if (!lock.acquire(path + ".lock")) {
-        error = errno == ENOENT ? path + ": no such file"
-                                : system_error("cannot lock " + path + ".lock", errno);
-        return false;
+        // No folder for the lock file: the store file is missing too.
+        return errno == ENOENT ? failure.set(RegistryFailure::missing, path + ": no such file")
+                               : failure.set(RegistryFailure::unwritable,
+                                             system_error("cannot lock " + path + ".lock", errno));
     }
     Document doc;
-    if (!load(path, doc, create, error) || !edit(doc, error)) {
+    if (!load(path, doc, create, failure) || !edit(doc, failure)) {
         return false;
     }
-    return replace_file(path, reg::format_document(doc), error);
+    return replace_file(path, reg::format_document(doc), failure);
 }
 
 std::string no_key_error(const std::string& path, std::string_view key) {
@@ -220,17 +239,15 @@ std::string no_key_error(const std::string& path, std::string_view key) {
 }
 
 // write_value sets one value of an existing key.
-bool write_value(const std::string& path, std::string_view key, Value value, std::string& error) {
+bool write_value(const std::string& path, std::string_view key, Value value, Failure& failure) {
     if (!valid_key_path(key)) {
-        error = "invalid key name";
-        return false;
+        return failure.set(RegistryFailure::missing, "invalid key name");
     }
     return change(
         path, false,
-        [&](Document& doc, std::string& why) {
+        [&](Document& doc, Failure& why) {
             if (!key_present(doc, key)) {
-                why = no_key_error(path, key);
-                return false;
+                return why.set(RegistryFailure::missing, no_key_error(path, key));
             }
             Key* k = find_key(doc, key);
             if (k == nullptr) { // present only through a key below it
@@ -246,7 +263,7 @@ bool write_value(const std::string& path, std::string_view key, Value value, std
             }
             return true;
         },
-        error);
+        failure);
 }
 
 } // namespace
@@ -281,44 +298,49 @@ std::string user_settings_folder() {
 
 std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return 0;
     }
     const Value* v = find_value(find_key(doc, key), name);
     if (v == nullptr || !v->isNumber) {
-        m_error = key_present(doc, key) ? m_path + ": no number \"" + std::string(name) + "\" in " +
-                                              full_key_name(key)
-                                        : no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, key_present(doc, key)
+                                                  ? m_path + ": no number \"" + std::string(name) +
+                                                        "\" in " + full_key_name(key)
+                                                  : no_key_error(m_path, key));
         return 0;
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return v->number;
 }
 
 std::string RegistryStore::read_text(std::string_view key, std::string_view name) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return std::string();
     }
     const Value* v = find_value(find_key(doc, key), name);
     if (v == nullptr || v->isNumber) {
-        m_error = key_present(doc, key)
-                      ? m_path + ": no text \"" + std::string(name) + "\" in " + full_key_name(key)
-                      : no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, key_present(doc, key)
+                                                  ? m_path + ": no text \"" + std::string(name) +
+                                                        "\" in " + full_key_name(key)
+                                                  : no_key_error(m_path, key));
         return std::string();
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return v->text;
 }
 
 std::vector<std::string> RegistryStore::value_names(std::string_view key) const {
     std::vector<std::string> names;
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return names;
     }
     if (!key_present(doc, key)) {
-        m_error = no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, no_key_error(m_path, key));
         return names;
     }
     if (const Key* k = find_key(doc, key)) {
@@ -326,43 +348,45 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
             names.push_back(v.name);
         }
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return names;
 }
 
 bool RegistryStore::key_exists(std::string_view key) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return false;
     }
     if (!key_present(doc, key)) {
-        m_error = no_key_error(m_path, key);
-        return false;
+        return failure.set(RegistryFailure::missing, no_key_error(m_path, key));
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return true;
 }
 
 bool RegistryStore::write_number(std::string_view key, std::string_view name, std::uint32_t value) {
-    m_error.clear();
-    return write_value(m_path, key, Value{std::string(name), true, value, {}}, m_error);
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
+    return write_value(m_path, key, Value{std::string(name), true, value, {}}, failure);
 }
 
 bool RegistryStore::write_text(std::string_view key, std::string_view name,
                                std::string_view value) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
     return write_value(m_path, key, Value{std::string(name), false, 0, std::string(value)},
-                       m_error);
+                       failure);
 }
 
 bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
     return change(
         m_path, false,
-        [&](Document& doc, std::string& why) {
+        [&](Document& doc, Failure& why) {
             if (!key_present(doc, key)) {
-                why = no_key_error(m_path, key);
-                return false;
+                return why.set(RegistryFailure::missing, no_key_error(m_path, key));
             }
             if (Key* k = find_key(doc, key)) {
                 for (auto it = k->values.begin(); it != k->values.end(); ++it) {
@@ -372,31 +396,30 @@ bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
                     }
                 }
             }
-            why = m_path + ": no value \"" + std::string(name) + "\" in " + full_key_name(key);
-            return false;
+            return why.set(RegistryFailure::missing, m_path + ": no value \"" + std::string(name) +
+                                                         "\" in " + full_key_name(key));
         },
-        m_error);
+        failure);
 }
 
 bool RegistryStore::create_key(std::string_view key) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
     if (!valid_key_path(key)) {
-        m_error = "invalid key name";
-        return false;
+        return failure.set(RegistryFailure::unwritable, "invalid key name");
     }
     if (key_exists(key)) {
         return true; // nothing to write
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return change(
         m_path, true,
-        [&](Document& doc, std::string&) {
+        [&](Document& doc, Failure&) {
             if (find_key(doc, key) == nullptr) {
                 doc.keys.push_back(Key{std::string(key), {}});
             }
             return true;
         },
-        m_error);
+        failure);
 }
 
 void set_registry_replace_hook(RegistryReplaceHook hook) {

@@ -121,22 +121,27 @@ TEST_F(RegistryStoreTest, MissingFileKeysAndValuesFailWithoutCreating) {
     platform::RegistryStore store(file.string());
     EXPECT_EQ(store.read_number("SOFTWARE\\X", "n"), 0u);
     EXPECT_NE(store.last_error().find(file.string()), std::string::npos);
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
     EXPECT_FALSE(store.write_text("SOFTWARE\\X", "t", "v"));
     EXPECT_FALSE(store.write_number("SOFTWARE\\X", "n", 1));
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "n"));
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(fs::exists(file)) << "a write must not create the file";
 
     ASSERT_TRUE(store.create_key("SOFTWARE\\X"));
     const std::string before = read_bytes(file);
     EXPECT_FALSE(store.write_text("SOFTWARE\\Y", "t", "v")) << "a missing key is not created";
     EXPECT_NE(store.last_error().find("no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Y"), std::string::npos);
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "absent"));
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(store.key_exists("SOFTWARE\\Y"));
     EXPECT_EQ(read_bytes(file), before);
 
     EXPECT_TRUE(store.write_text("SOFTWARE\\X", "t", "v"));
     EXPECT_EQ(store.last_error(), "");
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::none);
     EXPECT_TRUE(store.delete_value("SOFTWARE\\X", "T"));
     EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "t")) << "deleted twice";
@@ -188,8 +193,10 @@ TEST_F(RegistryStoreTest, MalformedFileGivesLineAndIsNeverOverwritten) {
         EXPECT_EQ(store.read_text("SOFTWARE\\K", "a"), "");
         EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u)
             << store.last_error();
+        EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unreadable);
         EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
         EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u);
+        EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unreadable);
         EXPECT_FALSE(store.create_key("SOFTWARE\\Other"));
         EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
         EXPECT_EQ(read_bytes(file), c.text) << "a malformed file is left as it is";
@@ -205,6 +212,7 @@ TEST_F(RegistryStoreTest, ReadOnlyFileIsKeptAndALinkIsWrittenThrough) {
     platform::RegistryStore store(file.string());
     EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
     EXPECT_EQ(store.last_error(), "cannot write " + file.string() + ": Permission denied");
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unwritable);
     EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
     EXPECT_EQ(read_bytes(file), text);
 
