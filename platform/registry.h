@@ -25,7 +25,8 @@
 // exclusive lock on "<file>.lock" into "<file>.tmp" and renames that over the
 // file, so a crash leaves the old file or the new one, never half a file, and
 // two processes changing the file at once both keep their values. A file
-// that cannot be read or parsed is never rewritten.
+// that cannot be read (anything but a regular file of at most 1 MiB) or
+// parsed is never rewritten.
 #pragma once
 
 #include <cstdint>

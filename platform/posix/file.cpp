@@ -5,10 +5,12 @@
 #include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -35,6 +37,21 @@ int open_retrying(const std::string& name, int flags, mode_t mode) {
         if (fd >= 0 || errno != EINTR) {
             return fd;
         }
+    }
+}
+
+std::atomic<ReplaceHook> replace_hook{nullptr};
+
+// sync_folder_of makes a rename in the folder of `path` durable; a failure
+// loses nothing already written.
+void sync_folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    const int fd = open_retrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd >= 0) {
+        (void)fsync(fd);
+        close(fd);
     }
 }
 
@@ -161,7 +178,14 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         if (existed) {
             fchmod(fd, mode); // the umask may have taken rights away
         }
-        if (write_and_close(fd, bytes) && rename(temp.c_str(), name.c_str()) == 0) {
+        const bool written = write_and_close(fd, bytes);
+        if (written) {
+            if (const ReplaceHook hook = replace_hook.load()) {
+                hook(temp);
+            }
+        }
+        if (written && rename(temp.c_str(), name.c_str()) == 0) {
+            sync_folder_of(name);
             return true;
         }
         const int code = errno;
@@ -245,16 +269,24 @@ bool create_directories(std::string_view path) {
     }
     // Create each prefix that ends before a separator, then the whole path;
     // a prefix that exists already is no failure.
+    int code = 0; // why a folder could not be made, for last_error_text
     for (std::size_t slash = name.find('/', 1);; slash = name.find('/', slash + 1)) {
         const std::string prefix = name.substr(0, slash);
         if (mkdir(prefix.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) != 0 && errno != EEXIST) {
+            code = errno;
             break;
         }
         if (slash == std::string::npos) {
             break;
         }
     }
-    return path_kind(name) == PathKind::directory;
+    if (path_kind(name) == PathKind::directory) {
+        return true;
+    }
+    if (code != 0) {
+        errno = code;
+    }
+    return false;
 }
 
 bool move_file(std::string_view from, std::string_view to) {
@@ -317,6 +349,36 @@ std::string absolute_path(std::string_view name) {
         path += '/';
     }
     return path;
+}
+
+FileLock::~FileLock() {
+    close_file(m_file); // closing releases the lock
+}
+
+bool FileLock::acquire(std::string_view path) {
+    std::string name;
+    if (m_file != no_file || !c_path(path, name)) {
+        errno = EINVAL;
+        return false;
+    }
+    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            const int code = errno;
+            close(fd);
+            errno = code;
+            return false;
+        }
+    }
+    m_file = fd;
+    return true;
+}
+
+void set_replace_hook(ReplaceHook hook) {
+    replace_hook.store(hook);
 }
 
 } // namespace platform

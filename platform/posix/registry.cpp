@@ -1,19 +1,17 @@
-// POSIX only: the registry store file is read with open/read, replaced with
-// rename, and its writers are serialized with flock on a lock file.
+// POSIX only: the registry store is a file in the registry export format,
+// read and replaced whole through the file services, its writers taking
+// turns by a FileLock on "<file>.lock"; a link is written through and a
+// read-only file left alone.
 #include "platform/registry.h"
 
 #include "platform/common/ascii.h"
 #include "platform/common/registry_document.h"
-#include "platform/posix/fd_io.h"
+#include "platform/file.h"
 #include "platform/posix/settings_file.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,8 +29,6 @@ using reg::Key;
 using reg::key_present;
 using reg::valid_key_path;
 using reg::Value;
-
-std::atomic<RegistryReplaceHook> replace_hook{nullptr};
 
 // ---- file access --------------------------------------------------------
 
@@ -54,30 +50,6 @@ struct Failure {
     }
 };
 
-enum class ReadResult { ok, missing, failed };
-
-ReadResult read_whole_file(const std::string& path, std::string& out, std::string& error) {
-    out.clear();
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return ReadResult::missing;
-        }
-        error = system_error("cannot open " + path, errno);
-        return ReadResult::failed;
-    }
-    if (!posix::read_to_end(fd, out)) {
-        error = system_error("cannot read " + path, errno);
-        close(fd);
-        return ReadResult::failed;
-    }
-    close(fd);
-    return ReadResult::ok;
-}
-
 std::string parent_folder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -86,115 +58,31 @@ std::string parent_folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool make_folders(const std::string& folder) {
-    struct stat info {};
-    if (stat(folder.c_str(), &info) == 0) {
-        return S_ISDIR(info.st_mode);
-    }
-    const std::string parent = parent_folder(folder);
-    if (parent != folder && parent != "." && !make_folders(parent)) {
-        return false;
-    }
-    return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-// LockFile holds an exclusive flock on "<store>.lock" while it lives.
-class LockFile {
-  public:
-    bool acquire(const std::string& path) {
-        do {
-            m_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        } while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0) {
-            return false;
-        }
-        while (flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                const int saved = errno;
-                close(m_fd);
-                m_fd = -1;
-                errno = saved;
-                return false;
-            }
-        }
-        return true;
-    }
-    ~LockFile() {
-        if (m_fd >= 0) {
-            close(m_fd); // closing releases the lock
-        }
-    }
-
-  private:
-    int m_fd = -1;
-};
-
-// replace_file writes `text` into "<path>.tmp" and renames it over `path`,
-// keeping the permission bits of the file it replaces.
-bool replace_file(const std::string& path, std::string_view text, Failure& failure) {
-    const std::string temporary = path + ".tmp";
-    int fd;
-    do {
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        failure.set(RegistryFailure::unwritable, system_error("cannot create " + temporary, errno));
-        return false;
-    }
-    struct stat old {};
-    if (stat(path.c_str(), &old) == 0) {
-        (void)fchmod(fd, old.st_mode & 07777);
-    }
-    if (!posix::write_all(fd, text) || fsync(fd) != 0) {
-        failure.set(RegistryFailure::unwritable, system_error("cannot write " + temporary, errno));
-        close(fd);
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (close(fd) != 0) {
-        failure.set(RegistryFailure::unwritable, system_error("cannot write " + temporary, errno));
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (const RegistryReplaceHook hook = replace_hook.load()) {
-        hook(temporary);
-    }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        failure.set(RegistryFailure::unwritable, system_error("cannot replace " + path, errno));
-        unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here loses nothing already read.
-    const int dir = open(parent_folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
 // load reads and parses the store; a missing file is an empty document when
 // `missingIsEmpty`, else an error.
 bool load(const std::string& path, Document& doc, bool missingIsEmpty, Failure& failure) {
     std::string text;
-    switch (read_whole_file(path, text, failure.text)) {
-    case ReadResult::ok:
+    errno = 0;
+    if (read_file_contents(path, text)) {
         if (!reg::parse_document(text, path, doc, failure.text)) {
             failure.kind = RegistryFailure::unreadable;
             return false;
         }
         return true;
-    case ReadResult::missing:
+    }
+    const int code = errno;
+    if (code == ENOENT || code == ENOTDIR) {
         doc.keys.clear();
         if (missingIsEmpty) {
             return true;
         }
         return failure.set(RegistryFailure::missing, path + ": no such file");
-    case ReadResult::failed:
-        failure.kind = RegistryFailure::unreadable;
-        break;
     }
-    return false;
+    // Opened, but no regular file of at most max_file_contents bytes.
+    return failure.set(RegistryFailure::unreadable,
+                       code != 0 ? system_error("cannot read " + path, code)
+                                 : "cannot read " + path + ": not a regular file of at most " +
+                                       std::to_string(max_file_contents) + " bytes");
 }
 
 // change runs `edit` on the store under the lock and writes the result back;
@@ -216,11 +104,11 @@ bool change(const std::string& named, bool create,
         return failure.set(RegistryFailure::unwritable,
                            system_error("cannot write " + path, errno));
     }
-    if (create && !make_folders(parent_folder(path))) {
+    if (create && !create_directories(parent_folder(path))) {
         return failure.set(RegistryFailure::unwritable,
                            system_error("cannot create the folder " + parent_folder(path), errno));
     }
-    LockFile lock;
+    FileLock lock;
     if (!lock.acquire(path + ".lock")) {
         // No folder for the lock file: the store file is missing too.
         return errno == ENOENT ? failure.set(RegistryFailure::missing, path + ": no such file")
@@ -231,7 +119,11 @@ bool change(const std::string& named, bool create,
     if (!load(path, doc, create, failure) || !edit(doc, failure)) {
         return false;
     }
-    return replace_file(path, reg::format_document(doc), failure);
+    if (!replace_file_contents(path, reg::format_document(doc))) {
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + path, errno));
+    }
+    return true;
 }
 
 std::string no_key_error(const std::string& path, std::string_view key) {
@@ -423,7 +315,7 @@ bool RegistryStore::create_key(std::string_view key) {
 }
 
 void set_registry_replace_hook(RegistryReplaceHook hook) {
-    replace_hook.store(hook);
+    set_replace_hook(hook);
 }
 
 } // namespace platform
