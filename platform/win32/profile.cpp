@@ -4,6 +4,8 @@
 // around them. Texts are bytes in the ANSI code page.
 #include "platform/profile.h"
 
+#include "platform/common/profile_text.h"
+
 #include <windows.h>
 
 #include <string>
@@ -28,23 +30,8 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool has_line_break(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 bool has_nul(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
-}
-
-// valid_names tells whether a write could store `section` and `key` so that
-// a read finds them again (and no other line comes into being).
-bool valid_names(std::string_view section, std::string_view key) {
-    const std::string_view s = trim(section);
-    const std::string_view k = trim(key);
-    return !s.empty() && !has_line_break(section) && !has_nul(section) &&
-           s.find(']') == std::string_view::npos && !k.empty() && !has_line_break(key) &&
-           !has_nul(key) && k.find('=') == std::string_view::npos && k.front() != '[' &&
-           k.front() != ';';
 }
 
 // absolute_path makes `path` absolute: the system looks for a file named
@@ -101,7 +88,8 @@ std::string read_profile_string(std::string_view path, std::string_view section,
 
 bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
                           std::string_view value) {
-    if (!valid_names(section, key) || has_line_break(value) || has_nul(value)) {
+    if (!valid_profile_entry(section, key, value) || has_nul(section) || has_nul(key) ||
+        has_nul(value)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
