@@ -10,17 +10,7 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view blanks = " \t\r\v\f";
 constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
-
-std::string_view trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return std::string_view();
-    }
-    const std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 // Line is one line of a profile file: `begin` to `end` is its text, `next`
 // where the following line begins (after its "\n" or "\r\n").
@@ -61,15 +51,15 @@ struct Parsed {
 
 Parsed parse_line(std::string_view text) {
     Parsed parsed;
-    const std::string_view line = trim(text);
+    const std::string_view line = profile_trim(text);
     if (line.empty() || line.front() == ';') {
         return parsed;
     }
     if (line.front() == '[') {
         const std::size_t close = line.find(']');
         parsed.kind = Parsed::section;
-        parsed.name =
-            trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+        parsed.name = profile_trim(
+            line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
         return parsed;
     }
     const std::size_t equals = line.find('=');
@@ -77,8 +67,8 @@ Parsed parse_line(std::string_view text) {
         return parsed;
     }
     parsed.kind = Parsed::key;
-    parsed.name = trim(line.substr(0, equals));
-    parsed.value = trim(line.substr(equals + 1));
+    parsed.name = profile_trim(line.substr(0, equals));
+    parsed.value = profile_trim(line.substr(equals + 1));
     return parsed;
 }
 
@@ -99,8 +89,8 @@ bool has_line_break(std::string_view text) {
 // valid_names tells whether a write could store `section` and `key` so that
 // a read finds them again (and no other line comes into being).
 bool valid_names(std::string_view section, std::string_view key) {
-    const std::string_view s = trim(section);
-    const std::string_view k = trim(key);
+    const std::string_view s = profile_trim(section);
+    const std::string_view k = profile_trim(key);
     return !s.empty() && !has_line_break(section) && s.find(']') == std::string_view::npos &&
            !k.empty() && !has_line_break(key) && k.find('=') == std::string_view::npos &&
            k.front() != '[' && k.front() != ';';
@@ -108,10 +98,20 @@ bool valid_names(std::string_view section, std::string_view key) {
 
 } // namespace
 
+std::string_view profile_trim(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return std::string_view();
+    }
+    const std::size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
 std::optional<std::string> profile_text_value(std::string_view text, std::string_view section,
                                               std::string_view key) {
-    const std::string_view wantedSection = trim(section);
-    const std::string_view wantedKey = trim(key);
+    const std::string_view wantedSection = profile_trim(section);
+    const std::string_view wantedKey = profile_trim(key);
     bool inSection = false;
     for (const Line& line : split_lines(text)) {
         const Parsed parsed = parse_line(text.substr(line.begin, line.end - line.begin));
@@ -132,8 +132,8 @@ bool valid_profile_entry(std::string_view section, std::string_view key, std::st
 std::string profile_text_with(std::string_view text, std::string_view section, std::string_view key,
                               std::string_view value) {
     const std::string_view view = text;
-    const std::string_view wantedSection = trim(section);
-    const std::string_view wantedKey = trim(key);
+    const std::string_view wantedSection = profile_trim(section);
+    const std::string_view wantedKey = profile_trim(key);
 
     // Find the key in a section of that name, or else the place after the
     // last non-empty line of the first such section.
@@ -156,7 +156,7 @@ std::string profile_text_with(std::string_view text, std::string_view section, s
             storedKey = parsed.name;
             break;
         }
-        if (firstSection && !trim(lineText).empty()) {
+        if (firstSection && !profile_trim(lineText).empty()) {
             sectionEnd = line.next;
             sectionEndHasBreak = line.next > line.end;
         }
@@ -180,7 +180,8 @@ std::string profile_text_with(std::string_view text, std::string_view section, s
             updated.append("\r\n");
         }
         if (!lines.empty() &&
-            !trim(view.substr(lines.back().begin, lines.back().end - lines.back().begin)).empty()) {
+            !profile_trim(view.substr(lines.back().begin, lines.back().end - lines.back().begin))
+                 .empty()) {
             updated.append("\r\n"); // a blank line before the new section
         }
         updated.append("[").append(wantedSection).append("]\r\n");

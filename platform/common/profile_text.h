@@ -14,6 +14,10 @@
 
 namespace platform {
 
+// profile_trim removes the blanks (space, tab, CR, VT, FF) around a name or
+// a value, as profile files read them.
+std::string_view profile_trim(std::string_view text);
+
 // profile_text_value returns the value of `key` in `section` of the profile
 // text `text`, with one pair of matching quotation marks around it removed;
 // nullopt when the section or the key is missing.

@@ -14,21 +14,10 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view blanks = " \t\r\v\f";
-
 // missing_marker is the default handed to the system so that a missing key
 // can be told from a key with an empty value: no file holds this text as a
 // value (it has control bytes, and the system would trim none of it).
 constexpr char missing_marker[] = "\x01\x7F<no value>\x7F\x01";
-
-std::string_view trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return std::string_view();
-    }
-    const std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 bool has_nul(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
@@ -61,8 +50,8 @@ std::string absolute_path(std::string_view path) {
 std::string read_profile_string(std::string_view path, std::string_view section,
                                 std::string_view key, std::string_view fallback) {
     const std::string file = absolute_path(path);
-    const std::string wantedSection(trim(section));
-    const std::string wantedKey(trim(key));
+    const std::string wantedSection(profile_trim(section));
+    const std::string wantedKey(profile_trim(key));
     if (file.empty() || wantedSection.empty() || wantedKey.empty() || has_nul(section) ||
         has_nul(key)) {
         return std::string(fallback);
@@ -97,8 +86,8 @@ bool write_profile_string(std::string_view path, std::string_view section, std::
     if (file.empty()) {
         return false;
     }
-    const std::string wantedSection(trim(section));
-    const std::string wantedKey(trim(key));
+    const std::string wantedSection(profile_trim(section));
+    const std::string wantedKey(profile_trim(key));
     const std::string text(value);
     return WritePrivateProfileStringA(wantedSection.c_str(), wantedKey.c_str(), text.c_str(),
                                       file.c_str()) != FALSE;
