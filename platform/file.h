@@ -93,3 +93,44 @@ std::size_t max_path_length();
 std::string absolute_path(std::string_view name);
 
 } // namespace platform
+
+// ---- a lock between processes -------------------------------------------
+
+namespace platform {
+
+// FileLock holds an exclusive lock on a lock file for as long as it lives,
+// so that processes that change one file take turns. The lock file is
+// created when missing and left in place; closing it releases the lock,
+// also when the process ends.
+class FileLock {
+  public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // acquire opens the lock file `path` and waits until this process holds
+    // its lock. False when the file cannot be opened or locked; the reason
+    // is the system's (last_error_text).
+    bool acquire(std::string_view path);
+
+  private:
+    FileHandle m_file = no_file;
+};
+
+} // namespace platform
+
+// ---- a seam for tests ---------------------------------------------------
+
+namespace platform {
+
+// ReplaceHook is called with the temporary file's path after
+// replace_file_contents has written the new bytes to it and before they
+// replace the file.
+using ReplaceHook = void (*)(const std::string& temporary_path);
+
+// set_replace_hook installs `hook` for the whole process (nullptr removes
+// it): a seam for tests that end the process at that point.
+void set_replace_hook(ReplaceHook hook);
+
+} // namespace platform

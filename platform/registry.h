@@ -25,7 +25,8 @@
 // exclusive lock on "<file>.lock" into "<file>.tmp" and renames that over the
 // file, so a crash leaves the old file or the new one, never half a file, and
 // two processes changing the file at once both keep their values. A file
-// that cannot be read or parsed is never rewritten.
+// that cannot be read (anything but a regular file of at most 1 MiB) or
+// parsed is never rewritten.
 #pragma once
 
 #include <cstdint>
@@ -48,9 +49,19 @@ std::string registry_default_path();
 std::string user_settings_folder();
 #endif
 
+// RegistryFailure is the kind of a failed store operation, for callers that
+// act on it (the reason for people is last_error).
+enum class RegistryFailure {
+    none,       // the operation succeeded
+    missing,    // the store file, the key or the value is not there
+    unreadable, // the store cannot be read: no access, or a malformed file
+    unwritable, // the store cannot be changed: no access, or the write failed
+};
+
 // RegistryStore is the store kept in one file. Keys are paths below
 // HKEY_LOCAL_MACHINE, such as "SOFTWARE\\AnHTTPd\\default\\Index". No
-// operation throws; each failure is its result, and last_error tells why.
+// operation throws; each failure is its result, last_failure tells its kind
+// and last_error why.
 class RegistryStore {
   public:
     // RegistryStore uses the file at `path`; nothing is read yet.
@@ -96,9 +107,14 @@ class RegistryStore {
     // ..."; "" after an operation that succeeded.
     const std::string& last_error() const { return m_error; }
 
+    // last_failure returns the kind of the last failed operation on this
+    // object; none after an operation that succeeded.
+    RegistryFailure last_failure() const { return m_failure; }
+
   private:
     std::string m_path;
     mutable std::string m_error;
+    mutable RegistryFailure m_failure = RegistryFailure::none;
 };
 
 // RegistryReplaceHook is called with the temporary file's path after a

@@ -8,20 +8,6 @@ std::string full_key(std::string_view key) {
     return "HKEY_LOCAL_MACHINE\\" + std::string(key);
 }
 
-// list_missing tells whether the store's reason `error` for a failed read
-// of the index list is a missing file, key or value, which a server start
-// creates, rather than a store that cannot be read at all.
-bool list_missing(const platform::RegistryStore& store, const std::string& error) {
-#ifdef _WIN32
-    (void)store;
-    (void)error;
-    return true; // the registry itself: only keys and values can be missing
-#else
-    const std::string missing = store.path() + ": no ";
-    return error.compare(0, missing.size(), missing) == 0;
-#endif
-}
-
 } // namespace
 
 #ifdef _WIN32
@@ -36,7 +22,11 @@ RegistButton regist_button_state(const platform::RegistryStore& store, std::stri
     const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
     if (list.empty()) {
         std::string error = store.last_error();
-        const bool missing = error.empty() || list_missing(store, error);
+        // A missing file, key or value is created by a server start; a
+        // store that cannot be read at all is another matter.
+        const platform::RegistryFailure failure = store.last_failure();
+        const bool missing = failure == platform::RegistryFailure::none ||
+                             failure == platform::RegistryFailure::missing;
         if (error.empty()) { // the value is there and empty
             error = store.path() + ": \"" + std::string(anhttpd_index_list) + "\" in " +
                     full_key(anhttpd_index_key) + " is empty";

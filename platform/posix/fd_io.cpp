@@ -1,4 +1,4 @@
-// POSIX only: read and write on file descriptors, retried after signals.
+// POSIX only: writes on file descriptors, retried after signals.
 #include "platform/posix/fd_io.h"
 
 #include <unistd.h>
@@ -19,20 +19,6 @@ bool write_all(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
-}
-
-bool read_to_end(int fd, std::string& out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            out.append(buffer, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            return true;
-        } else if (errno != EINTR) {
-            return false;
-        }
-    }
 }
 
 } // namespace platform::posix

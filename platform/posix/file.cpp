@@ -5,10 +5,12 @@
 #include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -36,6 +38,21 @@ int open_retrying(const std::string& name, int flags, mode_t mode) {
         if (fd >= 0 || errno != EINTR) {
             return fd;
         }
+    }
+}
+
+std::atomic<ReplaceHook> replace_hook{nullptr};
+
+// sync_folder_of makes a rename in the folder of `path` durable; a failure
+// loses nothing already written.
+void sync_folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    const int fd = open_retrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd >= 0) {
+        (void)fsync(fd);
+        close(fd);
     }
 }
 
@@ -162,7 +179,14 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         if (existed) {
             fchmod(fd, mode); // the umask may have taken rights away
         }
-        if (write_and_close(fd, bytes) && rename(temp.c_str(), name.c_str()) == 0) {
+        const bool written = write_and_close(fd, bytes);
+        if (written) {
+            if (const ReplaceHook hook = replace_hook.load()) {
+                hook(temp);
+            }
+        }
+        if (written && rename(temp.c_str(), name.c_str()) == 0) {
+            sync_folder_of(name);
             return true;
         }
         const int code = errno;
@@ -333,6 +357,36 @@ std::string absolute_path(std::string_view name) {
         path += '/';
     }
     return path;
+}
+
+FileLock::~FileLock() {
+    close_file(m_file); // closing releases the lock
+}
+
+bool FileLock::acquire(std::string_view path) {
+    std::string name;
+    if (m_file != no_file || !c_path(path, name)) {
+        errno = EINVAL;
+        return false;
+    }
+    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            const int code = errno;
+            close(fd);
+            errno = code;
+            return false;
+        }
+    }
+    m_file = fd;
+    return true;
+}
+
+void set_replace_hook(ReplaceHook hook) {
+    replace_hook.store(hook);
 }
 
 } // namespace platform

@@ -4,8 +4,8 @@
 #include "platform/io.h"
 
 #include "platform/common/local_time.h"
+#include "platform/common/zone_rules.h"
 #include "platform/file.h"
-#include "platform/posix/zone_rules.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -108,12 +108,12 @@ namespace {
 
 // The rules of the system's default zone, read at the first conversion that
 // needs them; nullptr when the C library converts.
-const posix::ZoneRules* system_zone_rules() {
-    static const std::optional<posix::ZoneRules> rules = [] {
+const ZoneRules* system_zone_rules() {
+    static const std::optional<ZoneRules> rules = [] {
         std::string bytes;
         if (!read_file_contents("/etc/localtime", bytes))
-            return std::optional<posix::ZoneRules>();
-        return posix::ZoneRules::parse(bytes);
+            return std::optional<ZoneRules>();
+        return ZoneRules::parse(bytes);
     }();
     return rules ? &*rules : nullptr;
 }
@@ -126,9 +126,9 @@ LocalZone::LocalZone() : m_systemZone(std::getenv("TZ") == nullptr) {}
 
 bool LocalZone::convert(std::int64_t seconds, LocalTime& out) const {
     if (m_systemZone) {
-        if (const posix::ZoneRules* rules = system_zone_rules()) {
+        if (const ZoneRules* rules = system_zone_rules()) {
             if (const auto offset = rules->utc_offset(seconds))
-                return posix::civil_time(seconds, *offset, out);
+                return civil_time(seconds, *offset, out);
         }
     }
     return to_local_time(seconds, out);

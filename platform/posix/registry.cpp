@@ -1,18 +1,17 @@
-// POSIX only: the registry store file is read with open/read, replaced with
-// rename, and its writers are serialized with flock on a lock file.
+// POSIX only: the registry store is a file in the registry export format,
+// read and replaced whole through the file services, its writers taking
+// turns by a FileLock on "<file>.lock"; a link is written through and a
+// read-only file left alone.
 #include "platform/registry.h"
 
 #include "platform/common/ascii.h"
-#include "platform/posix/fd_io.h"
+#include "platform/common/registry_document.h"
+#include "platform/file.h"
 #include "platform/posix/settings_file.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -22,293 +21,14 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view header_line = "Windows Registry Editor Version 5.00";
-constexpr std::string_view root_key = "HKEY_LOCAL_MACHINE";
-constexpr std::string_view dword_prefix = "dword:";
-
-std::atomic<RegistryReplaceHook> replace_hook{nullptr};
-
-struct Value {
-    std::string name;
-    bool isNumber = false;
-    std::uint32_t number = 0;
-    std::string text;
-};
-
-struct Key {
-    std::string path; // below HKEY_LOCAL_MACHINE, as first spelled in the file
-    std::vector<Value> values;
-};
-
-// Document is the parsed file: its keys in file order.
-struct Document {
-    std::vector<Key> keys;
-};
-
-bool is_control(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
-}
-
-// valid_key_path: a key below the root, not empty, with no control byte
-// (which a header line could not hold).
-bool valid_key_path(std::string_view key) {
-    if (key.empty()) {
-        return false;
-    }
-    for (char c : key) {
-        if (is_control(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string full_key_name(std::string_view key) {
-    std::string name(root_key);
-    name += '\\';
-    name += key;
-    return name;
-}
-
-Key* find_key(Document& doc, std::string_view key) {
-    for (Key& k : doc.keys) {
-        if (ascii::equal_no_case(k.path, key)) {
-            return &k;
-        }
-    }
-    return nullptr;
-}
-
-// key_present: the key has a header of its own or one of a key below it.
-bool key_present(const Document& doc, std::string_view key) {
-    for (const Key& k : doc.keys) {
-        if (ascii::equal_no_case(k.path, key)) {
-            return true;
-        }
-        if (k.path.size() > key.size() && k.path[key.size()] == '\\' &&
-            ascii::equal_no_case(std::string_view(k.path).substr(0, key.size()), key)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-Value* find_value(Key& key, std::string_view name) {
-    for (Value& v : key.values) {
-        if (ascii::equal_no_case(v.name, name)) {
-            return &v;
-        }
-    }
-    return nullptr;
-}
-
-const Value* find_value(const Key* key, std::string_view name) {
-    return key == nullptr ? nullptr : find_value(const_cast<Key&>(*key), name);
-}
-
-// ---- text form ----------------------------------------------------------
-
-void append_quoted(std::string& out, std::string_view bytes) {
-    static const char hex[] = "0123456789abcdef";
-    out += '"';
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '"') {
-            out += '\\';
-            out += c;
-        } else if (is_control(b)) {
-            out += "\\x";
-            out += hex[b >> 4];
-            out += hex[b & 15];
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-std::string format_document(const Document& doc) {
-    static const char hex[] = "0123456789abcdef";
-    std::string out(header_line);
-    out += "\r\n\r\n";
-    for (const Key& key : doc.keys) {
-        out += '[';
-        out += full_key_name(key.path);
-        out += "]\r\n";
-        for (const Value& v : key.values) {
-            append_quoted(out, v.name);
-            out += '=';
-            if (v.isNumber) {
-                out += dword_prefix;
-                for (int shift = 28; shift >= 0; shift -= 4) {
-                    out += hex[(v.number >> shift) & 15];
-                }
-            } else {
-                append_quoted(out, v.text);
-            }
-            out += "\r\n";
-        }
-        out += "\r\n";
-    }
-    return out;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = ascii::lower(c);
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-// read_quoted takes the quoted text at `pos` of `line` (pos on the opening
-// quote) into `out` and moves `pos` past the closing quote.
-bool read_quoted(std::string_view line, std::size_t& pos, std::string& out, std::string& why) {
-    out.clear();
-    ++pos;
-    while (pos < line.size()) {
-        const char c = line[pos++];
-        if (c == '"') {
-            return true;
-        }
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (pos < line.size() && (line[pos] == '\\' || line[pos] == '"')) {
-            out += line[pos++];
-            continue;
-        }
-        if (pos + 2 < line.size() && line[pos] == 'x' && hex_digit(line[pos + 1]) >= 0 &&
-            hex_digit(line[pos + 2]) >= 0) {
-            out += static_cast<char>(hex_digit(line[pos + 1]) * 16 + hex_digit(line[pos + 2]));
-            pos += 3;
-            continue;
-        }
-        why = "expected \\\\, \\\" or \\x and two hex digits after a backslash";
-        return false;
-    }
-    why = "expected a closing double quote";
-    return false;
-}
-
-bool parse_value_line(std::string_view line, Value& value, std::string& why) {
-    std::size_t pos = 0;
-    if (!read_quoted(line, pos, value.name, why)) {
-        return false;
-    }
-    if (pos >= line.size() || line[pos] != '=') {
-        why = "expected = after the value name";
-        return false;
-    }
-    ++pos;
-    if (pos < line.size() && line[pos] == '"') {
-        value.isNumber = false;
-        if (!read_quoted(line, pos, value.text, why)) {
-            return false;
-        }
-    } else if (line.substr(pos, dword_prefix.size()) == dword_prefix) {
-        pos += dword_prefix.size();
-        const std::size_t start = pos;
-        std::uint32_t number = 0;
-        while (pos < line.size() && pos - start < 8 && hex_digit(line[pos]) >= 0) {
-            number = number * 16 + static_cast<std::uint32_t>(hex_digit(line[pos]));
-            ++pos;
-        }
-        if (pos == start || (pos < line.size() && hex_digit(line[pos]) >= 0)) {
-            why = "expected 1 to 8 hex digits after dword:";
-            return false;
-        }
-        value.isNumber = true;
-        value.number = number;
-    } else {
-        why = "expected a value \"text\" or dword:XXXXXXXX (no other types are kept)";
-        return false;
-    }
-    if (pos != line.size()) {
-        why = "expected the end of the line after the value";
-        return false;
-    }
-    return true;
-}
-
-bool parse_header_line(std::string_view line, std::string& key, std::string& why) {
-    why = "expected a key header [HKEY_LOCAL_MACHINE\\...]";
-    if (line.size() < 2 || line.back() != ']') {
-        return false;
-    }
-    const std::string_view inner = line.substr(1, line.size() - 2);
-    if (inner.size() <= root_key.size() + 1 || inner[root_key.size()] != '\\' ||
-        !ascii::equal_no_case(inner.substr(0, root_key.size()), root_key)) {
-        return false;
-    }
-    key.assign(inner.substr(root_key.size() + 1));
-    return valid_key_path(key);
-}
-
-// parse_document reads the text of file `path`; on a fault `error` names the
-// file and the line.
-bool parse_document(std::string_view text, const std::string& path, Document& doc,
-                    std::string& error) {
-    doc.keys.clear();
-    if (text.empty()) {
-        return true; // an empty file holds no keys
-    }
-    std::size_t lineNo = 0;
-    std::size_t start = 0;
-    Key* current = nullptr;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        std::string why;
-        if (lineNo == 1) {
-            if (line != header_line) {
-                why = "expected \"" + std::string(header_line) + "\" as the first line";
-            }
-        } else if (line.find_first_not_of(" \t") == std::string_view::npos || line[0] == ';') {
-            continue;
-        } else if (line[0] == '[') {
-            std::string key;
-            if (parse_header_line(line, key, why)) {
-                current = find_key(doc, key);
-                if (current == nullptr) {
-                    doc.keys.push_back(Key{key, {}});
-                    current = &doc.keys.back();
-                }
-                why.clear();
-            }
-        } else if (line[0] == '"') {
-            Value value;
-            if (current == nullptr) {
-                why = "expected a key header [HKEY_LOCAL_MACHINE\\...] before the first value";
-            } else if (parse_value_line(line, value, why)) {
-                if (Value* old = find_value(*current, value.name)) {
-                    *old = std::move(value); // the last of repeated names counts
-                } else {
-                    current->values.push_back(std::move(value));
-                }
-            }
-        } else {
-            why = "expected a key header [...] or a value line \"Name\"=...";
-        }
-        if (!why.empty()) {
-            error = path + ":" + std::to_string(lineNo) + ": " + why;
-            return false;
-        }
-    }
-    return true;
-}
+using reg::Document;
+using reg::find_key;
+using reg::find_value;
+using reg::full_key_name;
+using reg::Key;
+using reg::key_present;
+using reg::valid_key_path;
+using reg::Value;
 
 // ---- file access --------------------------------------------------------
 
@@ -316,29 +36,19 @@ std::string system_error(const std::string& what, int code) {
     return what + ": " + std::strerror(code);
 }
 
-enum class ReadResult { ok, missing, failed };
+// Failure writes why an operation failed into the store's last failure and
+// last error.
+struct Failure {
+    RegistryFailure& kind;
+    std::string& text;
 
-ReadResult read_whole_file(const std::string& path, std::string& out, std::string& error) {
-    out.clear();
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return ReadResult::missing;
-        }
-        error = system_error("cannot open " + path, errno);
-        return ReadResult::failed;
+    // set keeps `failure` and `reason`; false, for an operation to return.
+    bool set(RegistryFailure failure, std::string reason) {
+        kind = failure;
+        text = std::move(reason);
+        return false;
     }
-    if (!posix::read_to_end(fd, out)) {
-        error = system_error("cannot read " + path, errno);
-        close(fd);
-        return ReadResult::failed;
-    }
-    close(fd);
-    return ReadResult::ok;
-}
+};
 
 std::string parent_folder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -348,147 +58,72 @@ std::string parent_folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool make_folders(const std::string& folder) {
-    struct stat info {};
-    if (stat(folder.c_str(), &info) == 0) {
-        return S_ISDIR(info.st_mode);
-    }
-    const std::string parent = parent_folder(folder);
-    if (parent != folder && parent != "." && !make_folders(parent)) {
-        return false;
-    }
-    return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-// LockFile holds an exclusive flock on "<store>.lock" while it lives.
-class LockFile {
-  public:
-    bool acquire(const std::string& path) {
-        do {
-            m_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        } while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0) {
+// load reads and parses the store; a missing file is an empty document when
+// `missingIsEmpty`, else an error.
+bool load(const std::string& path, Document& doc, bool missingIsEmpty, Failure& failure) {
+    std::string text;
+    errno = 0;
+    if (read_file_contents(path, text)) {
+        if (!reg::parse_document(text, path, doc, failure.text)) {
+            failure.kind = RegistryFailure::unreadable;
             return false;
-        }
-        while (flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                const int saved = errno;
-                close(m_fd);
-                m_fd = -1;
-                errno = saved;
-                return false;
-            }
         }
         return true;
     }
-    ~LockFile() {
-        if (m_fd >= 0) {
-            close(m_fd); // closing releases the lock
-        }
-    }
-
-  private:
-    int m_fd = -1;
-};
-
-// replace_file writes `text` into "<path>.tmp" and renames it over `path`,
-// keeping the permission bits of the file it replaces.
-bool replace_file(const std::string& path, std::string_view text, std::string& error) {
-    const std::string temporary = path + ".tmp";
-    int fd;
-    do {
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = system_error("cannot create " + temporary, errno);
-        return false;
-    }
-    struct stat old {};
-    if (stat(path.c_str(), &old) == 0) {
-        (void)fchmod(fd, old.st_mode & 07777);
-    }
-    if (!posix::write_all(fd, text) || fsync(fd) != 0) {
-        error = system_error("cannot write " + temporary, errno);
-        close(fd);
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (close(fd) != 0) {
-        error = system_error("cannot write " + temporary, errno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (const RegistryReplaceHook hook = replace_hook.load()) {
-        hook(temporary);
-    }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        error = system_error("cannot replace " + path, errno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here loses nothing already read.
-    const int dir = open(parent_folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
-// load reads and parses the store; a missing file is an empty document when
-// `missingIsEmpty`, else an error.
-bool load(const std::string& path, Document& doc, bool missingIsEmpty, std::string& error) {
-    std::string text;
-    switch (read_whole_file(path, text, error)) {
-    case ReadResult::ok:
-        return parse_document(text, path, doc, error);
-    case ReadResult::missing:
+    const int code = errno;
+    if (code == ENOENT || code == ENOTDIR) {
         doc.keys.clear();
         if (missingIsEmpty) {
             return true;
         }
-        error = path + ": no such file";
-        return false;
-    case ReadResult::failed:
-        break;
+        return failure.set(RegistryFailure::missing, path + ": no such file");
     }
-    return false;
+    // Opened, but no regular file of at most max_file_contents bytes.
+    return failure.set(RegistryFailure::unreadable,
+                       code != 0 ? system_error("cannot read " + path, code)
+                                 : "cannot read " + path + ": not a regular file of at most " +
+                                       std::to_string(max_file_contents) + " bytes");
 }
 
 // change runs `edit` on the store under the lock and writes the result back;
 // nothing is written when reading, parsing or `edit` fails.
 bool change(const std::string& named, bool create,
-            const std::function<bool(Document&, std::string&)>& edit, std::string& error) {
+            const std::function<bool(Document&, Failure&)>& edit, Failure& failure) {
     if (named.empty()) {
-        error = "no registry file (set DIRVANE_REGISTRY or HOME)";
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           "no registry file (set DIRVANE_REGISTRY or HOME)");
     }
     // A link is written through, to its target; a read-only file is left
     // alone.
     const std::string path = posix::link_target(named);
     if (path.empty()) {
-        error = system_error("cannot write " + named, errno);
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + named, errno));
     }
     if (!posix::may_write(path)) {
-        error = system_error("cannot write " + path, errno);
-        return false;
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + path, errno));
     }
-    if (create && !make_folders(parent_folder(path))) {
-        error = system_error("cannot create the folder " + parent_folder(path), errno);
-        return false;
+    if (create && !create_directories(parent_folder(path))) {
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot create the folder " + parent_folder(path), errno));
     }
-    LockFile lock;
+    FileLock lock;
     if (!lock.acquire(path + ".lock")) {
-        error = errno == ENOENT ? path + ": no such file"
-                                : system_error("cannot lock " + path + ".lock", errno);
-        return false;
+        // No folder for the lock file: the store file is missing too.
+        return errno == ENOENT ? failure.set(RegistryFailure::missing, path + ": no such file")
+                               : failure.set(RegistryFailure::unwritable,
+                                             system_error("cannot lock " + path + ".lock", errno));
     }
     Document doc;
-    if (!load(path, doc, create, error) || !edit(doc, error)) {
+    if (!load(path, doc, create, failure) || !edit(doc, failure)) {
         return false;
     }
-    return replace_file(path, format_document(doc), error);
+    if (!replace_file_contents(path, reg::format_document(doc))) {
+        return failure.set(RegistryFailure::unwritable,
+                           system_error("cannot write " + path, errno));
+    }
+    return true;
 }
 
 std::string no_key_error(const std::string& path, std::string_view key) {
@@ -496,17 +131,15 @@ std::string no_key_error(const std::string& path, std::string_view key) {
 }
 
 // write_value sets one value of an existing key.
-bool write_value(const std::string& path, std::string_view key, Value value, std::string& error) {
+bool write_value(const std::string& path, std::string_view key, Value value, Failure& failure) {
     if (!valid_key_path(key)) {
-        error = "invalid key name";
-        return false;
+        return failure.set(RegistryFailure::missing, "invalid key name");
     }
     return change(
         path, false,
-        [&](Document& doc, std::string& why) {
+        [&](Document& doc, Failure& why) {
             if (!key_present(doc, key)) {
-                why = no_key_error(path, key);
-                return false;
+                return why.set(RegistryFailure::missing, no_key_error(path, key));
             }
             Key* k = find_key(doc, key);
             if (k == nullptr) { // present only through a key below it
@@ -522,7 +155,7 @@ bool write_value(const std::string& path, std::string_view key, Value value, std
             }
             return true;
         },
-        error);
+        failure);
 }
 
 } // namespace
@@ -557,44 +190,49 @@ std::string user_settings_folder() {
 
 std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return 0;
     }
     const Value* v = find_value(find_key(doc, key), name);
     if (v == nullptr || !v->isNumber) {
-        m_error = key_present(doc, key) ? m_path + ": no number \"" + std::string(name) + "\" in " +
-                                              full_key_name(key)
-                                        : no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, key_present(doc, key)
+                                                  ? m_path + ": no number \"" + std::string(name) +
+                                                        "\" in " + full_key_name(key)
+                                                  : no_key_error(m_path, key));
         return 0;
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return v->number;
 }
 
 std::string RegistryStore::read_text(std::string_view key, std::string_view name) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return std::string();
     }
     const Value* v = find_value(find_key(doc, key), name);
     if (v == nullptr || v->isNumber) {
-        m_error = key_present(doc, key)
-                      ? m_path + ": no text \"" + std::string(name) + "\" in " + full_key_name(key)
-                      : no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, key_present(doc, key)
+                                                  ? m_path + ": no text \"" + std::string(name) +
+                                                        "\" in " + full_key_name(key)
+                                                  : no_key_error(m_path, key));
         return std::string();
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return v->text;
 }
 
 std::vector<std::string> RegistryStore::value_names(std::string_view key) const {
     std::vector<std::string> names;
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return names;
     }
     if (!key_present(doc, key)) {
-        m_error = no_key_error(m_path, key);
+        failure.set(RegistryFailure::missing, no_key_error(m_path, key));
         return names;
     }
     if (const Key* k = find_key(doc, key)) {
@@ -602,43 +240,45 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
             names.push_back(v.name);
         }
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return names;
 }
 
 bool RegistryStore::key_exists(std::string_view key) const {
     Document doc;
-    if (!load(m_path, doc, false, m_error)) {
+    Failure failure{m_failure, m_error};
+    if (!load(m_path, doc, false, failure)) {
         return false;
     }
     if (!key_present(doc, key)) {
-        m_error = no_key_error(m_path, key);
-        return false;
+        return failure.set(RegistryFailure::missing, no_key_error(m_path, key));
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return true;
 }
 
 bool RegistryStore::write_number(std::string_view key, std::string_view name, std::uint32_t value) {
-    m_error.clear();
-    return write_value(m_path, key, Value{std::string(name), true, value, {}}, m_error);
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
+    return write_value(m_path, key, Value{std::string(name), true, value, {}}, failure);
 }
 
 bool RegistryStore::write_text(std::string_view key, std::string_view name,
                                std::string_view value) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
     return write_value(m_path, key, Value{std::string(name), false, 0, std::string(value)},
-                       m_error);
+                       failure);
 }
 
 bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
+    failure.set(RegistryFailure::none, {});
     return change(
         m_path, false,
-        [&](Document& doc, std::string& why) {
+        [&](Document& doc, Failure& why) {
             if (!key_present(doc, key)) {
-                why = no_key_error(m_path, key);
-                return false;
+                return why.set(RegistryFailure::missing, no_key_error(m_path, key));
             }
             if (Key* k = find_key(doc, key)) {
                 for (auto it = k->values.begin(); it != k->values.end(); ++it) {
@@ -648,35 +288,34 @@ bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
                     }
                 }
             }
-            why = m_path + ": no value \"" + std::string(name) + "\" in " + full_key_name(key);
-            return false;
+            return why.set(RegistryFailure::missing, m_path + ": no value \"" + std::string(name) +
+                                                         "\" in " + full_key_name(key));
         },
-        m_error);
+        failure);
 }
 
 bool RegistryStore::create_key(std::string_view key) {
-    m_error.clear();
+    Failure failure{m_failure, m_error};
     if (!valid_key_path(key)) {
-        m_error = "invalid key name";
-        return false;
+        return failure.set(RegistryFailure::unwritable, "invalid key name");
     }
     if (key_exists(key)) {
         return true; // nothing to write
     }
-    m_error.clear();
+    failure.set(RegistryFailure::none, {});
     return change(
         m_path, true,
-        [&](Document& doc, std::string&) {
+        [&](Document& doc, Failure&) {
             if (find_key(doc, key) == nullptr) {
                 doc.keys.push_back(Key{std::string(key), {}});
             }
             return true;
         },
-        m_error);
+        failure);
 }
 
 void set_registry_replace_hook(RegistryReplaceHook hook) {
-    replace_hook.store(hook);
+    set_replace_hook(hook);
 }
 
 } // namespace platform

@@ -16,6 +16,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace platform {
@@ -38,6 +39,8 @@ auto by_charset(const std::string& path, Ansi ansi, Wide wide) {
 }
 
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::atomic<ReplaceHook> replace_hook{nullptr};
 
 HANDLE open_file(const std::string& path, DWORD access, DWORD disposition) {
     return by_charset(
@@ -199,6 +202,9 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         if (!write_and_close(handle, bytes)) {
             remove_file(temp);
             return false;
+        }
+        if (const ReplaceHook hook = replace_hook.load()) {
+            hook(temp);
         }
         // ReplaceFile keeps the old file's access rights and attributes.
         const bool replaced =
@@ -382,6 +388,46 @@ std::string absolute_path(std::string_view name) {
     const DWORD got = GetFullPathNameW(wide.c_str(), n, buffer.data(), nullptr);
     buffer.resize(got < n ? got : 0);
     return win32::from_wide(buffer);
+}
+
+FileLock::~FileLock() {
+    const HANDLE handle = handle_of(m_file);
+    if (handle != INVALID_HANDLE_VALUE) {
+        OVERLAPPED at{};
+        UnlockFileEx(handle, 0, 1, 0, &at);
+    }
+    close_file(m_file);
+}
+
+bool FileLock::acquire(std::string_view path) {
+    std::string name;
+    if (m_file != no_file || !c_text(path, name)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const HANDLE handle = open_file(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // The first byte, which need not exist: LockFileEx waits for it.
+    OVERLAPPED at{};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+        const DWORD code = GetLastError();
+        CloseHandle(handle);
+        SetLastError(code);
+        return false;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle); // closing releases the lock
+        return false;
+    }
+    m_file = fd;
+    return true;
+}
+
+void set_replace_hook(ReplaceHook hook) {
+    replace_hook.store(hook);
 }
 
 } // namespace platform

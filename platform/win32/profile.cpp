@@ -4,6 +4,8 @@
 // around them. Texts are bytes in the ANSI code page.
 #include "platform/profile.h"
 
+#include "platform/common/profile_text.h"
+
 #include <windows.h>
 
 #include <string>
@@ -12,39 +14,13 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view blanks = " \t\r\v\f";
-
 // missing_marker is the default handed to the system so that a missing key
 // can be told from a key with an empty value: no file holds this text as a
 // value (it has control bytes, and the system would trim none of it).
 constexpr char missing_marker[] = "\x01\x7F<no value>\x7F\x01";
 
-std::string_view trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return std::string_view();
-    }
-    const std::size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-bool has_line_break(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 bool has_nul(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
-}
-
-// valid_names tells whether a write could store `section` and `key` so that
-// a read finds them again (and no other line comes into being).
-bool valid_names(std::string_view section, std::string_view key) {
-    const std::string_view s = trim(section);
-    const std::string_view k = trim(key);
-    return !s.empty() && !has_line_break(section) && !has_nul(section) &&
-           s.find(']') == std::string_view::npos && !k.empty() && !has_line_break(key) &&
-           !has_nul(key) && k.find('=') == std::string_view::npos && k.front() != '[' &&
-           k.front() != ';';
 }
 
 // absolute_path makes `path` absolute: the system looks for a file named
@@ -74,8 +50,8 @@ std::string absolute_path(std::string_view path) {
 std::string read_profile_string(std::string_view path, std::string_view section,
                                 std::string_view key, std::string_view fallback) {
     const std::string file = absolute_path(path);
-    const std::string wantedSection(trim(section));
-    const std::string wantedKey(trim(key));
+    const std::string wantedSection(profile_trim(section));
+    const std::string wantedKey(profile_trim(key));
     if (file.empty() || wantedSection.empty() || wantedKey.empty() || has_nul(section) ||
         has_nul(key)) {
         return std::string(fallback);
@@ -101,7 +77,8 @@ std::string read_profile_string(std::string_view path, std::string_view section,
 
 bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
                           std::string_view value) {
-    if (!valid_names(section, key) || has_line_break(value) || has_nul(value)) {
+    if (!valid_profile_entry(section, key, value) || has_nul(section) || has_nul(key) ||
+        has_nul(value)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -109,8 +86,8 @@ bool write_profile_string(std::string_view path, std::string_view section, std::
     if (file.empty()) {
         return false;
     }
-    const std::string wantedSection(trim(section));
-    const std::string wantedKey(trim(key));
+    const std::string wantedSection(profile_trim(section));
+    const std::string wantedKey(profile_trim(key));
     const std::string text(value);
     return WritePrivateProfileStringA(wantedSection.c_str(), wantedKey.c_str(), text.c_str(),
                                       file.c_str()) != FALSE;

@@ -113,6 +113,8 @@ class OpenKey {
             RegOpenKeyExA(m_root.hive, m_subkey.c_str(), 0, access | KEY_WOW64_32KEY, &m_key);
         if (result != ERROR_SUCCESS) {
             m_key = nullptr;
+            m_failure = result == ERROR_FILE_NOT_FOUND ? RegistryFailure::missing
+                                                       : RegistryFailure::unreadable;
             error = result == ERROR_FILE_NOT_FOUND
                         ? "no key " + name()
                         : "cannot open " + name() + ": " + win32::error_text(result);
@@ -131,6 +133,7 @@ class OpenKey {
                             KEY_READ | KEY_WOW64_32KEY, nullptr, &m_key, nullptr);
         if (result != ERROR_SUCCESS) {
             m_key = nullptr;
+            m_failure = RegistryFailure::unwritable;
             error = "cannot create " + name() + ": " + win32::error_text(result);
             return false;
         }
@@ -138,6 +141,10 @@ class OpenKey {
     }
 
     HKEY get() const { return m_key; }
+
+    // failure is the kind of the last failed open or create: a key that is
+    // not there is missing, a store that cannot be opened unreadable.
+    RegistryFailure failure() const { return m_failure; }
 
     // name returns the key's full name, such as "HKEY_LOCAL_MACHINE\SOFTWARE\X".
     std::string name() const {
@@ -147,10 +154,12 @@ class OpenKey {
   private:
     bool resolve(const std::string& storePath, std::string_view key, std::string& error) {
         if (!parse_root(storePath, m_root)) {
+            m_failure = RegistryFailure::unreadable;
             error = "unknown registry root \"" + storePath + "\"";
             return false;
         }
         if (!valid_key_path(key)) {
+            m_failure = RegistryFailure::missing;
             error = "invalid key name \"" + std::string(key) + "\"";
             return false;
         }
@@ -162,6 +171,7 @@ class OpenKey {
     Root m_root;
     std::string m_subkey;
     HKEY m_key = nullptr;
+    RegistryFailure m_failure = RegistryFailure::none;
 };
 
 // query reads value `name` of the open key: its type and bytes.
@@ -183,6 +193,13 @@ LONG query(HKEY key, const std::string& name, DWORD& type, std::string& data) {
     }
 }
 
+// value_failure is the kind of a failed value read: a value not there, or
+// of the other type, is missing.
+RegistryFailure value_failure(LONG result) {
+    return result == ERROR_FILE_NOT_FOUND || result == ERROR_SUCCESS ? RegistryFailure::missing
+                                                                     : RegistryFailure::unreadable;
+}
+
 std::string value_error(const OpenKey& key, std::string_view what, std::string_view name,
                         LONG result) {
     std::string message = key.name() + ": ";
@@ -194,14 +211,24 @@ std::string value_error(const OpenKey& key, std::string_view what, std::string_v
     return message;
 }
 
+// write_failure is the kind of a write that could not open its key: a key
+// not there is missing, any other failure leaves the store unwritable.
+RegistryFailure write_failure(const OpenKey& open) {
+    return open.failure() == RegistryFailure::missing ? RegistryFailure::missing
+                                                      : RegistryFailure::unwritable;
+}
+
 bool set_value(const std::string& storePath, std::string_view key, std::string_view name,
-               DWORD type, const BYTE* data, DWORD size, std::string& error) {
+               DWORD type, const BYTE* data, DWORD size, std::string& error,
+               RegistryFailure& failure) {
+    failure = RegistryFailure::unwritable;
     if (has_nul(name)) {
         error = "invalid value name";
         return false;
     }
     OpenKey open;
     if (!open.open(storePath, key, KEY_ALL_ACCESS, error)) {
+        failure = write_failure(open);
         return false;
     }
     const LONG result = RegSetValueExA(open.get(), std::string(name).c_str(), 0, type, data, size);
@@ -210,6 +237,7 @@ bool set_value(const std::string& storePath, std::string_view key, std::string_v
                 "\": " + win32::error_text(result);
         return false;
     }
+    failure = RegistryFailure::none;
     return true;
 }
 
@@ -226,6 +254,7 @@ std::string registry_default_path() {
 std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {
     OpenKey open;
     if (has_nul(name) || !open.open(m_path, key, KEY_READ, m_error)) {
+        m_failure = has_nul(name) ? RegistryFailure::missing : open.failure();
         if (has_nul(name)) {
             m_error = "invalid value name";
         }
@@ -237,9 +266,11 @@ std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view 
     const LONG result = query(open.get(), valueName, type, data);
     if (result != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD)) {
         m_error = value_error(open, "number", name, result);
+        m_failure = value_failure(result);
         return 0;
     }
     m_error.clear();
+    m_failure = RegistryFailure::none;
     DWORD value = 0;
     std::memcpy(&value, data.data(), sizeof value);
     return value;
@@ -248,6 +279,7 @@ std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view 
 std::string RegistryStore::read_text(std::string_view key, std::string_view name) const {
     OpenKey open;
     if (has_nul(name) || !open.open(m_path, key, KEY_READ, m_error)) {
+        m_failure = has_nul(name) ? RegistryFailure::missing : open.failure();
         if (has_nul(name)) {
             m_error = "invalid value name";
         }
@@ -258,12 +290,14 @@ std::string RegistryStore::read_text(std::string_view key, std::string_view name
     const LONG result = query(open.get(), std::string(name), type, data);
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         m_error = value_error(open, "text", name, result);
+        m_failure = value_failure(result);
         return std::string();
     }
     if (!data.empty() && data.back() == '\0') {
         data.pop_back(); // the terminator stored with the text
     }
     m_error.clear();
+    m_failure = RegistryFailure::none;
     return data;
 }
 
@@ -271,6 +305,7 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
     std::vector<std::string> names;
     OpenKey open;
     if (!open.open(m_path, key, KEY_READ, m_error)) {
+        m_failure = open.failure();
         return names;
     }
     DWORD longest = 0;
@@ -278,6 +313,7 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
                                    nullptr, &longest, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) {
         m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
+        m_failure = RegistryFailure::unreadable;
         return names;
     }
     // The length is in characters; a double-byte character takes two bytes.
@@ -297,21 +333,25 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
         }
         if (result != ERROR_SUCCESS) {
             m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
+            m_failure = RegistryFailure::unreadable;
             names.clear();
             return names;
         }
         names.emplace_back(buffer.data(), length);
     }
     m_error.clear();
+    m_failure = RegistryFailure::none;
     return names;
 }
 
 bool RegistryStore::key_exists(std::string_view key) const {
     OpenKey open;
     if (!open.open(m_path, key, KEY_READ, m_error)) {
+        m_failure = open.failure();
         return false;
     }
     m_error.clear();
+    m_failure = RegistryFailure::none;
     return true;
 }
 
@@ -319,7 +359,7 @@ bool RegistryStore::write_number(std::string_view key, std::string_view name, st
     m_error.clear();
     const DWORD number = value;
     return set_value(m_path, key, name, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                     sizeof number, m_error);
+                     sizeof number, m_error, m_failure);
 }
 
 bool RegistryStore::write_text(std::string_view key, std::string_view name,
@@ -327,25 +367,31 @@ bool RegistryStore::write_text(std::string_view key, std::string_view name,
     m_error.clear();
     if (has_nul(value)) {
         m_error = "a text value cannot hold a NUL byte";
+        m_failure = RegistryFailure::unwritable;
         return false;
     }
     const std::string text(value); // with its terminator, which the size counts
     return set_value(m_path, key, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>(text.size() + 1), m_error);
+                     static_cast<DWORD>(text.size() + 1), m_error, m_failure);
 }
 
 bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
     m_error.clear();
+    m_failure = RegistryFailure::none;
     if (has_nul(name)) {
         m_error = "invalid value name";
+        m_failure = RegistryFailure::missing;
         return false;
     }
     OpenKey open;
     if (!open.open(m_path, key, KEY_ALL_ACCESS, m_error)) {
+        m_failure = write_failure(open);
         return false;
     }
     const LONG result = RegDeleteValueA(open.get(), std::string(name).c_str());
     if (result != ERROR_SUCCESS) {
+        m_failure =
+            result == ERROR_FILE_NOT_FOUND ? RegistryFailure::missing : RegistryFailure::unwritable;
         m_error = result == ERROR_FILE_NOT_FOUND
                       ? open.name() + ": no value \"" + std::string(name) + "\""
                       : open.name() + ": cannot delete \"" + std::string(name) +
@@ -357,8 +403,13 @@ bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
 
 bool RegistryStore::create_key(std::string_view key) {
     m_error.clear();
+    m_failure = RegistryFailure::none;
     OpenKey open;
-    return open.create(m_path, key, m_error);
+    if (!open.create(m_path, key, m_error)) {
+        m_failure = RegistryFailure::unwritable;
+        return false;
+    }
+    return true;
 }
 
 // The registry replaces each value in one step by itself, so there is no

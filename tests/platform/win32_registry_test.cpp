@@ -40,6 +40,7 @@ TEST(Win32RegistryTest, NumbersAndTextsRoundTripWithTheirTypes) {
     // Each read asks for its own type: the other type reads as missing.
     EXPECT_EQ(store.read_text(key, "Count"), "");
     EXPECT_NE(store.last_error().find("Count"), std::string::npos);
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_EQ(store.read_number(key, "Name"), 0u);
     EXPECT_FALSE(store.last_error().empty());
     // A write replaces a value of either type.
@@ -49,6 +50,7 @@ TEST(Win32RegistryTest, NumbersAndTextsRoundTripWithTheirTypes) {
     ASSERT_TRUE(store.write_text(key, "Empty", ""));
     EXPECT_EQ(store.read_text(key, "Empty"), "");
     EXPECT_EQ(store.last_error(), "");
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::none);
 }
 
 TEST(Win32RegistryTest, ShiftJisTextsRoundTripByteForByte) {
@@ -69,6 +71,7 @@ TEST(Win32RegistryTest, OperationsOnAMissingKeyFailAndCreateNothing) {
     ASSERT_TRUE(store.create_key("Present"));
     EXPECT_FALSE(store.write_number("Present\\Missing", "Count", 1));
     EXPECT_NE(store.last_error().find("Present\\Missing"), std::string::npos) << store.last_error();
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(store.write_text("Missing", "Name", "x"));
     EXPECT_FALSE(store.delete_value("Missing", "Name"));
     EXPECT_FALSE(store.key_exists("Present\\Missing"));
@@ -77,8 +80,10 @@ TEST(Win32RegistryTest, OperationsOnAMissingKeyFailAndCreateNothing) {
     EXPECT_EQ(store.read_text("Missing", "Name"), "");
     EXPECT_TRUE(store.value_names("Missing").empty());
     EXPECT_FALSE(store.last_error().empty());
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     // Deleting a value that is not there fails too.
     EXPECT_FALSE(store.delete_value("Present", "Name"));
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     // Below a root that does not exist, nothing is there and nothing is made.
     RegistryStore below(test_root() + "\\Deeper");
     EXPECT_FALSE(below.key_exists("Present"));
@@ -87,6 +92,9 @@ TEST(Win32RegistryTest, OperationsOnAMissingKeyFailAndCreateNothing) {
     RegistryStore bad("HKEY_NOWHERE\\X");
     EXPECT_FALSE(bad.create_key("Present"));
     EXPECT_NE(bad.last_error().find("HKEY_NOWHERE"), std::string::npos);
+    EXPECT_EQ(bad.last_failure(), platform::RegistryFailure::unwritable);
+    EXPECT_EQ(bad.read_text("Present", "Name"), "");
+    EXPECT_EQ(bad.last_failure(), platform::RegistryFailure::unreadable);
     EXPECT_FALSE(store.create_key(""));
     EXPECT_FALSE(store.create_key("bad\nname"));
 }

@@ -79,16 +79,11 @@ struct TextCase {
 };
 
 TEST_F(RegistryStoreTest, TextRoundTripsAndEscaping) {
+    // The escaping itself is the format's (registry_document_test.cpp); here
+    // the bytes reach the file and come back.
     const TextCase cases[] = {
-        {"index.html,index.htm", "\"v\"=\"index.html,index.htm\""},
-        {"", "\"v\"=\"\""},
-        {"C:\\web\\Dirvane.exe", "\"v\"=\"C:\\\\web\\\\Dirvane.exe\""},
-        {"say \"hi\"", "\"v\"=\"say \\\"hi\\\"\""},
         {"\x83\x5c.txt", "\"v\"=\"\x83\\\\.txt\""}, // Shift_JIS trail byte 0x5C
-        {"/srv/\x93\xfa\x96\x7b/Dirvane", "\"v\"=\"/srv/\x93\xfa\x96\x7b/Dirvane\""},
         {std::string("a\r\nb\t\x7f") + '\0' + "z", "\"v\"=\"a\\x0d\\x0ab\\x09\\x7f\\x00z\""},
-        {"\\x41", "\"v\"=\"\\\\x41\""},
-        {"trailing\\", "\"v\"=\"trailing\\\\\""},
     };
     platform::RegistryStore store(file.string());
     ASSERT_TRUE(store.create_key("SOFTWARE\\T"));
@@ -126,22 +121,27 @@ TEST_F(RegistryStoreTest, MissingFileKeysAndValuesFailWithoutCreating) {
     platform::RegistryStore store(file.string());
     EXPECT_EQ(store.read_number("SOFTWARE\\X", "n"), 0u);
     EXPECT_NE(store.last_error().find(file.string()), std::string::npos);
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
     EXPECT_FALSE(store.write_text("SOFTWARE\\X", "t", "v"));
     EXPECT_FALSE(store.write_number("SOFTWARE\\X", "n", 1));
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "n"));
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(fs::exists(file)) << "a write must not create the file";
 
     ASSERT_TRUE(store.create_key("SOFTWARE\\X"));
     const std::string before = read_bytes(file);
     EXPECT_FALSE(store.write_text("SOFTWARE\\Y", "t", "v")) << "a missing key is not created";
     EXPECT_NE(store.last_error().find("no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Y"), std::string::npos);
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "absent"));
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::missing);
     EXPECT_FALSE(store.key_exists("SOFTWARE\\Y"));
     EXPECT_EQ(read_bytes(file), before);
 
     EXPECT_TRUE(store.write_text("SOFTWARE\\X", "t", "v"));
     EXPECT_EQ(store.last_error(), "");
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::none);
     EXPECT_TRUE(store.delete_value("SOFTWARE\\X", "T"));
     EXPECT_EQ(store.read_text("SOFTWARE\\X", "t"), "");
     EXPECT_FALSE(store.delete_value("SOFTWARE\\X", "t")) << "deleted twice";
@@ -156,25 +156,15 @@ TEST_F(RegistryStoreTest, CreateKeyMakesFolderAndKeepsExistingValues) {
     EXPECT_FALSE(store.create_key("")) << "the root itself is no key to create";
 }
 
-TEST_F(RegistryStoreTest, ReadsHandWrittenFiles) {
+// The format reads hand-written files (registry_document_test.cpp); a key
+// present only through a key below it takes a value as the registry's does.
+TEST_F(RegistryStoreTest, WritesIntoHandWrittenFiles) {
     write_bytes(file, "Windows Registry Editor Version 5.00\n"
                       "; a comment\n"
-                      "\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\n"
-                      "\".index\"=dword:3\n"
-                      "\".cgi\"=dword:0000000A\n"
-                      "[hkey_local_machine\\SOFTWARE\\AnHTTPd\\default\\Index]\r\n"
-                      "\"Default\"=\"index.html\"\r\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\n"
-                      "\".index\"=dword:00000001\n");
+                      "\".cgi\"=dword:0000000A\n");
     platform::RegistryStore store(file.string());
-    EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs", ".index"), 1u)
-        << "the last of repeated values counts";
     EXPECT_EQ(store.read_number("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs", ".cgi"), 10u);
-    EXPECT_EQ(store.value_names("SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs"),
-              (std::vector<std::string>{".index", ".cgi"}));
-    EXPECT_EQ(store.read_text("SOFTWARE\\AnHTTPd\\default\\Index", "Default"), "index.html");
-    // A key exists when a key below it has a header, as in the registry.
     EXPECT_TRUE(store.key_exists("SOFTWARE\\AnHTTPd\\default\\Progs"));
     EXPECT_FALSE(store.key_exists("SOFTWARE\\AnHTTPd\\default\\Prog"));
     ASSERT_TRUE(store.write_number("SOFTWARE\\AnHTTPd\\default\\Progs", "Count", 2));
@@ -189,21 +179,12 @@ struct MalformedCase {
 
 TEST_F(RegistryStoreTest, MalformedFileGivesLineAndIsNeverOverwritten) {
     const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n";
+    // Every malformed line is named (registry_document_test.cpp); here the
+    // store refuses each operation with that reason and leaves the file.
     const MalformedCase cases[] = {
         {"REGEDIT4\r\n", "1: expected \"Windows Registry Editor Version 5.00\" as the first line"},
-        {header + "\"a\"=\"b\"\r\n", "3: expected a key header [HKEY_LOCAL_MACHINE\\...] before "
-                                     "the first value"},
         {header + "[HKEY_CURRENT_USER\\Software]\r\n", "3: expected a key header"},
-        {header + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K\r\n", "3: expected a key header"},
-        {header + key + "\"a\"=\"b\r\n", "4: expected a closing double quote"},
-        {header + key + "\"a\"=\"b\\q\"\r\n", "4: expected \\\\, \\\" or \\x"},
-        {header + key + "\"a\"=\"b\\x4\"\r\n", "4: expected \\\\, \\\" or \\x"},
         {header + key + "\"a\"=dword:123456789\r\n", "4: expected 1 to 8 hex digits"},
-        {header + key + "\"a\"=dword:\r\n", "4: expected 1 to 8 hex digits"},
-        {header + key + "\"a\"=hex:01,02\r\n", "4: expected a value \"text\" or dword:"},
-        {header + key + "\"a\" = \"b\"\r\n", "4: expected = after the value name"},
-        {header + key + "\"a\"=\"b\" ; note\r\n", "4: expected the end of the line"},
-        {header + key + "a=b\r\n", "4: expected a key header [...] or a value line"},
     };
     for (const MalformedCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -212,8 +193,10 @@ TEST_F(RegistryStoreTest, MalformedFileGivesLineAndIsNeverOverwritten) {
         EXPECT_EQ(store.read_text("SOFTWARE\\K", "a"), "");
         EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u)
             << store.last_error();
+        EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unreadable);
         EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
         EXPECT_EQ(store.last_error().rfind(file.string() + ":" + c.error, 0), 0u);
+        EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unreadable);
         EXPECT_FALSE(store.create_key("SOFTWARE\\Other"));
         EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
         EXPECT_EQ(read_bytes(file), c.text) << "a malformed file is left as it is";
@@ -229,6 +212,7 @@ TEST_F(RegistryStoreTest, ReadOnlyFileIsKeptAndALinkIsWrittenThrough) {
     platform::RegistryStore store(file.string());
     EXPECT_FALSE(store.write_text("SOFTWARE\\K", "a", "new"));
     EXPECT_EQ(store.last_error(), "cannot write " + file.string() + ": Permission denied");
+    EXPECT_EQ(store.last_failure(), platform::RegistryFailure::unwritable);
     EXPECT_FALSE(store.delete_value("SOFTWARE\\K", "a"));
     EXPECT_EQ(read_bytes(file), text);
 

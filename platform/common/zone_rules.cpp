@@ -1,10 +1,10 @@
 // The TZif reader and the calendar arithmetic of local times.
-#include "platform/posix/zone_rules.h"
+#include "platform/common/zone_rules.h"
 
 #include <algorithm>
 #include <climits>
 
-namespace platform::posix {
+namespace platform {
 
 namespace {
 
@@ -220,4 +220,4 @@ bool civil_time(std::int64_t seconds, std::int32_t offset, LocalTime& out) {
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform

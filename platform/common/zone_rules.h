@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::posix {
+namespace platform {
 
 class ZoneRules {
   public:
@@ -40,4 +40,4 @@ class ZoneRules {
 // fit the C library's broken-down time.
 bool civil_time(std::int64_t seconds, std::int32_t offset, LocalTime& out);
 
-} // namespace platform::posix
+} // namespace platform
