@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string absolute = vv_log_absolute_path(first.text);
-    FUZZ_CHECK(absolute.size() <= 260);
+    FUZZ_CHECK(absolute.size() <= platform::max_path_length());
     if (!absolute.empty() && !has_parent_step(first.text) && !is_separator(first.text[0])) {
         const std::string here = platform::absolute_path(".");
         FUZZ_CHECK(absolute.compare(0, here.size(), here) == 0);
