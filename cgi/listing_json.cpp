@@ -1,6 +1,7 @@
 // JSON strings and times of the listing's JSON form.
 #include "cgi/listing_json.h"
 
+#include "platform/common/zone_rules.h"
 #include "platform/text.h"
 
 #include <cstdio>
@@ -112,36 +113,21 @@ void append_json_time(std::string& out, const TimeValue& time) {
         out += "null";
         return;
     }
-    // Days and seconds of the day, rounded down for times before 1970.
-    std::int64_t days = time.seconds / 86400;
-    std::int64_t secondOfDay = time.seconds % 86400;
-    if (secondOfDay < 0) {
-        secondOfDay += 86400;
-        --days;
-    }
-    // The civil date of a day count (proleptic Gregorian calendar).
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t dayOfEra = z - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
-    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    // An entry's time is a 32-bit count of seconds: its year always fits.
+    platform::LocalTime utc;
+    platform::civil_time(time.seconds, 0, utc);
     out += '"';
-    append_digits(out, year, 4);
+    append_digits(out, utc.year, 4);
     out += '-';
-    append_digits(out, month, 2);
+    append_digits(out, utc.month, 2);
     out += '-';
-    append_digits(out, day, 2);
+    append_digits(out, utc.day, 2);
     out += 'T';
-    append_digits(out, secondOfDay / 3600, 2);
+    append_digits(out, utc.hour, 2);
     out += ':';
-    append_digits(out, secondOfDay / 60 % 60, 2);
+    append_digits(out, utc.minute, 2);
     out += ':';
-    append_digits(out, secondOfDay % 60, 2);
+    append_digits(out, utc.second, 2);
     out += '.';
     append_digits(out, time.microseconds / 1000, 3);
     out += "Z\"";
