@@ -65,6 +65,10 @@ def broken_links(path):
 def main(paths):
     broken = 0
     for path in paths:
+        if not os.path.isfile(path):
+            print("%s: no such file" % path)
+            broken += 1
+            continue
         for number, target in broken_links(path):
             print("%s:%d: broken link %s" % (path, number, target))
             broken += 1
