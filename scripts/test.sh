@@ -21,6 +21,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # Every tracked C++ source is formatted as .clang-format says.
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+# Every relative link of the README and the manual leads to a file and a
+# heading that exist.
+git ls-files -z '*.md' | xargs -0 python3 scripts/check-doc-links.py
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDIRVANE_WERROR=ON
 cmake --build build -j "$jobs"

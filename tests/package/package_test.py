@@ -2,8 +2,9 @@
 """The Debian packages from `cpack -G DEB`, as an administrator uses them:
 installed with dpkg; the example folder served through lighttpd
 (lighty-enable-mod) and through nginx with the FastCGI server started as
-README says, Dirvane running as www-data in both and writing the access log
-into /var/log/dirvane/; removed (nothing left running the program, no
+the installed manual says (whose links must lead to installed files),
+Dirvane running as www-data in both and writing the access log into
+/var/log/dirvane/; removed (nothing left running the program, no
 server answering 500, only the configuration files stay), installed again
 (the lighttpd module comes back only when it was on), purged (nothing the
 packages or their programs made stays), and checked by lintian.
@@ -52,7 +53,11 @@ SOCKET_FOLDER = "/run/dirvane"
 LOG_FOLDER = "/var/log/dirvane"
 ACCESS_LOG = LOG_FOLDER + "/access.log"
 LOGROTATE = "/etc/logrotate.d/dirvane"
-README = "/usr/share/doc/dirvane/README.md"
+DOCS = "/usr/share/doc/dirvane"
+README = DOCS + "/README.md"
+FASTCGI_DOC = DOCS + "/docs/fastcgi.md"
+CHECK_LINKS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
+                           "scripts", "check-doc-links.py")
 TOOLS = ["cpack", "dpkg", "dpkg-shlibdeps", "lighttpd", "lighty-enable-mod", "lintian",
          "nginx", "spawn-fcgi"]
 # Names the packages' files and their programs' files start with; the
@@ -192,6 +197,11 @@ def check_installed_files():
         done = run(analyze, "security", "--offline=true", SERVICE_UNIT, check=False)
         rating = [line for line in done.stdout.splitlines() if "exposure level" in line]
         print("systemd-analyze security: " + (rating[-1].strip() if rating else "no rating"))
+    # The README's links lead into the manual beside it.
+    manual = [README] + sorted(glob.glob(DOCS + "/docs/*.md"))
+    done = run(sys.executable, CHECK_LINKS, *manual, check=False)
+    expect(done.returncode == 0 and len(manual) > 1,
+           "the installed README and manual link only installed files %s" % done.stdout)
 
 
 def make_site(work):
@@ -252,12 +262,12 @@ def stop(server):
 
 
 def documented_fastcgi_start():
-    """The spawn-fcgi command of the installed README, continuation lines
+    """The spawn-fcgi command of the installed manual, continuation lines
     joined."""
-    with open(README) as f:
+    with open(FASTCGI_DOC) as f:
         text = f.read()
     found = re.search(r"^    (spawn-fcgi .*?[^\\])$", text, re.M | re.S)
-    expect(found is not None, "the README names a spawn-fcgi command")
+    expect(found is not None, FASTCGI_DOC + " names a spawn-fcgi command")
     return shlex.split(found.group(1).replace("\\\n", " "))
 
 
@@ -393,7 +403,7 @@ def serve_both(work, site, servers):
     users = program_processes()
     www_data = pwd.getpwnam("www-data").pw_uid
     expect(users and set(users.values()) == {www_data},
-           "the FastCGI server started as README says runs as www-data (%s)" % users)
+           "the FastCGI server started as the manual says runs as www-data (%s)" % users)
 
 
 def remove(servers, work, site):
