@@ -7,6 +7,7 @@
 #include "cgi/number.h"
 #include "cgi/option_fields.h"
 #include "cgi/path.h"
+#include "platform/common/ascii.h"
 #include "platform/io.h"
 #include "platform/process_run.h"
 #include "platform/text.h"
@@ -29,23 +30,12 @@ constexpr const char* kDefaultIgnoreNames[] = {
 
 constexpr const char* kDefaultIgnoreExtensions[] = {".index", ".bak", ".log", ".obj", ".bin"};
 
-bool equals_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
-            return false;
-    }
-    return true;
-}
-
 // charset_of reads the value of "charset": "UTF-8" (in any case) selects
 // UTF-8; every other value, "Shift_JIS", "CP932", "Windows-31J" and a missing
 // one among them, keeps Shift_JIS.
 platform::Charset charset_of(std::string_view value) {
-    return equals_no_case(value, "UTF-8") ? platform::Charset::utf8 : platform::Charset::shift_jis;
+    return platform::ascii::equal_no_case(value, "UTF-8") ? platform::Charset::utf8
+                                                          : platform::Charset::shift_jis;
 }
 
 // report_text is `text` as the debug report shows it, inside "<pre>": "&",
@@ -246,7 +236,7 @@ std::uint64_t head_of(std::string_view text) {
         const auto byte = static_cast<unsigned char>(text[pos]);
         if (byte < 0x80) {
             // Below 0x80 both character sets fold only the capitals A-Z.
-            head |= byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+            head |= platform::ascii::lower(byte);
             ++pos;
             continue;
         }

@@ -276,6 +276,27 @@ void by_heads(std::vector<SortRef>& refs, bool descending) {
     }
 }
 
+// apply_order moves each element of `v` to its place in the order `source`
+// gives (the element at i comes from source[i]), in place, one cycle of the
+// permutation at a time: every element moves once, and one is held aside
+// per cycle. `source` is left as the identity.
+template <class T> void apply_order(std::vector<T>& v, std::vector<std::size_t>& source) {
+    for (std::size_t start = 0; start < source.size(); ++start) {
+        if (source[start] == start)
+            continue;
+        T carried = std::move(v[start]);
+        std::size_t to = start;
+        while (source[to] != start) {
+            const std::size_t from = source[to];
+            v[to] = std::move(v[from]);
+            source[to] = to;
+            to = from;
+        }
+        v[to] = std::move(carried);
+        source[to] = to;
+    }
+}
+
 } // namespace
 
 void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf) {
@@ -346,8 +367,8 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
         return order.filesDescending ? c > 0 : c < 0;
     });
 
-    // Put the entries in that order in place, cycle by cycle: the list is the
-    // largest structure of a request and is not copied.
+    // The list is the largest structure of a request: it is put into that
+    // order in place, not copied.
     std::vector<std::size_t> source(list.size());
     std::size_t at = 0;
     for (const std::vector<SortRef>* refs : {&folders, &files}) {
@@ -358,18 +379,5 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     files = {};
     items.clear();
     items.shrink_to_fit();
-    for (std::size_t start = 0; start < source.size(); ++start) {
-        if (source[start] == start)
-            continue;
-        DirEntry carried = std::move(list[start]);
-        std::size_t to = start;
-        while (source[to] != start) {
-            const std::size_t from = source[to];
-            list[to] = std::move(list[from]);
-            source[to] = to;
-            to = from;
-        }
-        list[to] = std::move(carried);
-        source[to] = to;
-    }
+    apply_order(list, source);
 }

@@ -4,6 +4,7 @@
 
 #include "cgi/mbstring.h"
 #include "cgi/number.h"
+#include "platform/common/ascii.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -84,8 +85,7 @@ std::string_view file_name_part(std::string_view path) {
         return path.substr(start);
     }
     const auto letter = static_cast<unsigned char>(path.size() >= 2 ? path[0] : 0);
-    const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
-    if (isLetter && path[1] == ':') {
+    if (platform::ascii::is_letter(letter) && path[1] == ':') {
         return path.substr(2);
     }
     return path;

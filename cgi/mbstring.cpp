@@ -2,6 +2,7 @@
 // platform's character boundaries and case folding.
 #include "cgi/mbstring.h"
 
+#include "platform/common/ascii.h"
 #include "platform/text.h"
 
 #include <cstddef>
@@ -20,8 +21,8 @@ int compare_codes(std::string_view a, std::string_view b, bool fold) {
         const auto byteA = static_cast<unsigned char>(a[i]);
         const auto byteB = static_cast<unsigned char>(b[j]);
         if (byteA < 0x80 && byteB < 0x80) {
-            const unsigned foldedA = fold && byteA >= 'A' && byteA <= 'Z' ? byteA + 32u : byteA;
-            const unsigned foldedB = fold && byteB >= 'A' && byteB <= 'Z' ? byteB + 32u : byteB;
+            const unsigned foldedA = fold ? platform::ascii::lower(byteA) : byteA;
+            const unsigned foldedB = fold ? platform::ascii::lower(byteB) : byteB;
             if (foldedA != foldedB)
                 return foldedA < foldedB ? -1 : 1;
             ++i;

@@ -59,6 +59,9 @@ std::int64_t read_number(std::string_view digits) {
 // An empty text before the numbers: one group of its own.
 const char kEmptyPrefix = 0;
 
+// key_head is a sort key's first eight bytes as one big-endian number,
+// zero-filled: two keys whose heads differ order as their heads do, so that
+// most comparisons of a sort read one number.
 std::uint64_t key_head(const std::string& key) {
     std::uint64_t head = 0;
     for (std::size_t i = 0; i < 8; ++i)

@@ -54,7 +54,7 @@ enum class NumberForm : std::uint8_t {
 // NaturalHead sums a NaturalKey up in a few numbers, for a sort that moves
 // small records: compare_heads orders most pairs from them alone.
 struct NaturalHead {
-    std::uint64_t head = 0;             // the locale key's first eight bytes
+    std::uint64_t head = 0;             // the locale key's head (key_head)
     std::uint64_t number = 0;           // a numbered text's number
     const void* group = nullptr;        // a numbered text's shared prefix key, if known
     NumberForm form = NumberForm::none; // the text's number form
@@ -102,8 +102,7 @@ class NaturalKey {
     SortKeyCache* m_cache;
     mutable const std::string* m_key = nullptr;
     mutable const std::string* m_prefixKey = nullptr;
-    // The first eight bytes of the key, big-endian, zero-filled: two texts
-    // whose heads differ order as their keys do.
+    // The key's head (key_head), set with the key.
     mutable std::uint64_t m_head = 0;
     // The keys of a text compared without a cache.
     mutable std::unique_ptr<std::string> m_ownKey;

@@ -1,6 +1,7 @@
 // The query string options of a listing request.
 #include "cgi/request_options.h"
 
+#include "platform/common/ascii.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -147,21 +148,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-bool equals_ascii_no_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 // quality_of reads a "q" value in thousandths: "1", "0.5", "0.125"; 1000
 // when it is not a number of that form.
 int quality_of(std::string_view value) {
@@ -212,16 +198,16 @@ bool accept_prefers_json(std::string_view accept) {
             if (param.size() > 2 && (param[0] == 'q' || param[0] == 'Q') && param[1] == '=')
                 quality = quality_of(param.substr(2));
         }
-        if (equals_ascii_no_case(type, "*/*")) {
+        if (platform::ascii::equal_no_case(type, "*/*")) {
             json.offer(0, quality);
             html.offer(0, quality);
-        } else if (equals_ascii_no_case(type, "application/*")) {
+        } else if (platform::ascii::equal_no_case(type, "application/*")) {
             json.offer(1, quality);
-        } else if (equals_ascii_no_case(type, "text/*")) {
+        } else if (platform::ascii::equal_no_case(type, "text/*")) {
             html.offer(1, quality);
-        } else if (equals_ascii_no_case(type, "application/json")) {
+        } else if (platform::ascii::equal_no_case(type, "application/json")) {
             json.offer(2, quality);
-        } else if (equals_ascii_no_case(type, "text/html")) {
+        } else if (platform::ascii::equal_no_case(type, "text/html")) {
             html.offer(2, quality);
         }
     }

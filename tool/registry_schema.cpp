@@ -2,6 +2,8 @@
 // and a fresh server's keys.
 #include "tool/registry_schema.h"
 
+#include "platform/common/ascii.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -22,13 +24,7 @@ bool erase_first(std::string& list, std::string_view part) {
 bool value_present(const platform::RegistryStore& store, std::string_view key,
                    std::string_view name) {
     for (const std::string& n : store.value_names(key)) {
-        if (n.size() == name.size() &&
-            std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
-                const auto lower = [](char c) {
-                    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-                };
-                return lower(a) == lower(b);
-            })) {
+        if (platform::ascii::equal_no_case(n, name)) {
             return true;
         }
     }

@@ -2,6 +2,8 @@
 // starts and ends, its code, case folding, width and page fitness.
 #include "platform/common/text_chars.h"
 
+#include "platform/common/ascii.h"
+
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -130,13 +132,11 @@ unsigned char_code(std::string_view text, std::size_t pos, std::size_t* length) 
 }
 
 unsigned fold_case(unsigned code) {
-    if (code >= 'A' && code <= 'Z') {
-        return code + 0x20;
+    if (code < 0x80) {
+        return ascii::lower(code);
     }
     if (utf8_mode()) {
-        return code < 0x80 || code > 0x10FFFF
-                   ? code
-                   : static_cast<unsigned>(text_chars::unicode_fold_case(code));
+        return code > 0x10FFFF ? code : static_cast<unsigned>(text_chars::unicode_fold_case(code));
     }
     if (code >= 0x8260 && code <= 0x8279) { // full-width Latin
         return code + 0x21;

@@ -3,6 +3,8 @@
 // further levels of an identical-strength key of printable ASCII text.
 #include "platform/posix/ascii_collation.h"
 
+#include "platform/common/ascii.h"
+
 #include <cstdint>
 
 namespace platform::ascii_collation {
@@ -91,10 +93,6 @@ void append_common_run(std::string& out, std::size_t count, std::uint8_t middle,
 // it is within 80: every ASCII character after an ASCII character.
 constexpr int kIdenticalByteOffset = 0x81 - 0x50;
 
-constexpr char fold_ascii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 } // namespace
 
 bool applies(std::string_view locale) {
@@ -151,7 +149,7 @@ void append_no_case_key(std::string& out, std::string_view text) {
     out += kLevelSeparator;
     out += kLevelSeparator;
     for (const char c : text)
-        out += static_cast<char>(fold_ascii(c) + kIdenticalByteOffset);
+        out += static_cast<char>(ascii::lower(c) + kIdenticalByteOffset);
 }
 
 } // namespace platform::ascii_collation

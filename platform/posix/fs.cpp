@@ -1,5 +1,6 @@
 // POSIX only: directories through opendir/readdir and fstatat, paths with "/" and getcwd.
 #include "platform/fs.h"
+#include "platform/common/ascii.h"
 #include "platform/text.h"
 
 #include <dirent.h>
@@ -15,10 +16,6 @@ namespace platform {
 
 namespace {
 
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
-}
-
 // same_character compares one pattern character with one name character:
 // single-byte ones without regard to ASCII letter case, double-byte ones
 // exactly (a trail byte that looks like a letter is not a letter).
@@ -28,7 +25,7 @@ bool same_character(std::string_view p, std::size_t pi, std::size_t pl, std::str
         return false;
     }
     if (pl == 1) {
-        return ascii_lower(p[pi]) == ascii_lower(n[ni]);
+        return ascii::lower(p[pi]) == ascii::lower(n[ni]);
     }
     return p[pi] == n[ni] && p[pi + 1] == n[ni + 1];
 }

@@ -2,6 +2,7 @@
 // collators), or UTF-8 text through the same collators.
 #include "platform/text.h"
 
+#include "platform/common/ascii.h"
 #include "platform/common/text_chars.h"
 
 #include "platform/posix/ascii_collation.h"
@@ -214,7 +215,7 @@ bool to_folded_utf16(std::string_view text, Utf16Text& work, Utf16Text& out) {
         UChar* units = out.room(text.size() + 1);
         for (std::size_t i = 0; i < text.size(); ++i) {
             const UChar c = ascii.units[static_cast<unsigned char>(text[i])];
-            units[i] = (c >= u'A' && c <= u'Z') ? static_cast<UChar>(c + 0x20) : c;
+            units[i] = ascii::lower(c);
         }
         out.length = static_cast<std::int32_t>(text.size());
         return true;

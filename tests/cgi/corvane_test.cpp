@@ -5,15 +5,17 @@
 #include "platform/fs.h"
 #include "runtime/log.h"
 
+#include "support/file_text.h"
+#include "support/scoped_env.h"
+#include "support/temp_cwd.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -21,28 +23,10 @@ namespace {
 
 class RequestTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_oldCwd = fs::current_path();
-        m_dir = fs::temp_directory_path() /
-                ("dirvane-corvane-" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        fs::current_path(m_dir);
-        m_out = std::tmpfile();
-        for (const char* name : {"HTTP_USER_AGENT", "SCRIPT_NAME"})
-            unsetenv(name);
-    }
-    void TearDown() override {
-        std::fclose(m_out);
-        fs::current_path(m_oldCwd);
-        fs::remove_all(m_dir);
-    }
+    void SetUp() override { m_out = std::tmpfile(); }
+    void TearDown() override { std::fclose(m_out); }
 
-    void write(const char* name, const std::string& text) {
-        std::ofstream(m_dir / name, std::ios::binary) << text;
-    }
+    void write(const char* name, const std::string& text) { write_all(m_dir / name, text); }
 
     // A request with the given common settings, folder settings and environment.
     Corvane request(const std::string& ini, const std::string& conf = "",
@@ -57,8 +41,11 @@ class RequestTest : public ::testing::Test {
                        m_out);
     }
 
-    fs::path m_oldCwd;
-    fs::path m_dir;
+    TempCwd m_cwd{"dirvane-corvane-"};
+    const fs::path m_dir = m_cwd.dir();
+    // request sets these; each test starts without them and ends as it began.
+    ScopedEnv m_agent{"HTTP_USER_AGENT", nullptr};
+    ScopedEnv m_scriptName{"SCRIPT_NAME", nullptr};
     std::FILE* m_out = nullptr;
 };
 
@@ -269,22 +256,21 @@ TEST_F(RequestTest, ScanEndedByAReadErrorIsToldApart) {
     log.reset();
     EXPECT_FALSE(complete);
     EXPECT_EQ(list.size(), 4u);
-    std::stringstream trace;
-    trace << std::ifstream(tracePath, std::ios::binary).rdbuf();
-    EXPECT_NE(trace.str().find("scan_dir: The scan ended on a read error (error " +
-                               std::to_string(EIO) + ") after 4 entries."),
+    const std::string trace = read_all(tracePath);
+    EXPECT_NE(trace.find("scan_dir: The scan ended on a read error (error " + std::to_string(EIO) +
+                         ") after 4 entries."),
               std::string::npos)
-        << trace.str();
+        << trace;
     fs::remove(tracePath);
 }
 
 TEST_F(RequestTest, EnvironmentIsASnapshotAtTheStart) {
-    setenv("DIRVANE_TEST_VALUE", "a=b", 1);
-    setenv("DIRVANE_TEST_EMPTY", "", 1);
-    setenv("DIRVANE_TEST_LATE", "before", 1);
+    const ScopedEnv value("DIRVANE_TEST_VALUE", "a=b");
+    const ScopedEnv empty("DIRVANE_TEST_EMPTY", "");
+    const ScopedEnv late("DIRVANE_TEST_LATE", "before");
     Corvane r = request("");
-    setenv("DIRVANE_TEST_LATE", "after", 1);
-    setenv("DIRVANE_TEST_NEW", "new", 1);
+    const ScopedEnv changed("DIRVANE_TEST_LATE", "after");
+    const ScopedEnv added("DIRVANE_TEST_NEW", "new");
     EXPECT_EQ(r.env("DIRVANE_TEST_VALUE"), "a=b"); // the first "=" ends the name
     EXPECT_EQ(r.env("DIRVANE_TEST_VALUE=a"), "");
     EXPECT_EQ(r.env("DIRVANE_TEST_VALU"), ""); // a prefix of a name is no name
@@ -292,9 +278,6 @@ TEST_F(RequestTest, EnvironmentIsASnapshotAtTheStart) {
     EXPECT_EQ(r.env("DIRVANE_TEST_LATE"), "before");
     EXPECT_EQ(r.env("DIRVANE_TEST_NEW"), "");
     EXPECT_EQ(&r.env("DIRVANE_TEST_VALUE"), &r.env("DIRVANE_TEST_VALUE"));
-    for (const char* name :
-         {"DIRVANE_TEST_VALUE", "DIRVANE_TEST_EMPTY", "DIRVANE_TEST_LATE", "DIRVANE_TEST_NEW"})
-        unsetenv(name);
 }
 
 TEST_F(RequestTest, HeaderCarriesStatusAndExactLength) {

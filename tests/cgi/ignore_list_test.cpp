@@ -4,13 +4,14 @@
 #include "cgi/corvane.h"
 #include "platform/text.h"
 
+#include "support/file_text.h"
 #include "support/host.h"
+#include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -18,30 +19,22 @@ namespace {
 
 class IgnoreListTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_dir =
-            fs::temp_directory_path() /
-            ("dirvane-ignore-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_out = std::tmpfile();
-    }
+    void SetUp() override { m_out = std::tmpfile(); }
     void TearDown() override {
         // The charset setting switches the whole process.
         platform::set_text_charset(platform::Charset::shift_jis);
         std::fclose(m_out);
-        fs::remove_all(m_dir);
     }
 
     Corvane request(const std::string& ini) {
-        std::ofstream(m_dir / "Dirvane.ini", std::ios::binary) << ini;
-        std::ofstream(m_dir / "config.index", std::ios::binary) << "";
+        write_all(m_dir / "Dirvane.ini", ini);
+        write_all(m_dir / "config.index", "");
         return Corvane((m_dir / "Dirvane.ini").string(), (m_dir / "config.index").string(), true,
                        m_out);
     }
 
-    fs::path m_dir;
+    TempCwd m_cwd{"dirvane-ignore-"};
+    const fs::path m_dir = m_cwd.dir();
     std::FILE* m_out = nullptr;
 };
 

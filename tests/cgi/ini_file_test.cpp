@@ -4,11 +4,13 @@
 #include "platform/fs.h"
 #include "platform/text.h"
 
+#include "support/file_text.h"
+#include "support/temp_cwd.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -276,22 +278,14 @@ TEST(IniDump, DebugTexts) {
 // IniFileOnDisk gives each test a fresh folder for its settings files.
 class IniFileOnDisk : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / (std::string("dirvane-ini-") + info->name() + "-" +
-                                             std::to_string(std::random_device{}()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     std::string write(const std::string& name, const std::string& text) {
         const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << text;
+        write_all(path, text);
         return path.string();
     }
 
-    fs::path m_dir;
+    TempCwd m_cwd{"dirvane-ini-"};
+    const fs::path m_dir = m_cwd.dir();
 };
 
 TEST_F(IniFileOnDisk, ReadsFileLikeText) {

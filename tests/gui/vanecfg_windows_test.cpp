@@ -11,6 +11,8 @@
 
 #include "support/fake_tool_ui.h"
 #include "support/file_text.h"
+#include "support/scoped_env.h"
+#include "support/temp_cwd.h"
 
 #include "platform/process_run.h"
 
@@ -91,27 +93,12 @@ QRect steady_rect(QAbstractItemView* view, const QModelIndex& index) {
 class VanecfgWindowsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_old = fs::current_path();
-        // Unique per process: the suite runs on two platforms at once.
-        m_root =
-            fs::temp_directory_path() /
-            ("vanecfg-" + std::to_string(QCoreApplication::applicationPid()) + "-" + info->name());
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "tool");
-        for (const char* name : {"www", "www/a", "www/b", "www/c"})
+        for (const char* name : {"tool", "www/a", "www/b", "www/c"})
             fs::create_directories(m_root / name);
         write_all(m_root / "www/readme.txt", "hello");
-        m_root = fs::canonical(m_root);
         fs::current_path(m_root / "tool");
-        setenv("DIRVANE_REGISTRY", (m_root / "registry.reg").c_str(), 1);
     }
-    void TearDown() override {
-        m_windows.main.reset();
-        fs::current_path(m_old);
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
+    void TearDown() override { m_windows.main.reset(); }
 
     void start() {
         m_windows = create_windows(ui, (m_root / "registry.reg").string());
@@ -153,9 +140,11 @@ class VanecfgWindowsTest : public ::testing::Test {
             QString::fromStdString((fs::path(folder) / (std::string(name) + ".png")).string())));
     }
 
+    // Unique per process: the suite runs on two platforms at once.
+    TempCwd m_cwd{"vanecfg-" + std::to_string(QCoreApplication::applicationPid()) + "-"};
+    const fs::path m_root = m_cwd.dir();
+    ScopedEnv m_registryFile{"DIRVANE_REGISTRY", (m_root / "registry.reg").c_str()};
     FakeToolUi ui;
-    fs::path m_root;
-    fs::path m_old;
     VanecfgWindows m_windows;
 };
 

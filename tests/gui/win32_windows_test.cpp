@@ -9,6 +9,7 @@
 
 #include "support/fake_tool_ui.h"
 #include "support/file_text.h"
+#include "support/temp_cwd.h"
 
 #include "platform/process.h"
 
@@ -187,14 +188,9 @@ class Win32WindowsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_old = fs::current_path();
-        m_root = fs::temp_directory_path() /
-                 ("vanecfg-" + std::to_string(platform::current_process_id()) + "-" + info->name());
-        fs::remove_all(m_root);
         for (const char* name : {"tool", "www/a", "www/b", "www/c"})
             fs::create_directories(m_root / name);
         write_all(m_root / "www/readme.txt", "hello");
-        m_root = fs::canonical(m_root);
         fs::current_path(m_root / "tool");
         m_registry = "HKEY_CURRENT_USER\\Software\\DirvaneTest\\gui-" +
                      std::to_string(platform::current_process_id()) + "-" + info->name();
@@ -208,9 +204,6 @@ class Win32WindowsTest : public ::testing::Test {
         m_windows = VanecfgWindows();
         pump(50);
         RegDeleteTreeA(HKEY_CURRENT_USER, m_registry.substr(m_registry.find('\\') + 1).c_str());
-        fs::current_path(m_old);
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
     }
 
     TFormConfigMain& main() { return *m_windows.main; }
@@ -220,10 +213,10 @@ class Win32WindowsTest : public ::testing::Test {
         return p.string();
     }
 
+    TempCwd m_cwd{"vanecfg-" + std::to_string(platform::current_process_id()) + "-"};
+    const fs::path m_root = fs::canonical(m_cwd.dir());
     FakeToolUi m_ui;
     VanecfgWindows m_windows;
-    fs::path m_old;
-    fs::path m_root;
     std::string m_registry;
 };
 

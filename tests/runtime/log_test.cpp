@@ -5,6 +5,7 @@
 
 #include "platform/process.h"
 
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -32,18 +33,6 @@ class vvLogPathTest {
 };
 
 namespace {
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void touch(const std::string& path, const std::string& text = "") {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // split_lines cuts a file's text at each "\r\n" (a last piece without one is
 // kept, so that a torn line shows).
@@ -137,7 +126,7 @@ TEST(Log, LevelsAndTags) {
     EXPECT_FALSE(log->write(lvINFO, false, "", nullptr));
     log.reset();
     std::vector<std::string> messages;
-    for (const std::string& line : split_lines(read_file(cwd.path("levels.log")))) {
+    for (const std::string& line : split_lines(read_all(cwd.path("levels.log")))) {
         messages.push_back(message_of(line));
     }
     const std::vector<std::string> expected{"<6>head:level 6", "<0>head:level 0",
@@ -154,7 +143,7 @@ TEST(Log, MessageLimitIs8000Bytes) {
     EXPECT_FALSE(log->info("%s", tooLong.c_str()));
     EXPECT_FALSE(log->info("%s", ""));
     log.reset();
-    const auto lines = split_lines(read_file(cwd.path("limit.log")));
+    const auto lines = split_lines(read_all(cwd.path("limit.log")));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(message_of(lines[0]), fits);
 }
@@ -183,7 +172,7 @@ TEST(Log, BannersAndHeaderLines) {
         auto log = make_log("b.log", options);
         EXPECT_TRUE(log->info("hello"));
         log.reset();
-        const std::string text = read_file(cwd.path("b.log"));
+        const std::string text = read_all(cwd.path("b.log"));
         ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
         const auto lines = split_lines(text);
         ASSERT_EQ(lines.size(), c.expected.size()) << text;
@@ -217,10 +206,10 @@ TEST(Log, MarkerFilesSwitchTheLog) {
     for (const auto& c : cases) {
         TempCwd cwd;
         if (c.noLog) {
-            touch(cwd.path("vv.nolog"));
+            write_all(cwd.path("vv.nolog"), "");
         }
         if (c.path) {
-            touch(cwd.path("vv.path"));
+            write_all(cwd.path("vv.path"), "");
         }
         LogOptions options;
         options.offByDefault = c.offByDefault;
@@ -242,24 +231,24 @@ TEST(Log, MarkerFilesSwitchTheLog) {
 TEST(Log, MarkerPathsAreSettledAtConstruction) {
     TempCwd cwd;
     fs::create_directories(cwd.path("elsewhere"));
-    touch(cwd.path("elsewhere/vv.nolog"));
+    write_all(cwd.path("elsewhere/vv.nolog"), "");
     auto log = make_log("here.log");
     // Moving away afterwards changes nothing: the log is on and stays so.
     fs::current_path(cwd.path("elsewhere"));
     EXPECT_TRUE(log->info("x"));
     log.reset();
-    EXPECT_EQ(split_lines(read_file(cwd.path("here.log"))).size(), 1u);
+    EXPECT_EQ(split_lines(read_all(cwd.path("here.log"))).size(), 1u);
 }
 
 TEST(Log, PathMarkerLowersTheThreshold) {
     TempCwd cwd;
-    touch(cwd.path("vv.path"), "\nNOTICE\n");
+    write_all(cwd.path("vv.path"), "\nNOTICE\n");
     auto log = make_log("t.log");
     EXPECT_EQ(log->threshold(), lvNOTICE);
     EXPECT_TRUE(log->info("dropped"));
     EXPECT_TRUE(log->write(lvNOTICE, false, "", "kept"));
     log.reset();
-    const auto lines = split_lines(read_file(cwd.path("t.log")));
+    const auto lines = split_lines(read_all(cwd.path("t.log")));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(message_of(lines[0]), "kept");
 }
@@ -298,15 +287,15 @@ TEST(Log, SizeSwitchCountsTheCloseBanner) {
     }
     log.reset();
     // Open banner and 9 lines: a tenth line and the close banner would reach 10000.
-    const std::string first = read_file(cwd.path("c0000.log"));
+    const std::string first = read_all(cwd.path("c0000.log"));
     EXPECT_EQ(first.size(), 67u + 9000u + 67u);
     EXPECT_EQ(first.substr(first.size() - 67), close_banner + "\r\n");
-    EXPECT_EQ(split_lines(read_file(cwd.path("c0001.log"))).size(), 3u);
+    EXPECT_EQ(split_lines(read_all(cwd.path("c0001.log"))).size(), 3u);
 }
 
 TEST(Log, SizeSwitchUnderTheSameNameKeepsABackup) {
     TempCwd cwd;
-    touch(cwd.path("r.log"), "left by an earlier process\r\n");
+    write_all(cwd.path("r.log"), "left by an earlier process\r\n");
     LogOptions options;
     options.sizeLimit = 10;
     auto log = make_log("r.log", options);
@@ -315,7 +304,7 @@ TEST(Log, SizeSwitchUnderTheSameNameKeepsABackup) {
         EXPECT_TRUE(log->info("%s", full.c_str()));
     }
     log.reset();
-    EXPECT_EQ(read_file(cwd.path("r.log.0000")), "left by an earlier process\r\n");
+    EXPECT_EQ(read_all(cwd.path("r.log.0000")), "left by an earlier process\r\n");
     EXPECT_EQ(fs::file_size(cwd.path("r.log.0001")), 9000u);
     EXPECT_EQ(fs::file_size(cwd.path("r.log")), 2000u);
     EXPECT_FALSE(fs::exists(cwd.path("r.log.0002")));
@@ -345,7 +334,7 @@ TEST(Log, BracketShowsThreadOrProcessId) {
             log->info("from a thread");
         }).join();
         log.reset();
-        const auto lines = split_lines(read_file(cwd.path("id.log")));
+        const auto lines = split_lines(read_all(cwd.path("id.log")));
         ASSERT_EQ(lines.size(), 1u);
         ASSERT_NE(writerId, platform::current_process_id());
         EXPECT_EQ(id_of(lines[0]), hex8(processId ? platform::current_process_id() : writerId));
@@ -379,7 +368,7 @@ TEST(Log, LinesOfTwoThreadsKeepTheirOrder) {
             break;
         }
         EXPECT_LT(fs::file_size(name), 10000u);
-        for (const std::string& line : split_lines(read_file(name))) {
+        for (const std::string& line : split_lines(read_all(name))) {
             const std::string message = message_of(line);
             const int who = message[0] == 'a' ? 0 : 1;
             EXPECT_EQ(message.substr(2), std::to_string(next[who])) << line;
@@ -410,7 +399,7 @@ TEST(Log, LogsOfOneFileAppendWholeLines) {
     for (std::thread& t : writers) {
         t.join();
     }
-    const auto lines = split_lines(read_file(cwd.path("shared.log")));
+    const auto lines = split_lines(read_all(cwd.path("shared.log")));
     EXPECT_EQ(lines.size(), 1000u);
     const std::regex whole(R"(writer \d\d line \d\d z{200})");
     for (const std::string& line : lines) {
@@ -433,7 +422,7 @@ TEST(Log, DestructionIsPromptAndWritesTheQueue) {
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         fastest = std::min(fastest, took.count());
-        const auto lines = split_lines(read_file(cwd.path("d.log")));
+        const auto lines = split_lines(read_all(cwd.path("d.log")));
         ASSERT_EQ(lines.size(), 100u * (round + 1));
         EXPECT_EQ(message_of(lines.back()), "round " + std::to_string(round) + " line 99");
     }
@@ -453,7 +442,7 @@ TEST(Log, CloseFileEndsWriting) {
     EXPECT_TRUE(eventually([&] { return !log->is_open(); }));
     EXPECT_FALSE(log->info("after"));
     EXPECT_TRUE(log->stop(200));
-    const auto lines = split_lines(read_file(cwd.path("close.log")));
+    const auto lines = split_lines(read_all(cwd.path("close.log")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(message_of(lines[1]), "before");
     EXPECT_EQ(lines[2], close_banner);
@@ -526,7 +515,7 @@ TEST(Log, StalledWriterLosesLinesAndSaysSo) {
 
 TEST(Log, OpenFailureLeavesNoFile) {
     TempCwd cwd;
-    touch(cwd.path("blocker"));
+    write_all(cwd.path("blocker"), "");
     auto log = make_log("blocker\\x.log");
     EXPECT_FALSE(log->is_open());
     EXPECT_FALSE(log->info("x"));
@@ -564,7 +553,7 @@ TEST(Log, CurrentLogAndTracePrint) {
     EXPECT_EQ(vv_exchange_current_log(nullptr), log.get());
 
     log.reset();
-    const auto lines = split_lines(read_file(cwd.path("trace.log")));
+    const auto lines = split_lines(read_all(cwd.path("trace.log")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(message_of(lines[0]), "main: value 42");
     EXPECT_EQ(message_of(lines[1]), "x" + std::string(7990, '\x82') + "...[cut]");

@@ -3,11 +3,12 @@
 #include "runtime/log.h"
 #include "runtime/trace.h"
 
+#include "support/file_text.h"
+#include "support/temp_cwd.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -18,31 +19,19 @@ namespace {
 // the lines it received, without their time and id.
 class TraceLog {
   public:
-    TraceLog() {
-        m_dir = fs::temp_directory_path() /
-                ("dirvane-trace-" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_path = m_dir / "trace.log";
+    TraceLog() : m_path(m_cwd.path("trace.log")) {
         m_log = std::make_unique<vvLog>(m_path.string(), 0, lvDEBUG, vvLogTags{}, true, false,
                                         false, "\r\n");
         m_previous = vv_exchange_current_log(m_log.get());
     }
-    ~TraceLog() {
-        vv_exchange_current_log(m_previous);
-        fs::remove_all(m_dir);
-    }
+    ~TraceLog() { vv_exchange_current_log(m_previous); }
 
     // lines ends the log and returns what it wrote.
     std::vector<std::string> lines() {
         vv_exchange_current_log(m_previous);
         m_log.reset();
-        std::ifstream in(m_path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
         std::vector<std::string> result;
-        std::string all = text.str();
+        const std::string all = read_all(m_path);
         for (std::size_t start = 0; start < all.size();) {
             const std::size_t end = all.find("\r\n", start);
             const std::string line = all.substr(start, end - start);
@@ -56,7 +45,7 @@ class TraceLog {
     }
 
   private:
-    fs::path m_dir;
+    TempCwd m_cwd{"dirvane-trace-"};
     fs::path m_path;
     std::unique_ptr<vvLog> m_log;
     vvLog* m_previous = nullptr;

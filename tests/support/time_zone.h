@@ -2,32 +2,18 @@
 // the system's default zone) for one test and puts the old setting back.
 #pragma once
 
-#include <cstdlib>
+#include "support/scoped_env.h"
+
 #include <ctime>
-#include <string>
 
 class ScopedTimeZone {
   public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            m_had = true;
-            m_old = old;
-        }
-        set(tz);
-    }
-    ~ScopedTimeZone() { set(m_had ? m_old.c_str() : nullptr); }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+    explicit ScopedTimeZone(const char* tz) : m_tz("TZ", tz) { tzset(); }
 
   private:
-    static void set(const char* tz) {
-        if (tz != nullptr)
-            setenv("TZ", tz, 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-    bool m_had = false;
-    std::string m_old;
+    // Members end in reverse order: TZ is put back first, then read again.
+    struct Reread {
+        ~Reread() { tzset(); }
+    } m_reread;
+    ScopedEnv m_tz;
 };
