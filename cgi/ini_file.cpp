@@ -3,10 +3,10 @@
 #include "cgi/ini_file.h"
 
 #include "cgi/mbstring.h"
-#include "cgi/number.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "runtime/number.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,7 @@
 // Number rules of settings values: base chosen by the text (decimal, "0x"
 // hexadecimal, leading "0" octal), reading stops at the first character that
-// does not fit, and a text without digits reads as 0.
+// does not fit, and a text without digits reads as 0. The settings files of
+// the listing and the log's vv.path read their numbers by the same rules.
 #pragma once
 
 #include <cstdint>
@@ -14,3 +15,8 @@ std::uint32_t parse_unsigned(std::string_view text);
 // parse_signed reads `text` as strtol with base 0 does with a 32-bit result:
 // overflow gives 2147483647 or -2147483648.
 std::int32_t parse_signed(std::string_view text);
+
+// parse_digits reads a text of digits only (no blank, no sign) by the same
+// rules, clipped to 2147483647; -1 when the text is empty or holds anything
+// but the digits 0-9 ("010" is 8, "0x1a" is no text of digits).
+int parse_digits(std::string_view text);

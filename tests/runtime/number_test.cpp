@@ -1,5 +1,5 @@
 // Number rules of settings values: base from the text, 32-bit limits.
-#include "cgi/number.h"
+#include "runtime/number.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +91,30 @@ TEST(ParseSigned, BaseSignLimitsAndStop) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_signed(c.text), c.expected) << "text: " << c.text.substr(0, 40);
+    }
+}
+
+// A text of digits only (a log level, a special folder's number) reads by
+// the same rules; anything else in it makes it no number.
+TEST(ParseDigits, DigitsOnlyClippedToInt) {
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"7", 7},
+        {"010", 8},
+        {"089", 0},
+        {"0x1a", -1},
+        {"", -1},
+        {" 6", -1},
+        {"6 ", -1},
+        {"+6", -1},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"99999999999", INT32_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parse_digits(c.text), c.expected) << "text: " << c.text;
     }
 }
 
