@@ -6,7 +6,7 @@
 #include "cgi/html.h"
 #include "cgi/option_fields.h"
 #include "cgi/path.h"
-#include "platform/io.h"
+#include "platform/clock.h"
 #include "platform/process_run.h"
 #include "platform/text.h"
 #include "runtime/log.h"

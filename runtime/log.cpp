@@ -3,10 +3,10 @@
 // trace writes to.
 #include "runtime/log.h"
 
+#include "platform/clock.h"
 #include "platform/common/ascii.h"
 #include "platform/file.h"
 #include "platform/fs.h"
-#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "runtime/log_path.h"
