@@ -4,7 +4,6 @@
 #include "runtime/log.h"
 
 #include "platform/clock.h"
-#include "platform/common/ascii.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/process.h"
@@ -887,24 +886,11 @@ std::string vv_log_stamp(const vvLogTime& time) {
 }
 
 int vv_level_from_text(std::string_view text) {
-    const int number = parse_digits(text);
-    if (number >= 0) {
-        return number;
-    }
-    struct LevelName {
-        const char* name;
-        int level;
-    };
-    static constexpr LevelName names[] = {
+    static constexpr NamedNumber names[] = {
         {"EMERGENCY", 0}, {"EMERG", 0},  {"ALERT", 1},     {"lvALERT", 1}, {"CRITICAL", 2},
         {"CRIT", 2},      {"lvCRIT", 2}, {"ERROR", 3},     {"ERR", 3},     {"lvERR", 3},
         {"WARNING", 4},   {"WARN", 4},   {"lvWARNING", 4}, {"NOTICE", 5},  {"lvNOTICE", 5},
         {"INFO", 6},      {"lvINFO", 6}, {"DEBUG", 7},     {"lvDEBUG", 7},
     };
-    for (const LevelName& entry : names) {
-        if (platform::ascii::equal_no_case(text, entry.name)) {
-            return entry.level;
-        }
-    }
-    return -1;
+    return parse_digits_or_name(text, names);
 }

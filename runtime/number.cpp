@@ -2,6 +2,8 @@
 // they do not depend on the width of long.
 #include "runtime/number.h"
 
+#include "platform/common/ascii.h"
+
 #include <climits>
 #include <cstdint>
 #include <string_view>
@@ -105,4 +107,17 @@ int parse_digits(std::string_view text) {
     }
     const std::uint32_t value = parse_unsigned(text);
     return value > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
+}
+
+int parse_digits_or_name(std::string_view text, std::span<const NamedNumber> names) {
+    const int number = parse_digits(text);
+    if (number >= 0) {
+        return number;
+    }
+    for (const NamedNumber& entry : names) {
+        if (platform::ascii::equal_no_case(text, entry.name)) {
+            return entry.number;
+        }
+    }
+    return -1;
 }

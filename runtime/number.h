@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 // parse_unsigned reads `text` as strtoul with base 0 does with a 32-bit
@@ -20,3 +21,14 @@ std::int32_t parse_signed(std::string_view text);
 // rules, clipped to 2147483647; -1 when the text is empty or holds anything
 // but the digits 0-9 ("010" is 8, "0x1a" is no text of digits).
 int parse_digits(std::string_view text);
+
+// NamedNumber is a name that a settings value may give in place of a number.
+struct NamedNumber {
+    const char* name;
+    int number;
+};
+
+// parse_digits_or_name reads a text of digits as parse_digits does, or gives
+// the number of the name of `names` that equals `text` (ASCII letter case
+// ignored); -1 when it is neither.
+int parse_digits_or_name(std::string_view text, std::span<const NamedNumber> names);

@@ -1,20 +1,11 @@
 // Special folders: the names of the folder numbers, looked up in a table.
 #include "runtime/special_folders.h"
 
-#include "platform/common/ascii.h"
 #include "platform/folders.h"
 #include "runtime/number.h"
 
 int vv_special_folder_number(std::string_view name) {
-    const int number = parse_digits(name);
-    if (number >= 0) {
-        return number;
-    }
-    struct FolderName {
-        const char* name;
-        int number;
-    };
-    static constexpr FolderName names[] = {
+    static constexpr NamedNumber names[] = {
         {"APPDATA", 26},
         {"LOCAL_APPDATA", 28},
         {"PERSONAL", 5},
@@ -37,12 +28,7 @@ int vv_special_folder_number(std::string_view name) {
         {"PROGRAM_FILES", 38},
         {"PROGRAM_FILES_COMMON", 43},
     };
-    for (const FolderName& entry : names) {
-        if (platform::ascii::equal_no_case(name, entry.name)) {
-            return entry.number;
-        }
-    }
-    return -1;
+    return parse_digits_or_name(name, names);
 }
 
 std::string vv_special_folder_path(std::string_view name) {

@@ -232,6 +232,21 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
     return in != INVALID_HANDLE_VALUE && write_and_close(in, bytes);
 }
 
+namespace {
+
+// append_descriptor wraps an append-only handle as a run-time library
+// descriptor; no_file, with the handle closed, when that fails.
+FileHandle append_descriptor(HANDLE handle) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return no_file;
+    }
+    return fd;
+}
+
+} // namespace
+
 FileHandle open_append_file(std::string_view path, bool truncate) {
     std::string name;
     if (!c_text(path, name)) {
@@ -255,12 +270,7 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
             return no_file;
         }
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return no_file;
-    }
-    return fd;
+    return append_descriptor(handle);
 }
 
 namespace {
@@ -329,12 +339,7 @@ FileHandle open_append_file_inside(std::string_view relative) {
         CloseHandle(handle);
         return no_file;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return no_file;
-    }
-    return fd;
+    return append_descriptor(handle);
 }
 
 bool append_record(FileHandle file, std::string_view bytes) {

@@ -95,8 +95,10 @@ TEST(ParseSigned, BaseSignLimitsAndStop) {
 }
 
 // A text of digits only (a log level, a special folder's number) reads by
-// the same rules; anything else in it makes it no number.
-TEST(ParseDigits, DigitsOnlyClippedToInt) {
+// the same rules; anything else in it makes it no number, unless it is one
+// of the names, whose letter case does not count.
+TEST(ParseDigitsOrName, DigitsOnlyClippedToIntOrAName) {
+    static constexpr NamedNumber names[] = {{"INFO", 6}, {"lvINFO", 6}, {"APPDATA", 26}};
     const struct {
         const char* text;
         int expected;
@@ -112,9 +114,15 @@ TEST(ParseDigits, DigitsOnlyClippedToInt) {
         {"2147483647", INT32_MAX},
         {"2147483648", INT32_MAX},
         {"99999999999", INT32_MAX},
+        {"info", 6},
+        {"LVinfo", 6},
+        {"appData", 26},
+        {"INFO ", -1},
+        {"INF", -1},
+        {"lvAPPDATA", -1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(parse_digits(c.text), c.expected) << "text: " << c.text;
+        EXPECT_EQ(parse_digits_or_name(c.text, names), c.expected) << "text: " << c.text;
     }
 }
 
