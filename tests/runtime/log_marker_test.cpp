@@ -4,6 +4,7 @@
 
 #include "log_path_input.h"
 #include "platform/fs.h"
+#include "support/file_text.h"
 #include "support/scoped_env.h"
 #include "support/temp_cwd.h"
 
@@ -43,17 +44,17 @@ TEST(LogPath, PathMarkerRedirectsTheDirectory) {
         {"\nINFO\n", "keep\\b.log", cwd.path("keep/b.log")},
     };
     for (const auto& c : cases) {
-        write_file(marker, c.markerText);
+        write_all(marker, c.markerText);
         EXPECT_EQ(expand(c.pathTemplate, marker), native_path(c.expected)) << c.markerText;
     }
     // Line 1 is joined to the file name while both fit into 257 characters.
     const std::string fileName(58, 'f');
     std::string directory = cwd.dir() + "/";
     directory.resize(199, 'd');
-    write_file(marker, directory + "\n");
+    write_all(marker, directory + "\n");
     EXPECT_EQ(expand(fileName, marker), native_path(directory + "/" + fileName));
     directory += 'd';
-    write_file(marker, directory + "\n");
+    write_all(marker, directory + "\n");
     EXPECT_EQ(expand(fileName, marker), cwd.path(fileName));
 }
 
@@ -84,7 +85,7 @@ TEST(LogPath, PathMarkerThresholdAndSizeLimit) {
         {"", 4000, 7, 4000},
     };
     for (const auto& c : cases) {
-        write_file(marker, c.markerText);
+        write_all(marker, c.markerText);
         vvLogPathState state;
         state.threshold = 7;
         state.sizeLimit = c.sizeLimit;
@@ -94,7 +95,7 @@ TEST(LogPath, PathMarkerThresholdAndSizeLimit) {
     }
     // A marker file larger than the part of it that is read: its lines still
     // count, the rest is not read.
-    write_file(marker, "\n3\n100\n" + std::string(70000, 'x'));
+    write_all(marker, "\n3\n100\n" + std::string(70000, 'x'));
     vvLogPathState large;
     large.threshold = 7;
     large.sizeLimit = 4000;

@@ -4,14 +4,8 @@
 
 #include "runtime/log_path.h"
 
-#include <fstream>
 #include <string>
 #include <string_view>
-
-inline void write_file(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // Open time 2026/03/04 05:06:07, stamp of 2004/11/05 09:07:12.345, pid 1234.
 inline vvLogPathInput fixed_input(std::string_view pathTemplate, std::string_view marker = "") {

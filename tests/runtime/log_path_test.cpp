@@ -4,6 +4,7 @@
 
 #include "log_path_input.h"
 #include "platform/fs.h"
+#include "support/file_text.h"
 #include "support/scoped_env.h"
 #include "support/temp_cwd.h"
 
@@ -33,7 +34,7 @@ TEST(LogPath, AnchoredAndAbsoluteTemplates) {
 
 TEST(LogPath, Failures) {
     TempCwd cwd;
-    write_file(cwd.path("file"), "x");
+    write_all(cwd.path("file"), "x");
     EXPECT_EQ(expand(""), "");
     EXPECT_EQ(expand("file\\x.log"), ""); // the directory cannot be created
     // A folder that expands to nothing leaves nothing to make absolute.
@@ -57,7 +58,7 @@ TEST(LogPath, Failures) {
         };
         for (const auto& c : drives) {
             if (c.markerText != nullptr) {
-                write_file(marker, c.markerText);
+                write_all(marker, c.markerText);
             }
             EXPECT_EQ(expand(c.pathTemplate, c.markerText ? marker : ""), "") << c.pathTemplate;
             fs::remove(marker);

@@ -3,6 +3,7 @@
 #include "runtime/log_rotation.h"
 
 #include "log_path_input.h"
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 TEST(LogRotation, FirstFreeNumberAndTheNextDeleted) {
     TempCwd cwd;
     for (const char* name : {"x.log", "x.log.0000", "x.log.0001", "x.log.0003", "x.log.0004"}) {
-        write_file(cwd.path(name), name);
+        write_all(cwd.path(name), name);
     }
     EXPECT_EQ(vv_rotate_log_file(cwd.path("x.log")), cwd.path("x.log.0002"));
     EXPECT_FALSE(fs::exists(cwd.path("x.log")));
@@ -41,13 +42,13 @@ TEST(LogRotation, RingComesRound) {
         std::snprintf(name, sizeof name, "r.%04d", n);
         std::ofstream{cwd.path(name)};
     }
-    write_file(cwd.path("r"), "a");
+    write_all(cwd.path("r"), "a");
     EXPECT_EQ(vv_rotate_log_file(cwd.path("r")), cwd.path("r.9999"));
     EXPECT_FALSE(fs::exists(cwd.path("r.0000")));
     EXPECT_TRUE(fs::exists(cwd.path("r.0001")));
     // All 10000 taken: 0000 and 0001 go and the file becomes 0000.
     std::ofstream{cwd.path("r.0000")};
-    write_file(cwd.path("r"), "b");
+    write_all(cwd.path("r"), "b");
     EXPECT_EQ(vv_rotate_log_file(cwd.path("r")), cwd.path("r.0000"));
     EXPECT_FALSE(fs::exists(cwd.path("r.0001")));
     EXPECT_EQ(fs::file_size(cwd.path("r.0000")), 1u);

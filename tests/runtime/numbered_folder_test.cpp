@@ -2,6 +2,7 @@
 #include "runtime/numbered_folder.h"
 
 #include "log_path_input.h"
+#include "support/file_text.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ TEST(LogPath, NumberedDirectory) {
     EXPECT_FALSE(fs::exists(cwd.path("0001")));
 
     // A new log skips what exists, a plain file included.
-    write_file(cwd.path("0001"), "");
+    write_all(cwd.path("0001"), "");
     std::string cache;
     EXPECT_EQ(vv_numbered_directory(cache), cwd.path("0002"));
     EXPECT_TRUE(fs::is_directory(cwd.path("0002")));

@@ -4,6 +4,7 @@
 
 #include "log_path_input.h"
 #include "platform/fs.h"
+#include "support/file_text.h"
 #include "support/scoped_env.h"
 #include "support/temp_cwd.h"
 
@@ -53,8 +54,8 @@ TEST(LogPath, SpecialFolders) {
     ScopedEnv music("XDG_MUSIC_DIR", std::nullopt);
     ScopedEnv pictures("XDG_PICTURES_DIR", std::nullopt);
     ScopedEnv videos("XDG_VIDEOS_DIR", "relative/is/ignored");
-    write_file(config + "/user-dirs.dirs", "# comment\nXDG_MUSIC_DIR=\"$HOME/Music\"\n"
-                                           "XDG_PICTURES_DIR=\"/srv/pictures\"\n");
+    write_all(config + "/user-dirs.dirs", "# comment\nXDG_MUSIC_DIR=\"$HOME/Music\"\n"
+                                          "XDG_PICTURES_DIR=\"/srv/pictures\"\n");
     const struct {
         const char* name;
         std::string expected;
