@@ -4,14 +4,14 @@
 #include "cgi/dir_scan.h"
 #include "cgi/entry_sort.h"
 #include "cgi/html.h"
-#include "cgi/number.h"
 #include "cgi/option_fields.h"
 #include "cgi/path.h"
+#include "platform/clock.h"
 #include "platform/common/ascii.h"
-#include "platform/io.h"
 #include "platform/process_run.h"
 #include "platform/text.h"
 #include "runtime/log.h"
+#include "runtime/number.h"
 #include "runtime/trace.h"
 
 namespace {

@@ -2,9 +2,9 @@
 #include "cgi/corvane.h"
 
 #include "cgi/html.h"
-#include "cgi/number.h"
 #include "cgi/path.h"
 #include "platform/fs.h"
+#include "runtime/number.h"
 #include "runtime/trace.h"
 #include "runtime/url.h"
 

@@ -3,11 +3,11 @@
 #include "cgi/ini_file.h"
 
 #include "cgi/mbstring.h"
-#include "cgi/number.h"
 #include "platform/common/ascii.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "runtime/number.h"
 
 #include <cstddef>
 #include <string>

@@ -2,10 +2,10 @@
 #include "cgi/corvane.h"
 
 #include "cgi/listing_json.h"
-#include "cgi/number.h"
 #include "cgi/path.h"
 #include "cgi/row_template.h"
 #include "platform/text.h"
+#include "runtime/number.h"
 #include "runtime/trace.h"
 
 #include <new>

@@ -1,7 +1,7 @@
 // Time text of entry times.
 #include "cgi/time_value.h"
 
-#include "platform/io.h"
+#include "platform/clock.h"
 
 TimeValue TimeValue::make(std::int64_t sec, std::int64_t usec) {
     sec += usec / 1000000;

@@ -1,7 +1,7 @@
 // TimeValue: a point in time as seconds since 1970 (UTC) and microseconds.
 #pragma once
 
-#include "platform/io.h"
+#include "platform/clock.h"
 
 #include <cstdint>
 #include <string>

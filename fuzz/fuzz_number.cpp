@@ -2,8 +2,8 @@
 // parse_signed agree with the C library's strtoull and strtoll read at 32 bits
 // (white space, sign, "0x", octal, saturation on overflow) and never hit
 // undefined behaviour on the way.
-#include "cgi/number.h"
 #include "fuzz/fuzz_check.h"
+#include "runtime/number.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,6 +1,6 @@
-// File services: append-only log files written one line per call, whole
-// files read and written at once, existence tests, directory creation, move
-// and delete, the working directory and absolute paths.
+// File services: append-only log files written one record per call (also
+// confined to the working directory), whole files read and written at once, existence tests,
+// directory creation, move and delete, the working directory and absolute paths.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +20,23 @@ inline constexpr FileHandle no_file = -1;
 // Returns no_file on failure.
 FileHandle open_append_file(std::string_view path, bool truncate);
 
-// write_whole writes `bytes` to the end of the file in one system call, so
-// that lines appended by several processes never interleave. Returns false
+// open_append_file_inside opens `relative`, a path below the working
+// directory in the system's separators, for writing at its end, creating the
+// file (read and write for everyone, less the umask) and its missing folders
+// (a folder another process makes at the same time is used as it is). It
+// follows no symbolic link (on Windows: no reparse point) on the way, and the
+// file must be a regular file with no other name (one hard link): otherwise,
+// and for an absolute path or a ".." component, it returns no_file and
+// creates nothing more.
+FileHandle open_append_file_inside(std::string_view relative);
+
+// append_record writes `bytes` to the end of the append-only `file` in one
+// system call, so that records appended by several processes never
+// interleave. When the system takes only a part (a full disk, the file size
+// limit) that part is cut off again, unless another writer has appended
+// behind it already, so the file does not end in half a record. Returns false
 // unless every byte was written.
-bool write_whole(FileHandle file, std::string_view bytes);
+bool append_record(FileHandle file, std::string_view bytes);
 
 // file_length returns the current size of the file in bytes, -1 on failure.
 std::int64_t file_length(FileHandle file);

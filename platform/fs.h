@@ -62,16 +62,6 @@ void set_directory_read_hook(DirectoryReadHook hook);
 // links; a name that is already absolute is returned unchanged.
 std::string full_path(std::string_view name);
 
-// open_append_file_inside opens `relative`, a path below the working
-// directory in the system's separators, for writing at its end, creating the
-// file (read and write for everyone, less the umask) and its missing folders
-// (a folder another process makes at the same time is used as it is). It follows no
-// symbolic link (on Windows: no reparse point) on the way, and the file must
-// be a regular file with no other name (one hard link): otherwise, and for an
-// absolute path or a ".." component, it returns -1 and creates nothing more.
-// The result is a FileHandle of platform/file.h.
-int open_append_file_inside(std::string_view relative);
-
 // path_separator is the character that separates path components.
 char path_separator();
 

@@ -3,12 +3,13 @@
 // trace writes to.
 #include "runtime/log.h"
 
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/fs.h"
-#include "platform/io.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "runtime/log_path.h"
+#include "runtime/number.h"
 #include "runtime/trace.h"
 
 #include <cstdio>
@@ -821,4 +822,75 @@ bool vv_trace_vprint(std::string_view head, const char* format, va_list args) {
         log->close_file();
     }
     return false;
+}
+
+// ---- level names and the log stamp ---------------------------------------
+
+vvLogTime vv_local_time_now() {
+    std::int64_t seconds = 0;
+    std::int32_t microseconds = 0;
+    platform::current_time(seconds, microseconds);
+    platform::LocalTime local;
+    vvLogTime time;
+    if (!platform::LocalZone().convert(seconds, local)) {
+        return time;
+    }
+    time.year = static_cast<int>(local.year % 1000000);
+    time.month = local.month;
+    time.day = local.day;
+    time.hour = local.hour;
+    time.minute = local.minute;
+    time.second = local.second;
+    time.millisecond = microseconds / 1000;
+    return time;
+}
+
+namespace {
+
+// put_digits writes `value` (0 or more) as `width` digits, zero-filled.
+char* put_digits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+bool fits(int value, int limit) {
+    return value >= 0 && value < limit;
+}
+
+} // namespace
+
+std::string vv_log_stamp(const vvLogTime& time) {
+    // Written by hand: every request makes a stamp, and the printf machinery
+    // is a large piece of code that nothing else of a request touches.
+    const int year = time.year % 10000;
+    if (fits(year, 10000) && fits(time.month, 100) && fits(time.day, 100) && fits(time.hour, 100) &&
+        fits(time.minute, 100) && fits(time.second, 100) && fits(time.millisecond, 1000)) {
+        char digits[17];
+        char* p = put_digits(digits, year, 4);
+        p = put_digits(p, time.month, 2);
+        p = put_digits(p, time.day, 2);
+        p = put_digits(p, time.hour, 2);
+        p = put_digits(p, time.minute, 2);
+        p = put_digits(p, time.second, 2);
+        put_digits(p, time.millisecond, 3);
+        return std::string(digits, sizeof digits);
+    }
+    char text[40];
+    const int length =
+        std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d%03d", time.year % 10000,
+                      time.month, time.day, time.hour, time.minute, time.second, time.millisecond);
+    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+int vv_level_from_text(std::string_view text) {
+    static constexpr NamedNumber names[] = {
+        {"EMERGENCY", 0}, {"EMERG", 0},  {"ALERT", 1},     {"lvALERT", 1}, {"CRITICAL", 2},
+        {"CRIT", 2},      {"lvCRIT", 2}, {"ERROR", 3},     {"ERR", 3},     {"lvERR", 3},
+        {"WARNING", 4},   {"WARN", 4},   {"lvWARNING", 4}, {"NOTICE", 5},  {"lvNOTICE", 5},
+        {"INFO", 6},      {"lvINFO", 6}, {"DEBUG", 7},     {"lvDEBUG", 7},
+    };
+    return parse_digits_or_name(text, names);
 }

@@ -33,6 +33,25 @@ enum vvLevel {
 // ignored) or a number; -1 when it is neither.
 int vv_level_from_text(std::string_view text);
 
+// vvLogTime is a local time broken into the fields the log writes.
+struct vvLogTime {
+    int year = 0; // e.g. 2026
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+// vv_local_time_now returns the local time now (all fields 0 when the clock
+// cannot be read).
+vvLogTime vv_local_time_now();
+
+// vv_log_stamp returns the 17 digits YYYYMMDDhhmmssmmm of `time` (year modulo
+// 10000).
+std::string vv_log_stamp(const vvLogTime& time);
+
 using vvLogTags = std::array<std::string, 8>;
 
 // vvLogOrigin is who wrote a log's path template, which decides where its

@@ -1,32 +1,20 @@
 // Log paths: the expansion of a log's path template into an absolute file
 // name (marker file vv.path, placeholders, special folders, numbered
-// directories, missing directories created) and the numbered backups that
-// move an existing log file aside.
+// directories, missing directories created), and whether a location from
+// the listed folder stays inside it. The steps live in units of their own;
+// this header also brings the special folders, the numbered folder and the
+// rotation of log files.
 #pragma once
+
+#include "runtime/log.h"
+#include "runtime/log_rotation.h"
+#include "runtime/numbered_folder.h"
+#include "runtime/special_folders.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-
-// vvLogTime is a local time broken into the fields the log writes.
-struct vvLogTime {
-    int year = 0; // e.g. 2026
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int millisecond = 0;
-};
-
-// vv_local_time_now returns the local time now (all fields 0 when the clock
-// cannot be read).
-vvLogTime vv_local_time_now();
-
-// vv_log_stamp returns the 17 digits YYYYMMDDhhmmssmmm of `time` (year modulo
-// 10000).
-std::string vv_log_stamp(const vvLogTime& time);
 
 // vvLogPathInput is what an expansion reads.
 struct vvLogPathInput {
@@ -102,25 +90,3 @@ std::string vv_log_inside_path(std::string_view expanded, const char*& why);
 // of it). For a location that must stay inside (state.inside) nothing is
 // created: the open makes the missing folders.
 std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& state);
-
-// vv_special_folder_number returns the folder number of a special-folder name
-// ("APPDATA", "personal", ...; letter case ignored) or of a text of digits
-// (base chosen by the text: "010" is 8, "0x1a" is not digits); -1 when unknown.
-int vv_special_folder_number(std::string_view name);
-
-// vv_special_folder_path returns the path of the special folder named `name`,
-// "" when unknown.
-std::string vv_special_folder_path(std::string_view name);
-
-// vv_numbered_directory returns the numbered directory of the current
-// directory: on the first call (empty `cache`) the first of 0000-9999 that
-// does not exist is created and its absolute path cached; the cached path is
-// returned while that directory exists, "" otherwise.
-std::string vv_numbered_directory(std::string& cache);
-
-// vv_rotate_log_file moves the file `path` aside to the first free name
-// path.0000 ... path.9999 and deletes the backup after that one (so the
-// backups form a ring with a gap after the newest). With all 10000 names
-// taken, .0000 and .0001 are deleted and the file becomes .0000. Returns the
-// backup's name, "" when the move failed.
-std::string vv_rotate_log_file(std::string_view path);

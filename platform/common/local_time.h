@@ -1,7 +1,7 @@
 // The calendar fields of the C library's broken-down time as LocalTime.
 #pragma once
 
-#include "platform/io.h"
+#include "platform/clock.h"
 
 #include <ctime>
 

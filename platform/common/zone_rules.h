@@ -7,7 +7,7 @@
 // its last transition, anything malformed) the time is left to localtime_r.
 #pragma once
 
-#include "platform/io.h"
+#include "platform/clock.h"
 
 #include <cstdint>
 #include <optional>

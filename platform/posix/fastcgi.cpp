@@ -4,6 +4,7 @@
 // bytes with MSG_PEEK) until a request's head has come whole. Children wait
 // in accept before a request comes, so no fork lies on a request's way.
 #include "platform/fastcgi.h"
+#include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -54,7 +55,7 @@ std::uint32_t now_ms() {
 // lowest_free_descriptor returns the descriptor the next open gets (-1 when
 // none can be opened).
 int lowest_free_descriptor() {
-    const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int fd = posix::open_retrying("/dev/null", O_RDONLY | O_CLOEXEC);
     if (fd >= 0)
         close(fd);
     return fd;
@@ -85,7 +86,7 @@ std::uint32_t open_descriptors(int first) {
 // be read.
 unsigned thread_count() {
     char text[1024];
-    const int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    const int fd = posix::open_retrying("/proc/self/stat", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
     const ssize_t n = read(fd, text, sizeof text - 1);

@@ -1,4 +1,4 @@
-// POSIX only: writes on file descriptors, retried after signals.
+// POSIX only: opens and writes on file descriptors, retried after signals.
 #include "platform/posix/fd_io.h"
 
 #include <unistd.h>
@@ -6,6 +6,15 @@
 #include <cerrno>
 
 namespace platform::posix {
+
+int open_retrying(const char* name, int flags, mode_t mode, int dir) {
+    for (;;) {
+        const int fd = openat(dir, name, flags, mode);
+        if (fd >= 0 || errno != EINTR) {
+            return fd;
+        }
+    }
+}
 
 bool write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

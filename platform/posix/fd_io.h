@@ -1,10 +1,18 @@
-// Whole-buffer writes on file descriptors, for the POSIX implementations of
-// the file services.
+// File descriptors for the POSIX implementations of the platform services:
+// opens and whole-buffer writes, retried after signals.
 #pragma once
+
+#include <fcntl.h>
+#include <sys/types.h>
 
 #include <string_view>
 
 namespace platform::posix {
+
+// open_retrying opens `name` as openat does, relative to the folder `dir`
+// (the working directory by default), again when a signal interrupted the
+// call. Every file the POSIX services open goes through it.
+int open_retrying(const char* name, int flags, mode_t mode = 0, int dir = AT_FDCWD);
 
 // write_all writes every byte of `bytes` to `fd`, in as many calls as the
 // system needs; false (errno set) on the first failure.

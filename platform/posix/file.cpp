@@ -1,5 +1,6 @@
 // POSIX only: files through open/read/write (O_APPEND, O_EXCL), stat, mkdir, rename, unlink,
-// getcwd and chdir.
+// getcwd and chdir; appends inside the working directory through openat
+// without following links.
 #include "platform/file.h"
 
 #include "platform/posix/fd_io.h"
@@ -31,15 +32,8 @@ bool c_path(std::string_view path, std::string& out) {
     return true;
 }
 
-// open_retrying opens `name`, again when a signal interrupted the call.
-int open_retrying(const std::string& name, int flags, mode_t mode) {
-    for (;;) {
-        const int fd = open(name.c_str(), flags, mode);
-        if (fd >= 0 || errno != EINTR) {
-            return fd;
-        }
-    }
-}
+// New files: read and write for everyone, less the umask.
+constexpr mode_t everyone_read_write = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 
 std::atomic<ReplaceHook> replace_hook{nullptr};
 
@@ -49,7 +43,7 @@ void sync_folder_of(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string folder =
         slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-    const int fd = open_retrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const int fd = posix::open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd >= 0) {
         (void)fsync(fd);
         close(fd);
@@ -96,7 +90,8 @@ bool read_file_contents(std::string_view path, std::string& bytes) {
     }
     // Without blocking: opening a named pipe waits for no writer, and only a
     // regular file is read.
-    const int fd = open_retrying(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    const int fd =
+        posix::open_retrying(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
     if (fd < 0) {
         return false;
     }
@@ -142,8 +137,8 @@ bool write_new_file(std::string_view path, std::string_view bytes) {
     if (!c_path(path, name)) {
         return false;
     }
-    const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                 S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
+    const int fd = posix::open_retrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                        S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
     if (fd < 0) {
         return false;
     }
@@ -174,7 +169,8 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         mode = info.st_mode & 07777;
     }
     const std::string temp = name + ".tmp";
-    const int fd = open_retrying(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    const int fd =
+        posix::open_retrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd >= 0) {
         if (existed) {
             fchmod(fd, mode); // the umask may have taken rights away
@@ -195,7 +191,8 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
         return false;
     }
     // No file can be made beside it (a read-only folder): rewrite in place.
-    const int in = open_retrying(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    const int in =
+        posix::open_retrying(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     return in >= 0 && write_and_close(in, bytes);
 }
 
@@ -208,33 +205,103 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
     if (truncate) {
         flags |= O_TRUNC;
     }
+    // As any program creates a file: the umask and the folder decide who
+    // else may append.
+    const int fd = posix::open_retrying(name.c_str(), flags, everyone_read_write);
+    return fd >= 0 ? fd : no_file;
+}
+
+namespace {
+
+// open_nofollow opens `name` in the folder `dir` without following a link
+// in the last component.
+int open_nofollow(int dir, const std::string& name, int flags, mode_t mode = 0) {
+    return posix::open_retrying(name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode, dir);
+}
+
+} // namespace
+
+FileHandle open_append_file_inside(std::string_view relative) {
+    if (relative.empty() || relative.front() == '/' ||
+        relative.find('\0') != std::string_view::npos) {
+        return no_file;
+    }
+    int dir = open_nofollow(AT_FDCWD, ".", O_RDONLY | O_DIRECTORY);
+    std::size_t start = 0;
     for (;;) {
-        // As any program creates a file: the umask and the folder decide
-        // who else may append.
-        const int fd =
-            open(name.c_str(), flags, S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
-        if (fd >= 0 || errno != EINTR) {
-            return fd >= 0 ? fd : no_file;
+        if (dir < 0) {
+            return no_file;
         }
+        const std::size_t slash = relative.find('/', start);
+        const std::string name(relative.substr(start, slash - start));
+        if (name == "..") {
+            close(dir);
+            return no_file;
+        }
+        if (slash == std::string_view::npos) {
+            // The file itself: opened without blocking (a named pipe without
+            // a reader fails at once) and kept only when it is a regular
+            // file of one name.
+            const int fd =
+                name.empty() || name == "."
+                    ? -1
+                    : open_nofollow(dir, name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK,
+                                    everyone_read_write);
+            close(dir);
+            struct stat info {};
+            if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+                const int flags = fcntl(fd, F_GETFL);
+                if (flags != -1) {
+                    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+                }
+                return fd;
+            }
+            if (fd >= 0) {
+                close(fd);
+                errno = EPERM; // a special file or one of several names
+            }
+            return no_file;
+        }
+        start = slash + 1;
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        int next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
+        // A folder that another process made a moment ago is as good as one
+        // made here.
+        if (next < 0 && errno == ENOENT &&
+            (mkdirat(dir, name.c_str(), S_IRWXU | S_IRWXG | S_IRWXO) == 0 || errno == EEXIST)) {
+            next = open_nofollow(dir, name, O_RDONLY | O_DIRECTORY);
+        }
+        close(dir);
+        dir = next;
     }
 }
 
-bool write_whole(FileHandle file, std::string_view bytes) {
+bool append_record(FileHandle file, std::string_view bytes) {
     if (file < 0) {
         return false;
     }
     if (bytes.empty()) {
         return true;
     }
-    for (;;) {
-        const ssize_t written = write(file, bytes.data(), bytes.size());
-        if (written >= 0) {
-            return static_cast<std::size_t>(written) == bytes.size();
-        }
-        if (errno != EINTR) {
-            return false;
-        }
+    ssize_t written = -1;
+    do {
+        written = write(file, bytes.data(), bytes.size());
+    } while (written < 0 && errno == EINTR);
+    if (written < 0) {
+        return false;
     }
+    if (static_cast<std::size_t>(written) == bytes.size()) {
+        return true;
+    }
+    // In append mode the offset stands right behind the bytes just written.
+    const off_t end = lseek(file, 0, SEEK_CUR);
+    struct stat info {};
+    if (end >= written && fstat(file, &info) == 0 && info.st_size == end) {
+        (void)ftruncate(file, end - written);
+    }
+    return false;
 }
 
 std::int64_t file_length(FileHandle file) {
@@ -369,7 +436,7 @@ bool FileLock::acquire(std::string_view path) {
         errno = EINVAL;
         return false;
     }
-    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = posix::open_retrying(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }

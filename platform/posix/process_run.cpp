@@ -4,6 +4,7 @@
 #include "platform/process_run.h"
 
 #include "platform/file.h"
+#include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -163,7 +164,7 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
     }
     env.push_back(nullptr);
 
-    const int nullFd = quiet ? open("/dev/null", O_RDWR | O_CLOEXEC) : -1;
+    const int nullFd = quiet ? posix::open_retrying("/dev/null", O_RDWR | O_CLOEXEC) : -1;
     if (quiet && nullFd < 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
         return no_process;

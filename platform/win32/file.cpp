@@ -232,6 +232,21 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
     return in != INVALID_HANDLE_VALUE && write_and_close(in, bytes);
 }
 
+namespace {
+
+// append_descriptor wraps an append-only handle as a run-time library
+// descriptor; no_file, with the handle closed, when that fails.
+FileHandle append_descriptor(HANDLE handle) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return no_file;
+    }
+    return fd;
+}
+
+} // namespace
+
 FileHandle open_append_file(std::string_view path, bool truncate) {
     std::string name;
     if (!c_text(path, name)) {
@@ -255,26 +270,112 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
             return no_file;
         }
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
-    if (fd < 0) {
+    return append_descriptor(handle);
+}
+
+namespace {
+
+// plain_directory: `path` is a folder that is no reparse point (no junction,
+// no symbolic link).
+bool plain_directory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+} // namespace
+
+FileHandle open_append_file_inside(std::string_view relative) {
+    std::string text;
+    if (!c_text(relative, text)) {
+        return no_file;
+    }
+    // Each folder on the way is looked at (and made when missing) before the
+    // next: a reparse point anywhere ends the open.
+    std::string prefix;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = start;
+        while (end < text.size() && !(text[end] == '\\' && char_length(text, end) == 1)) {
+            end += char_length(text, end);
+        }
+        const std::string name = text.substr(start, end - start);
+        if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos ||
+            (start == 0 && (text[0] == '\\' || text[0] == '/'))) {
+            return no_file;
+        }
+        if (!prefix.empty()) {
+            prefix += '\\';
+        }
+        prefix += name;
+        if (end >= text.size()) {
+            break;
+        }
+        const std::wstring folder = to_wide(prefix);
+        if (!plain_directory(folder)) {
+            CreateDirectoryW(folder.c_str(), nullptr);
+            if (!plain_directory(folder)) {
+                return no_file;
+            }
+        }
+        start = end + 1;
+    }
+    const std::wstring file = to_wide(prefix);
+    // The file itself is opened as it is, a reparse point included, and kept
+    // only when it is a plain file of one name. FILE_APPEND_DATA without
+    // FILE_WRITE_DATA: every write goes to the end of the file.
+    const HANDLE handle =
+        CreateFileW(file.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, share_all, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return no_file;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain =
+        GetFileInformationByHandle(handle, &info) != FALSE &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+        info.nNumberOfLinks == 1 && GetFileType(handle) == FILE_TYPE_DISK;
+    if (!plain) {
         CloseHandle(handle);
         return no_file;
     }
-    return fd;
+    return append_descriptor(handle);
 }
 
-bool write_whole(FileHandle file, std::string_view bytes) {
+bool append_record(FileHandle file, std::string_view bytes) {
     const HANDLE handle = handle_of(file);
-    if (handle == INVALID_HANDLE_VALUE || bytes.size() > 0xFFFFFFFFu) {
+    if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
     if (bytes.empty()) {
         return true;
     }
+    if (bytes.size() > 0xFFFFFFFFu) {
+        return false;
+    }
     const win32::AppendLock lock(handle);
     DWORD written = 0;
-    return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    const BOOL ok =
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (ok && written == bytes.size()) {
+        return true;
+    }
+    if (written == 0) {
+        return false;
+    }
+    // The write went to the end of the file and the file pointer stands
+    // behind it; when the file still ends there, no other writer has
+    // appended since, and the part is cut off again.
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER end{};
+    LARGE_INTEGER size{};
+    if (SetFilePointerEx(handle, zero, &end, FILE_CURRENT) && GetFileSizeEx(handle, &size) &&
+        end.QuadPart == size.QuadPart && end.QuadPart >= static_cast<LONGLONG>(written)) {
+        FILE_END_OF_FILE_INFO cut{};
+        cut.EndOfFile.QuadPart = end.QuadPart - written;
+        SetFileInformationByHandle(handle, FileEndOfFileInfo, &cut, sizeof cut);
+    }
+    return false;
 }
 
 std::int64_t file_length(FileHandle file) {

@@ -44,8 +44,8 @@ class RequestTest : public ::testing::Test {
     TempCwd m_cwd{"dirvane-corvane-"};
     const fs::path m_dir = m_cwd.dir();
     // request sets these; each test starts without them and ends as it began.
-    ScopedEnv m_agent{"HTTP_USER_AGENT", nullptr};
-    ScopedEnv m_scriptName{"SCRIPT_NAME", nullptr};
+    ScopedEnv m_agent{"HTTP_USER_AGENT", std::nullopt};
+    ScopedEnv m_scriptName{"SCRIPT_NAME", std::nullopt};
     std::FILE* m_out = nullptr;
 };
 

@@ -560,4 +560,37 @@ TEST(Log, CurrentLogAndTracePrint) {
     EXPECT_EQ(message_of(lines[2]), "main: name = a__01/01/01 forged_");
 }
 
+TEST(LogStamp, SeventeenDigitsOfTheTime) {
+    struct Row {
+        vvLogTime time;
+        const char* stamp;
+    };
+    const Row table[] = {
+        {{2026, 12, 8, 14, 5, 9, 7}, "20261208140509007"},
+        {{1999, 1, 31, 23, 59, 59, 999}, "19990131235959999"},
+        {{12345, 6, 7, 8, 9, 10, 11}, "23450607080910011"}, // the year modulo 10000
+        {{0, 0, 0, 0, 0, 0, 0}, "00000000000000000"},       // a clock that could not be read
+        {{-5, 1, 1, 0, 0, 0, 0}, "-0050101000000000"},      // as printf writes a negative year
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(vv_log_stamp(row.time), row.stamp);
+}
+
+TEST(LogPath, LevelNames) {
+    const struct {
+        const char* text;
+        int level;
+    } cases[] = {
+        {"EMERGENCY", 0}, {"emerg", 0},  {"ALERT", 1},     {"lvAlert", 1}, {"CRITICAL", 2},
+        {"crit", 2},      {"lvCRIT", 2}, {"Error", 3},     {"ERR", 3},     {"lverr", 3},
+        {"WARNING", 4},   {"WARN", 4},   {"lvWARNING", 4}, {"NOTICE", 5},  {"lvNOTICE", 5},
+        {"info", 6},      {"lvINFO", 6}, {"DEBUG", 7},     {"lvDEBUG", 7}, {"lvEMERG", -1},
+        {"7", 7},         {"07", 7},     {"0x7", -1},      {"", -1},       {" 6", -1},
+        {"INFO ", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vv_level_from_text(c.text), c.level) << c.text;
+    }
+}
+
 } // namespace

@@ -1,8 +1,10 @@
 // TempCwd makes a fresh folder the working directory for one test and puts
-// the old one back afterwards.
+// the old one back afterwards. The folder's name carries the process id, so
+// that two runs of the same test at once do not share it.
 #pragma once
 
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +38,8 @@ class TempCwd {
         : m_old(std::filesystem::current_path()) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_dir = std::filesystem::temp_directory_path() /
-                (prefix + std::string(info->test_suite_name()) + "-" + info->name());
+                (prefix + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                 std::to_string(platform::current_process_id()));
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         std::filesystem::current_path(m_dir);

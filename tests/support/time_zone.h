@@ -8,7 +8,10 @@
 
 class ScopedTimeZone {
   public:
-    explicit ScopedTimeZone(const char* tz) : m_tz("TZ", tz) { tzset(); }
+    explicit ScopedTimeZone(const char* tz)
+        : m_tz("TZ", tz != nullptr ? std::optional<std::string>(tz) : std::nullopt) {
+        tzset();
+    }
 
   private:
     // Members end in reverse order: TZ is put back first, then read again.

@@ -1,5 +1,5 @@
-// Tests of the stream and time services.
-#include "platform/io.h"
+// Tests of the time services: local calendar, zones and the wall clock.
+#include "platform/clock.h"
 
 #include "support/host.h"
 #include "support/time_zone.h"

@@ -1,5 +1,5 @@
 // Number rules of settings values: base from the text, 32-bit limits.
-#include "cgi/number.h"
+#include "runtime/number.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +91,38 @@ TEST(ParseSigned, BaseSignLimitsAndStop) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_signed(c.text), c.expected) << "text: " << c.text.substr(0, 40);
+    }
+}
+
+// A text of digits only (a log level, a special folder's number) reads by
+// the same rules; anything else in it makes it no number, unless it is one
+// of the names, whose letter case does not count.
+TEST(ParseDigitsOrName, DigitsOnlyClippedToIntOrAName) {
+    static constexpr NamedNumber names[] = {{"INFO", 6}, {"lvINFO", 6}, {"APPDATA", 26}};
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"7", 7},
+        {"010", 8},
+        {"089", 0},
+        {"0x1a", -1},
+        {"", -1},
+        {" 6", -1},
+        {"6 ", -1},
+        {"+6", -1},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"99999999999", INT32_MAX},
+        {"info", 6},
+        {"LVinfo", 6},
+        {"appData", 26},
+        {"INFO ", -1},
+        {"INF", -1},
+        {"lvAPPDATA", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parse_digits_or_name(c.text, names), c.expected) << "text: " << c.text;
     }
 }
 

@@ -1,7 +1,10 @@
 // Number rules of settings values, written out for a 32-bit result so that
 // they do not depend on the width of long.
-#include "cgi/number.h"
+#include "runtime/number.h"
 
+#include "platform/common/ascii.h"
+
+#include <climits>
 #include <cstdint>
 #include <string_view>
 
@@ -96,4 +99,25 @@ std::int32_t parse_signed(std::string_view text) {
         return INT32_MAX;
     }
     return static_cast<std::int32_t>(m.value);
+}
+
+int parse_digits(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return -1;
+    }
+    const std::uint32_t value = parse_unsigned(text);
+    return value > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
+}
+
+int parse_digits_or_name(std::string_view text, std::span<const NamedNumber> names) {
+    const int number = parse_digits(text);
+    if (number >= 0) {
+        return number;
+    }
+    for (const NamedNumber& entry : names) {
+        if (platform::ascii::equal_no_case(text, entry.name)) {
+            return entry.number;
+        }
+    }
+    return -1;
 }
