@@ -1,44 +1,21 @@
 """Folder pages through the real web server: lighttpd started by dirvane-httpd
 runs Dirvane for each folder that holds config.index."""
 
-import html.parser
 import os
 import re
 import shutil
-import sys
 import unittest
 import urllib.parse
 
-sys.path.insert(0, os.path.dirname(__file__))
-from server_run import LIGHTTPD, NO_LIGHTTPD, SOURCE, Site, write  # noqa: E402
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
+from dirvane_test.pages import BYTE_NAMES, SPECIAL_NAMES, hrefs
+from dirvane_test.programs import SOURCE
+from dirvane_test.records import log_lines
+from dirvane_test.servers import LIGHTTPD, NO_LIGHTTPD
 
 UA_DESKTOP = "TestAgent/1.0 (X11; a, b)"
 UA_MOBILE = "Phone/2.0 (Mobile)"
-
-
-class Links(html.parser.HTMLParser):
-    def __init__(self):
-        super().__init__()
-        self.hrefs = []
-
-    def handle_starttag(self, tag, attrs):
-        if tag == "a":
-            self.hrefs.append(dict(attrs)["href"])
-
-
-def hrefs(body):
-    parser = Links()
-    parser.feed(body.decode("shift_jis", "replace"))
-    return parser.hrefs
-
-
-# Every byte that may stand in a file name and is not plain ASCII letters,
-# digits or "/" : the punctuation that URLs treat specially, and 0x80-0xFF
-# (Shift_JIS lead and trail bytes, 0xFA among them).
-SPECIAL_NAMES = [b"sp ace", b"hash#x", b"pct%41", b"q?x", b"plus+x", b"amp&x", b"semi;x",
-                 b"eq=x", b"tick'x", b'quote"x', b"lt<x", b"gt>x", b"back\\x", b"tilde~x",
-                 b"bang!x", b"..dots", b"\x83\x5c.txt", b"\x93\xfa\x96\x7b.txt"]
-BYTE_NAMES = [b"n%02x" % b + bytes([b]) + b"z" for b in range(0x80, 0x100)]
 
 
 @unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
@@ -78,11 +55,7 @@ class ListingThroughServer(unittest.TestCase):
         site.start()
 
     def log_lines(self):
-        try:
-            with open(self.log, "rb") as f:
-                return f.read().split(b"\r\n")[:-1]
-        except FileNotFoundError:
-            return []
+        return log_lines(self.log)
 
     def test_listing_status_headers_and_exact_length(self):
         r = self.site.request("/", {"User-Agent": UA_DESKTOP})
