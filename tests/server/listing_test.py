@@ -9,7 +9,8 @@ import urllib.parse
 
 from dirvane_test.files import write
 from dirvane_test.httpd_site import Site
-from dirvane_test.pages import BYTE_NAMES, SPECIAL_NAMES, hrefs
+from dirvane_test.byte_names import check_every_link_is_served, fill_bytes_folder
+from dirvane_test.pages import hrefs
 from dirvane_test.programs import SOURCE
 from dirvane_test.records import log_lines
 from dirvane_test.servers import LIGHTTPD, NO_LIGHTTPD
@@ -47,9 +48,7 @@ class ListingThroughServer(unittest.TestCase):
         write(os.path.join(d, "nolist", "file.txt"), "not listed")
         write(os.path.join(d, "gone", "config.index"),
               "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
-        write(os.path.join(d, "bytes", "config.index"), "")
-        for name in SPECIAL_NAMES + BYTE_NAMES:
-            write(os.path.join(os.fsencode(d), b"bytes", name), b"content of " + name)
+        fill_bytes_folder(os.path.join(d, "bytes"))
         write(os.path.join(site.root, "secret.txt"), "SECRET outside the root")
         site.register()
         site.start()
@@ -132,18 +131,7 @@ class ListingThroughServer(unittest.TestCase):
         self.assertEqual(self.site.request("/nolist/file.txt").body, b"not listed")
 
     def test_every_listed_name_is_served(self):
-        page = self.site.request("/bytes/")
-        self.assertEqual(page.status, 200)
-        links = hrefs(page.body)[2:]  # after the heading's "/" and "/bytes/"
-        self.assertEqual(len(links), len(SPECIAL_NAMES) + len(BYTE_NAMES))
-        for href in links:
-            with self.subTest(href=href):
-                r = self.site.request(urllib.parse.urljoin("/bytes/", href))
-                name = urllib.parse.unquote_to_bytes(href)
-                # A name starting with "." is listed but never served.
-                self.assertEqual(r.status, 403 if name.startswith(b".") else 200)
-                if r.status == 200:
-                    self.assertEqual(r.body, b"content of " + name)
+        check_every_link_is_served(self, self.site.request)
 
     def test_bytes_never_valid_in_utf8_are_served(self):
         for name in (b"\x93\xfa\x96\x7b.txt", b"n%02x" % 0xfa + b"\xfaz", b"n%02x" % 0xc0 +

@@ -10,6 +10,7 @@ one module per job:
 - servers: the real web servers and spawn-fcgi, started and stopped;
 - fastcgi_site: the site every FastCGI server test shares;
 - pages: reading a listing page (links, rows, the strict HTML parser);
+- byte_names: a folder of names holding every byte, and its check;
 - records: the access log record and the figures a check prints;
 - browser: headless Chromium through Selenium;
 - fastcgi_cases, visitor_cases: test cases several servers run.

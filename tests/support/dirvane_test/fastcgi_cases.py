@@ -7,11 +7,10 @@ import socket
 import struct
 import sys
 import threading
-import urllib.parse
 
 from .client import get
 from .fastcgi_site import HIDDEN_NAMES
-from .pages import BYTE_NAMES, SPECIAL_NAMES, hrefs
+from .byte_names import check_every_link_is_served
 
 class FastCgiCases:
     """What every server must show; `site` and `port` come from the
@@ -35,17 +34,7 @@ class FastCgiCases:
                 self.assertEqual(r.body, body)
                 self.assertEqual(r.headers["content-type"], "text/html")
                 self.assertIn(b"Content-Length: %d" % len(r.body), head)
-        page = self.get("/bytes/")
-        links = hrefs(page.body)[2:]  # after the heading's "/" and "/bytes/"
-        self.assertEqual(len(links), len(SPECIAL_NAMES) + len(BYTE_NAMES))
-        for href in links:
-            with self.subTest(href=href):
-                r = self.get(urllib.parse.urljoin("/bytes/", href))
-                name = urllib.parse.unquote_to_bytes(href)
-                # A name starting with "." is listed but never served.
-                self.assertEqual(r.status, 403 if name.startswith(b".") else 200)
-                if r.status == 200:
-                    self.assertEqual(r.body, b"content of " + name)
+        check_every_link_is_served(self, self.get)
 
     def test_settings_chosen_status_and_access_log_record(self):
         before = len(self.site.log_lines())

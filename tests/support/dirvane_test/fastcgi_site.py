@@ -11,7 +11,7 @@ import time
 from .accounts import OWNER, WWW_DATA
 from .client import UA, free_port
 from .files import write
-from .pages import BYTE_NAMES, SPECIAL_NAMES
+from .byte_names import fill_bytes_folder
 from .programs import BIN
 from .records import log_lines
 from .servers import SPAWN_FCGI, stop
@@ -53,9 +53,7 @@ class FastCgiSite:
         d = os.fsencode(self.docroot)
         write(os.path.join(d, b"config.index"), "")
         write(os.path.join(d, b"readme.txt"), "readme.txt")
-        write(os.path.join(d, b"bytes", b"config.index"), "")
-        for name in SPECIAL_NAMES + BYTE_NAMES:
-            write(os.path.join(d, b"bytes", name), b"content of " + name)
+        fill_bytes_folder(os.path.join(d, b"bytes"))
         write(os.path.join(d, b"gone", b"config.index"),
               "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
         # A page of some megabytes, more than the sockets on its way hold.

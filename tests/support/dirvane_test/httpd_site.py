@@ -15,6 +15,7 @@ from .accounts import ME
 from .client import free_port, request
 from .files import write
 from .programs import BIN, HTTPD
+from .servers import stop
 
 
 class Site:
@@ -96,13 +97,7 @@ class Site:
         if self.process is None:
             return None
         process, self.process = self.process, None
-        if process.poll() is None:
-            process.send_signal(sig)
-            try:
-                process.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        stop(process, sig)
         process.stdout.close()
         return process.returncode
 

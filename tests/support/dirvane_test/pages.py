@@ -1,5 +1,5 @@
-"""Reading a listing page: its links, the names every server must serve,
-the rows of its listing part, and a strict HTML parser."""
+"""Reading a listing page: its links, the rows of its listing part, and a
+strict HTML parser."""
 
 import html
 import html.parser
@@ -31,19 +31,13 @@ class Links(html.parser.HTMLParser):
 
 
 def hrefs(body):
+    """Every link's href of a Shift_JIS page, in order."""
     parser = Links()
     parser.feed(body.decode("shift_jis", "replace"))
     return parser.hrefs
 
 
-# Every byte that may stand in a file name and is not plain ASCII letters,
-# digits or "/" : the punctuation that URLs treat specially, and 0x80-0xFF
-# (Shift_JIS lead and trail bytes, 0xFA among them).
-SPECIAL_NAMES = [b"sp ace", b"hash#x", b"pct%41", b"q?x", b"plus+x", b"amp&x", b"semi;x",
-                 b"eq=x", b"tick'x", b'quote"x', b"lt<x", b"gt>x", b"back\\x", b"tilde~x",
-                 b"bang!x", b"..dots", b"\x83\x5c.txt", b"\x93\xfa\x96\x7b.txt"]
-BYTE_NAMES = [b"n%02x" % b + bytes([b]) + b"z" for b in range(0x80, 0x100)]
-
+# A row's link: its href and its text.
 ROW = re.compile(rb'<a href="([^"]*)">([^<]*)</a>')
 
 

@@ -19,10 +19,11 @@ NGINX = find_program("nginx")
 NGINX_DEBIAN = "/etc/nginx"
 
 
-def stop(process):
+def stop(process, sig=signal.SIGTERM):
+    """Ends a process that still runs by `sig`, by force after 15 s."""
     if process is None or process.poll() is not None:
         return
-    process.send_signal(signal.SIGTERM)
+    process.send_signal(sig)
     try:
         process.wait(timeout=15)
     except subprocess.TimeoutExpired:
