@@ -3,11 +3,10 @@
 import os
 import resource
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import BIN, WINE, Site, split_response  # noqa: E402
+from dirvane_test.cgi_site import Site, split_response
+from dirvane_test.programs import BIN, WINE
 
 META = b'<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">'
 DATE = b"2004/11/05 09:07"

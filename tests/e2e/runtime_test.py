@@ -6,12 +6,11 @@ import re
 import shutil
 import stat
 import subprocess
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import WINE, Site, split_response, windows_path  # noqa: E402
+from dirvane_test.cgi_site import Site, split_response
+from dirvane_test.programs import WINE, windows_path
 
 RECORD = re.compile(rb"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[([0-9a-f]{8})\] (.*)\r\n$", re.S)
 

@@ -3,11 +3,10 @@ icons and the debug report."""
 
 import os
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import WINE, Site, split_response  # noqa: E402
+from dirvane_test.cgi_site import Site, split_response
+from dirvane_test.programs import WINE
 
 STYLED_INI = """; common settings
 [index]

@@ -2,15 +2,13 @@
 common settings file: collator order, aligned columns, a page that is valid
 UTF-8 throughout, and hrefs that name the exact bytes."""
 
-import os
 import re
-import sys
 import unicodedata
 import unittest
 import urllib.parse
 
-sys.path.insert(0, os.path.dirname(__file__))
-from dirvane_run import WINE, Site, split_response  # noqa: E402
+from dirvane_test.cgi_site import Site, split_response
+from dirvane_test.programs import WINE
 
 # The files in the collator's order (Japanese: symbols, then Latin letters
 # with accents at the second level, then kana, then kanji), each with the

@@ -6,13 +6,15 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (SPAWN_FCGI, WWW_DATA, AttackCases, FastCgiCases,  # noqa: E402
-                         WholeTreeCases, find_program, get, sample, start_site, stop,
-                         wait_for_port, write)
+from dirvane_test.accounts import WWW_DATA
+from dirvane_test.client import get, wait_for_port
+from dirvane_test.fastcgi_cases import AttackCases, FastCgiCases, WholeTreeCases
+from dirvane_test.fastcgi_site import start_site
+from dirvane_test.files import write
+from dirvane_test.programs import find_program, sample
+from dirvane_test.servers import SPAWN_FCGI, stop
 
 APACHE = find_program("apache2")
 DEBIAN = "/etc/apache2"

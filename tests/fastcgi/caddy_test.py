@@ -4,13 +4,15 @@ of Debian's site block, Caddy running as caddy as Debian runs it."""
 import os
 import re
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (AS_ROOT, SPAWN_FCGI, AttackCases, FastCgiCases,  # noqa: E402
-                         WholeTreeCases, account, find_program, sample, start_site, stop,
-                         wait_for_port, write)
+from dirvane_test.accounts import AS_ROOT, account
+from dirvane_test.client import wait_for_port
+from dirvane_test.fastcgi_cases import AttackCases, FastCgiCases, WholeTreeCases
+from dirvane_test.fastcgi_site import start_site
+from dirvane_test.files import write
+from dirvane_test.programs import find_program, sample
+from dirvane_test.servers import SPAWN_FCGI, stop
 
 CADDY = find_program("caddy")
 

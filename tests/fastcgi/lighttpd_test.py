@@ -6,15 +6,16 @@ itself with bin-path) and the packaged CGI snippet dist/lighttpd/
 import os
 import re
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (WWW_DATA, AttackCases, FastCgiCases, find_program,  # noqa: E402
-                         get, read_text, sample, start_site, stop, wait_for_port, write)
+from dirvane_test.accounts import WWW_DATA
+from dirvane_test.client import get, wait_for_port
+from dirvane_test.fastcgi_cases import AttackCases, FastCgiCases
+from dirvane_test.fastcgi_site import start_site
+from dirvane_test.files import read_text, write
+from dirvane_test.programs import HTTPD, sample
+from dirvane_test.servers import LIGHTTPD, stop
 
-LIGHTTPD = find_program("lighttpd")
-HTTPD = os.environ.get("DIRVANE_HTTPD", "")
 DEBIAN = "/etc/lighttpd/lighttpd.conf"
 
 

@@ -4,18 +4,14 @@ included in Debian's default site."""
 
 import os
 import re
-import shutil
-import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import (SPAWN_FCGI, WWW_DATA, FastCgiCases, AttackCases,  # noqa: E402
-                         WholeTreeCases, find_program, read_text, sample, start_site, stop,
-                         wait_for_port, write)
-
-NGINX = find_program("nginx")
-DEBIAN = "/etc/nginx"
+from dirvane_test.fastcgi_cases import AttackCases, FastCgiCases, WholeTreeCases
+from dirvane_test.fastcgi_site import start_site
+from dirvane_test.files import read_text
+from dirvane_test.programs import sample
+from dirvane_test.servers import NGINX, SPAWN_FCGI, start_nginx, start_nginx_sample, stop
+from dirvane_test.servers import NGINX_DEBIAN as DEBIAN
 
 
 def whole_tree(snippet, root):
@@ -27,43 +23,12 @@ def whole_tree(snippet, root):
     return head + 'location ~ "^%s(.*/)?$" {' % root + block + "}" + tail
 
 
-def start_nginx(site, port, sites, snippet=None):
-    """Debian's /etc/nginx copied into the site, with its own paths, the
-    snippet in snippets/dirvane.conf and `sites` (name to text) as the only
-    enabled sites; nginx runs as www-data when started as root."""
-    prefix = os.path.join(site.root, "nginx")
-    shutil.copytree(DEBIAN, prefix, symlinks=True)
-    main = read_text(os.path.join(prefix, "nginx.conf"))
-    main = (main.replace(DEBIAN + "/", prefix + "/")
-            .replace("/run/nginx.pid", prefix + "/nginx.pid")
-            .replace("/var/log/nginx/", prefix + "/")
-            .replace("worker_processes auto;", "worker_processes 1;"))
-    if not WWW_DATA:
-        main = re.sub(r"(?m)^user .*$", "", main)
-    write(os.path.join(prefix, "nginx.conf"), main)
-    write(os.path.join(prefix, "snippets", "dirvane.conf"),
-          (snippet or sample("nginx-snippet.conf")).replace("/run/dirvane/fcgi.sock",
-                                                            site.socket))
-    enabled = os.path.join(prefix, "sites-enabled")
-    shutil.rmtree(enabled)
-    for name, text in sites.items():
-        write(os.path.join(enabled, name), text)
-    server = subprocess.Popen([NGINX, "-p", prefix, "-c", os.path.join(prefix, "nginx.conf"),
-                               "-g", "daemon off;"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    assert wait_for_port(port, server), "nginx did not start"
-    return server
-
-
 @unittest.skipUnless(NGINX and SPAWN_FCGI, "nginx and spawn-fcgi are not installed")
 class Nginx(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         site = start_site(cls)
-        whole = (sample("nginx.conf")
-                 .replace("listen 80;", "listen 127.0.0.1:%d;" % cls.port)
-                 .replace("/var/www/html", site.docroot))
-        cls.server = start_nginx(site, cls.port, {"dirvane": whole})
+        cls.server = start_nginx_sample(site, cls.port)
         cls.addClassCleanup(stop, cls.server)
 
 

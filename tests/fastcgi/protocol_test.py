@@ -9,13 +9,13 @@ import socket
 import stat
 import struct
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import BIN, stop, write  # noqa: E402
+from dirvane_test.files import write
+from dirvane_test.programs import BIN
+from dirvane_test.servers import stop
 
 BEGIN, END, PARAMS, STDIN, STDOUT = 1, 3, 4, 5, 6
 AS_ROOT = os.geteuid() == 0

@@ -8,8 +8,7 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fastcgi_run import SOURCE, find_program  # noqa: E402
+from dirvane_test.programs import SOURCE, find_program
 
 ANALYZE = find_program("systemd-analyze")
 UNIT = os.path.join(SOURCE, "dist", "fastcgi", "dirvane.service")

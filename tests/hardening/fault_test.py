@@ -7,11 +7,10 @@ import os
 import random
 import resource
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from hardening_run import RECORD, TZ, Site, figures, response_body  # noqa: E402
+from dirvane_test.cgi_site import TZ, Site, response_body
+from dirvane_test.records import RECORD, figures
 
 NOBODY = 65534
 

@@ -4,13 +4,13 @@ vanish while the folder is listed, huge sizes and extreme times. Every page
 must be whole, parse strictly, and link each row to its entry."""
 
 import os
-import sys
 import threading
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from hardening_run import (NO_HTML5LIB, Site, figures, href_target, html5lib,  # noqa: E402
-                           response_body, rows, shown, strict_parse, unescaped)
+from dirvane_test.cgi_site import Site, response_body
+from dirvane_test.pages import (NO_HTML5LIB, href_target, html5lib, rows, shown, strict_parse,
+                                unescaped)
+from dirvane_test.records import figures
 
 # The second (and first) bytes the pairs are made of: control bytes, the
 # punctuation URLs and markup treat specially, and the Shift_JIS lead and

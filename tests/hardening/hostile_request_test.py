@@ -5,12 +5,11 @@ each request logs exactly one line, and every request ends with code 0."""
 
 import os
 import re
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from hardening_run import (NO_HTML5LIB, RECORD, Site, figures, html5lib,  # noqa: E402
-                           response_body, strict_parse)
+from dirvane_test.cgi_site import Site, response_body
+from dirvane_test.pages import NO_HTML5LIB, html5lib, strict_parse
+from dirvane_test.records import RECORD, figures
 
 # Linux refuses an environment string over 128 KiB (MAX_ARG_STRLEN), so no
 # server can hand a CGI program a longer header value than this.

@@ -8,13 +8,14 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from hardening_run import RECORD, figures  # noqa: E402
-from server_run import HTTPD, LIGHTTPD, NO_LIGHTTPD, Site, write  # noqa: E402
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
+from dirvane_test.programs import HTTPD
+from dirvane_test.records import RECORD, figures
+from dirvane_test.servers import LIGHTTPD, NO_LIGHTTPD
 
 WRK = shutil.which("wrk")
 CONNECTIONS = 8

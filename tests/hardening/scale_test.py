@@ -5,12 +5,11 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from hardening_run import TZ, Site, figures, response_body  # noqa: E402
+from dirvane_test.cgi_site import TZ, Site, response_body
+from dirvane_test.records import figures
 
 ENTRIES = 1_000_000
 GNU_TIME = "/usr/bin/time"

@@ -4,69 +4,18 @@ server, follows a link to a subfolder and one to a file whose name holds a
 space, "#", "%" and a Shift_JIS character, and saves screenshots."""
 
 import os
-import shutil
-import sys
-import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from server_run import ARTIFACTS, LIGHTTPD, NO_LIGHTTPD, Site, write  # noqa: E402
-
-
-def import_selenium():
-    """Selenium from Debian's python3-selenium, also when the tests run under
-    another Python 3 than Debian's own."""
-    try:
-        import selenium.webdriver  # noqa: F401
-    except ImportError:
-        debian = "/usr/lib/python3/dist-packages"
-        if not os.path.isdir(os.path.join(debian, "selenium")):
-            return None
-        sys.path.append(debian)
-        try:
-            import selenium.webdriver  # noqa: F401
-        except ImportError:
-            return None
-    import selenium.webdriver
-    return selenium.webdriver
-
-
-webdriver = import_selenium()
-CHROMIUM = shutil.which("chromium")
-DRIVER = shutil.which("chromedriver") or (
-    "/usr/bin/chromedriver" if os.access("/usr/bin/chromedriver", os.X_OK) else None)
-MISSING = [what for what, found in (("lighttpd", LIGHTTPD), ("chromium", CHROMIUM),
-                                    ("chromium-driver", DRIVER),
-                                    ("python3-selenium", webdriver)) if not found]
+from dirvane_test.browser import needs_browser, start_browser
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
 
 # "a b#c%d日.txt" with 日 in Shift_JIS (0x93 0xFA).
 ODD_NAME = b"a b#c%d\x93\xfa.txt"
 ODD_HREF = "a%20b%23c%25d%93%FA.txt"
 
 
-def start_browser(cls, window):
-    """Starts headless Chromium for a test class: cls.driver, and cls.artifacts
-    for the screenshots; both are cleaned up with the class."""
-    from selenium.webdriver.chrome.service import Service
-
-    profile = tempfile.mkdtemp(prefix="dirvane-chromium-")
-    cls.addClassCleanup(shutil.rmtree, profile, True)
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for arg in ("--headless", "--no-sandbox", "--disable-gpu",
-                "--disable-background-networking", "--disable-component-update",
-                "--disable-sync", "--no-first-run", "--disable-dev-shm-usage",
-                "--window-size=" + window, "--user-data-dir=" + profile):
-        options.add_argument(arg)
-    cls.driver = webdriver.Chrome(service=Service(DRIVER), options=options)
-    cls.addClassCleanup(cls.driver.quit)
-    cls.driver.set_page_load_timeout(30)
-    cls.artifacts = ARTIFACTS or tempfile.gettempdir()
-    os.makedirs(cls.artifacts, exist_ok=True)
-
-
-@unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
-    ", ".join(MISSING), " ".join(MISSING)))
+@needs_browser
 class Browser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):

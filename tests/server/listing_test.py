@@ -1,44 +1,22 @@
 """Folder pages through the real web server: lighttpd started by dirvane-httpd
 runs Dirvane for each folder that holds config.index."""
 
-import html.parser
 import os
 import re
 import shutil
-import sys
 import unittest
 import urllib.parse
 
-sys.path.insert(0, os.path.dirname(__file__))
-from server_run import LIGHTTPD, NO_LIGHTTPD, SOURCE, Site, write  # noqa: E402
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
+from dirvane_test.byte_names import check_every_link_is_served, fill_bytes_folder
+from dirvane_test.pages import hrefs
+from dirvane_test.programs import SOURCE
+from dirvane_test.records import log_lines
+from dirvane_test.servers import LIGHTTPD, NO_LIGHTTPD
 
 UA_DESKTOP = "TestAgent/1.0 (X11; a, b)"
 UA_MOBILE = "Phone/2.0 (Mobile)"
-
-
-class Links(html.parser.HTMLParser):
-    def __init__(self):
-        super().__init__()
-        self.hrefs = []
-
-    def handle_starttag(self, tag, attrs):
-        if tag == "a":
-            self.hrefs.append(dict(attrs)["href"])
-
-
-def hrefs(body):
-    parser = Links()
-    parser.feed(body.decode("shift_jis", "replace"))
-    return parser.hrefs
-
-
-# Every byte that may stand in a file name and is not plain ASCII letters,
-# digits or "/" : the punctuation that URLs treat specially, and 0x80-0xFF
-# (Shift_JIS lead and trail bytes, 0xFA among them).
-SPECIAL_NAMES = [b"sp ace", b"hash#x", b"pct%41", b"q?x", b"plus+x", b"amp&x", b"semi;x",
-                 b"eq=x", b"tick'x", b'quote"x', b"lt<x", b"gt>x", b"back\\x", b"tilde~x",
-                 b"bang!x", b"..dots", b"\x83\x5c.txt", b"\x93\xfa\x96\x7b.txt"]
-BYTE_NAMES = [b"n%02x" % b + bytes([b]) + b"z" for b in range(0x80, 0x100)]
 
 
 @unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
@@ -70,19 +48,13 @@ class ListingThroughServer(unittest.TestCase):
         write(os.path.join(d, "nolist", "file.txt"), "not listed")
         write(os.path.join(d, "gone", "config.index"),
               "[index]\nnolist=1\nresult=404\nhtml=<body>gone away</body>\n")
-        write(os.path.join(d, "bytes", "config.index"), "")
-        for name in SPECIAL_NAMES + BYTE_NAMES:
-            write(os.path.join(os.fsencode(d), b"bytes", name), b"content of " + name)
+        fill_bytes_folder(os.path.join(d, "bytes"))
         write(os.path.join(site.root, "secret.txt"), "SECRET outside the root")
         site.register()
         site.start()
 
     def log_lines(self):
-        try:
-            with open(self.log, "rb") as f:
-                return f.read().split(b"\r\n")[:-1]
-        except FileNotFoundError:
-            return []
+        return log_lines(self.log)
 
     def test_listing_status_headers_and_exact_length(self):
         r = self.site.request("/", {"User-Agent": UA_DESKTOP})
@@ -159,18 +131,7 @@ class ListingThroughServer(unittest.TestCase):
         self.assertEqual(self.site.request("/nolist/file.txt").body, b"not listed")
 
     def test_every_listed_name_is_served(self):
-        page = self.site.request("/bytes/")
-        self.assertEqual(page.status, 200)
-        links = hrefs(page.body)[2:]  # after the heading's "/" and "/bytes/"
-        self.assertEqual(len(links), len(SPECIAL_NAMES) + len(BYTE_NAMES))
-        for href in links:
-            with self.subTest(href=href):
-                r = self.site.request(urllib.parse.urljoin("/bytes/", href))
-                name = urllib.parse.unquote_to_bytes(href)
-                # A name starting with "." is listed but never served.
-                self.assertEqual(r.status, 403 if name.startswith(b".") else 200)
-                if r.status == 200:
-                    self.assertEqual(r.body, b"content of " + name)
+        check_every_link_is_served(self, self.site.request)
 
     def test_bytes_never_valid_in_utf8_are_served(self):
         for name in (b"\x93\xfa\x96\x7b.txt", b"n%02x" % 0xfa + b"\xfaz", b"n%02x" % 0xc0 +

@@ -3,16 +3,18 @@ registration from the command line, reading the registry at each start,
 the messages when it cannot serve, and a clean stop."""
 
 import os
-import pwd
 import shutil
 import signal
 import socket
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from server_run import BIN, HTTPD, LIGHTTPD, NO_LIGHTTPD, Site, free_port, write  # noqa: E402
+from dirvane_test.accounts import WWW_DATA
+from dirvane_test.client import free_port
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
+from dirvane_test.programs import BIN, HTTPD
+from dirvane_test.servers import LIGHTTPD, NO_LIGHTTPD
 
 HEADER = b"Windows Registry Editor Version 5.00\r\n\r\n"
 FRESH = (HEADER +
@@ -229,15 +231,8 @@ class Exposure(unittest.TestCase):
                 self.assertNotIn(b"content of", r.body)
 
 
-def www_data():
-    try:
-        return pwd.getpwnam("www-data")
-    except KeyError:
-        return None
-
-
 @unittest.skipUnless(LIGHTTPD, NO_LIGHTTPD)
-@unittest.skipUnless(os.geteuid() == 0 and www_data(), "needs root and the user www-data")
+@unittest.skipUnless(WWW_DATA, "needs root and the user www-data")
 class UserSwitch(unittest.TestCase):
     """Started as root, lighttpd and Dirvane run as www-data; what they must
     reach is made reachable or named at the start."""
@@ -278,8 +273,8 @@ class UserSwitch(unittest.TestCase):
         self.assertEqual(listing.status, 200, listing.status_line)
         self.assertIn(b'<a href="file.txt">', listing.body)
         # Dirvane wrote its access log as www-data, into the folder made for it.
-        self.assertEqual(os.stat(self.log).st_uid, www_data().pw_uid)
-        self.assertEqual(os.stat(os.path.dirname(self.log)).st_uid, www_data().pw_uid)
+        self.assertEqual(os.stat(self.log).st_uid, WWW_DATA.pw_uid)
+        self.assertEqual(os.stat(os.path.dirname(self.log)).st_uid, WWW_DATA.pw_uid)
         secret = self.site.request("/secret/")
         self.assertNotEqual(secret.status, 200, secret.status_line)
         self.assertNotIn(b"key.txt", secret.body)

@@ -9,9 +9,10 @@ import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(__file__))
-from browser_test import MISSING, start_browser  # noqa: E402
-from server_run import SOURCE, Site, write  # noqa: E402
+from dirvane_test.browser import needs_browser, start_browser
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
+from dirvane_test.programs import SOURCE
 
 # The styles that the sample offers for style=, and the default page beside
 # them for comparison (only screenshots: it is the fixed page of old).
@@ -42,8 +43,7 @@ def fill(folder, conf):
     write(os.path.join(folder, "docs", "config.index"), conf)
 
 
-@unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
-    ", ".join(MISSING), " ".join(MISSING)))
+@needs_browser
 @unittest.skipUnless(SOURCE, "DIRVANE_SOURCE names no source tree")
 class ShippedStyles(unittest.TestCase):
     @classmethod

@@ -4,21 +4,19 @@ reads the title and link texts as Unicode, follows the links to a kanji
 folder and to a file, and saves a screenshot of the listing."""
 
 import os
-import sys
 import unittest
 import urllib.parse
 
-sys.path.insert(0, os.path.dirname(__file__))
-from browser_test import MISSING, start_browser  # noqa: E402
-from server_run import Site, write  # noqa: E402
+from dirvane_test.browser import needs_browser, start_browser
+from dirvane_test.files import write
+from dirvane_test.httpd_site import Site
 
 FOLDER = "写真"
 FILES = ["日本語.txt", "かな・カナ.txt", "Café résumé.txt", "😀 smile.txt"]
 CONTENT = "utf-8 browser file"
 
 
-@unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
-    ", ".join(MISSING), " ".join(MISSING)))
+@needs_browser
 class Utf8Browser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):

@@ -7,15 +7,14 @@ pixels, light and dark, for violations of impact serious or critical."""
 
 import json
 import os
-import sys
 import unittest
 import urllib.parse
 import urllib.request
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_test import MISSING, start_browser  # noqa: E402
-from server_run import SOURCE, Site  # noqa: E402
-from visitor_test import FILES, FOLDERS, fill  # noqa: E402
+from dirvane_test.browser import needs_browser, start_browser
+from dirvane_test.httpd_site import Site
+from dirvane_test.programs import SOURCE
+from dirvane_test.visitor_cases import FILES, FOLDERS, fill
 
 ARROWS = {"ascending": "\u25b2", "descending": "\u25bc"}
 
@@ -28,8 +27,7 @@ def find_axe():
     return None
 
 
-@unittest.skipIf(MISSING, "not installed: %s (apt-get install %s)" % (
-    ", ".join(MISSING), " ".join(MISSING)))
+@needs_browser
 @unittest.skipUnless(SOURCE, "DIRVANE_SOURCE names no source tree")
 class ModernInBrowser(unittest.TestCase):
     @classmethod

@@ -7,31 +7,7 @@ import shutil
 import subprocess
 import tempfile
 
-BIN = os.environ.get("DIRVANE_BIN", "")
-
-# A Windows build runs under Wine: the loader's path and the variables of the
-# test's Wine prefix come from the environment.
-WINE = os.environ.get("DIRVANE_WINE", "")
-WINE_VARIABLES = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "LC_ALL", "HOME")
-
-
-def windows_path(path):
-    """The name Wine gives a Unix path: drive Z: is the root folder."""
-    path = os.fsdecode(path)
-    if os.path.isabs(path):
-        return "Z:" + path.replace("/", "\\")
-    return path.replace("/", "\\")
-
-
-def host_name(name, charset="cp932"):
-    """The bytes a file name has on disk. Under Wine the program sees Unix
-    names as UTF-8, so a name meant as Shift_JIS (the program's code page)
-    is stored as its UTF-8 form."""
-    if not WINE:
-        return os.fsencode(name)
-    if isinstance(name, str):
-        return name.encode()
-    return name.decode(charset).encode()
+from .programs import BIN, WINE, WINE_VARIABLES, host_name, windows_path
 
 # 2004/11/05 09:07 in the time zone the tests run in (JST, UTC+9).
 TZ = "JST-9"
@@ -120,3 +96,11 @@ def split_response(out):
     head, sep, body = out.partition(b"\r\n\r\n")
     assert sep, "no end of header in %r" % out[:200]
     return head.split(b"\r\n"), body
+
+
+def response_body(out):
+    """Checks the header's Content-Length against the body; returns the body."""
+    head, body = split_response(out)
+    lengths = [int(h.split(b":", 1)[1]) for h in head if h.lower().startswith(b"content-length:")]
+    assert lengths == [len(body)], (head, len(body))
+    return body

@@ -3,65 +3,19 @@ site with a registry file, a document root, a state folder and a program
 folder holding Dirvane with its own Dirvane.ini, on a free loopback port."""
 
 import os
-import pwd
 import queue
 import shutil
 import signal
-import socket
 import subprocess
 import tempfile
 import threading
 import time
 
-HTTPD = os.environ.get("DIRVANE_HTTPD", "")
-BIN = os.environ.get("DIRVANE_BIN", "")
-SOURCE = os.environ.get("DIRVANE_SOURCE", "")
-ARTIFACTS = os.environ.get("DIRVANE_ARTIFACTS", "")
-
-
-def find_lighttpd():
-    path = shutil.which("lighttpd")
-    if path:
-        return path
-    for folder in ("/usr/sbin", "/usr/local/sbin", "/sbin"):
-        if os.access(os.path.join(folder, "lighttpd"), os.X_OK):
-            return os.path.join(folder, "lighttpd")
-    return None
-
-
-LIGHTTPD = find_lighttpd()
-# Started as root, dirvane-httpd runs lighttpd as www-data, which cannot
-# reach a temporary site (mode 700) or a build folder under /root: the tests
-# keep the account they run as unless they test the switch (user=None).
-ME = pwd.getpwuid(os.geteuid()).pw_name
-NO_LIGHTTPD = "lighttpd is not installed (apt-get install lighttpd)"
-
-
-def free_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def write(path, data):
-    path = os.fsencode(path)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data.encode() if isinstance(data, str) else data)
-    return path
-
-
-class Response:
-    def __init__(self, raw):
-        head, sep, self.body = raw.partition(b"\r\n\r\n")
-        assert sep, "no end of header in %r" % raw[:300]
-        lines = head.split(b"\r\n")
-        self.status_line = lines[0].decode("latin-1")
-        self.status = int(self.status_line.split(" ")[1])
-        self.headers = {}
-        for line in lines[1:]:
-            name, _, value = line.decode("latin-1").partition(":")
-            self.headers[name.strip().lower()] = value.strip()
+from .accounts import ME
+from .client import free_port, request
+from .files import write
+from .programs import BIN, HTTPD
+from .servers import stop
 
 
 class Site:
@@ -143,13 +97,7 @@ class Site:
         if self.process is None:
             return None
         process, self.process = self.process, None
-        if process.poll() is None:
-            process.send_signal(sig)
-            try:
-                process.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        stop(process, sig)
         process.stdout.close()
         return process.returncode
 
@@ -162,21 +110,7 @@ class Site:
 
     def request(self, path, headers=None):
         """Sends one GET for the raw bytes `path` and reads to the end."""
-        if isinstance(path, str):
-            path = path.encode()
-        lines = [b"GET " + path + b" HTTP/1.1", b"Host: 127.0.0.1:%d" % self.port,
-                 b"Connection: close"]
-        for name, value in (headers or {}).items():
-            lines.append(name.encode() + b": " + value.encode())
-        with socket.create_connection(("127.0.0.1", self.port), timeout=30) as s:
-            s.sendall(b"\r\n".join(lines) + b"\r\n\r\n")
-            chunks = []
-            while True:
-                data = s.recv(65536)
-                if not data:
-                    break
-                chunks.append(data)
-        return Response(b"".join(chunks))
+        return request(self.port, path, headers)
 
     def run_direct(self, folder, script_name, agent, program=None):
         """Runs Dirvane as lighttpd does (folder as working directory, the

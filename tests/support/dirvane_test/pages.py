@@ -1,18 +1,11 @@
-"""Shared pieces of the hardening checks: the Dirvane runner of the end-to-end
-tests, a strict HTML parser, the rows of a page and the figures each check
-prints."""
+"""Reading a listing page: its links, the rows of its listing part, and a
+strict HTML parser."""
 
 import html
-import os
+import html.parser
 import re
 import sys
 import urllib.parse
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-sys.path.insert(0, os.path.join(HERE, "..", "server"))
-
-from dirvane_run import BIN, TZ, Site, split_response  # noqa: E402,F401
 
 try:
     import html5lib
@@ -26,17 +19,26 @@ except ImportError:
 
 NO_HTML5LIB = "html5lib is not installed (apt-get install python3-html5lib)"
 
-# An access log record: time, process id, the record text.
-RECORD = re.compile(rb"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{8}\] DIR=.*CODE=\d{3}\r\n$",
-                    re.S)
 
+class Links(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.hrefs = []
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "a":
+            self.hrefs.append(dict(attrs)["href"])
+
+
+def hrefs(body):
+    """Every link's href of a Shift_JIS page, in order."""
+    parser = Links()
+    parser.feed(body.decode("shift_jis", "replace"))
+    return parser.hrefs
+
+
+# A row's link: its href and its text.
 ROW = re.compile(rb'<a href="([^"]*)">([^<]*)</a>')
-
-
-def figures(check, **values):
-    """Prints one line of a check's figures."""
-    text = ", ".join("%s=%s" % (k.replace("_", " "), v) for k, v in values.items())
-    print("\n[figures] %s: %s" % (check, text), file=sys.stderr, flush=True)
 
 
 def strict_parse(body):
@@ -80,11 +82,3 @@ def shown(name):
 
 def unescaped(text):
     return html.unescape(text.decode("latin-1")).encode("latin-1")
-
-
-def response_body(out):
-    """Checks the header's Content-Length against the body; returns the body."""
-    head, body = split_response(out)
-    lengths = [int(h.split(b":", 1)[1]) for h in head if h.lower().startswith(b"content-length:")]
-    assert lengths == [len(body)], (head, len(body))
-    return body
