@@ -193,11 +193,16 @@ struct vvLog::Writer {
     bool quitPosted = false;     // the queue takes nothing after the quit
     bool stopRequested = false;  // the loop ends without the rest of the queue
     unsigned opensTried = 0;     // opens the writer has finished (either way)
+
+    // The calling thread writes the file (vvLogWriting::calling_thread):
+    // opens never wait, and one that finds no regular file sets `special`.
+    bool direct = false;
+    bool special = false;
 };
 
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
              const vvLogTags& tags, bool noBanners, bool processId, bool offByDefault,
-             std::string_view terminator, vvLogOrigin origin)
+             std::string_view terminator, vvLogOrigin origin, vvLogWriting writing)
     : vvThread("vvLog", false),
       m_w(std::make_shared<Writer>(pathTemplate, sizeLimit, threshold, tags, noBanners, processId,
                                    terminator, origin)) {
@@ -220,7 +225,22 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     w.disabled = !on;
 
     // A log that is off never opens a file: it needs no writer thread.
-    if (w.disabled || !start()) {
+    if (w.disabled) {
+        return;
+    }
+    if (writing == vvLogWriting::calling_thread && w.sizeLimit == 0) {
+        w.direct = true;
+        w.open_file();
+        if (!w.special) {
+            w.firstOpenDone = true;
+            return;
+        }
+        // A named pipe or a device: its open may wait, so the writer thread
+        // opens it and writes to it.
+        w.direct = false;
+        w.special = false;
+    }
+    if (!start()) {
         return;
     }
     std::this_thread::yield();
@@ -234,6 +254,10 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
 }
 
 vvLog::~vvLog() {
+    if (m_w->direct) {
+        m_w->close_current();
+        return;
+    }
     if (stop(drain_limit_ms)) {
         // The writer has ended: it closed its file on leaving.
         m_w->close_current();
@@ -298,6 +322,9 @@ bool vvLog::vwrite_line(int level, bool noRotate, std::string_view head, bool cu
     va_end(again);
     clean_controls(message);
     std::string line = w.format_line(level, head, message);
+    if (w.direct) {
+        return w.write_bytes(line, noRotate);
+    }
     if (!w.on_writer()) {
         return post(Message::line, std::move(line));
     }
@@ -321,6 +348,10 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
+    if (m_w->direct) {
+        m_w->close_current();
+        return true;
+    }
     bool reopenPending = m_w->first_open_pending();
     {
         std::lock_guard<std::mutex> lock(m_w->queueLock);
@@ -367,6 +398,10 @@ bool vvLog::request_stop() {
 }
 
 void vvLog::close_file() {
+    if (m_w->direct) {
+        m_w->close_current();
+        return;
+    }
     post(Message::close);
 }
 
@@ -394,6 +429,10 @@ void vvLog::set_open_counter(unsigned counter) {
 void vvLog::reopen_if_refused() {
     Writer& w = *m_w;
     if (!w.refusedInside || is_open()) {
+        return;
+    }
+    if (w.direct) {
+        w.open_file();
         return;
     }
     unsigned before = 0;
@@ -656,7 +695,16 @@ bool vvLog::Writer::open_file() {
         if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
             truncate = !vv_rotate_log_file(path).empty();
         }
-        opened = platform::open_append_file(path, truncate);
+        if (direct) {
+            bool specialFile = false;
+            opened = platform::open_append_file_at_once(path, specialFile);
+            if (specialFile) {
+                special = true;
+                return false;
+            }
+        } else {
+            opened = platform::open_append_file(path, truncate);
+        }
         if (opened == platform::no_file) {
             reason = platform::last_error_text();
         }

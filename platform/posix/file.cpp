@@ -219,6 +219,55 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
     }
 }
 
+FileHandle open_append_file_at_once(std::string_view path, bool& special) {
+    special = false;
+    std::string name;
+    if (!c_path(path, name)) {
+        return no_file;
+    }
+    // Looked at before it is opened: an open and close of a named pipe would
+    // end its reader's input.
+    struct stat before {};
+    if (stat(name.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        special = true;
+        errno = EPERM;
+        return no_file;
+    }
+    const int fd = open_retrying(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK,
+                                 S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
+    if (fd < 0) {
+        // A named pipe without a reader.
+        special = errno == ENXIO;
+        return no_file;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        special = true;
+        close(fd);
+        errno = EPERM;
+        return no_file;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) {
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+bool file_stamp(std::string_view path, FileStamp& stamp) {
+    std::string name;
+    struct stat info {};
+    if (!c_path(path, name) || stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.file = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    stamp.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
 bool write_whole(FileHandle file, std::string_view bytes) {
     if (file < 0) {
         return false;
