@@ -210,6 +210,9 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     FastCgiRun run;
     run.trace = &trace;
     run.ini = platform::absolute_path(ini);
+    // Each request reads the common settings file as it is then; its text
+    // is read again only when the file changed.
+    IniFile::keep_file_text(run.ini);
     run.charset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");

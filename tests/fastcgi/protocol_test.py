@@ -242,6 +242,19 @@ class Protocol(unittest.TestCase):
         # The traced request ended its child; the next one is answered.
         self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
 
+    def test_a_settings_change_holds_from_the_next_request(self):
+        # The child keeps the common settings file's text between requests;
+        # a change of the same size in the same file still counts at once.
+        self.site.start(children=1)
+        self.site.write_ini("result=000\n")
+        self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+        child = children_of(self.site.server.pid)
+        self.site.write_ini("result=404\n")
+        page = self.site.fastcgi("zones")
+        self.assertEqual(page, self.site.cgi("zones"))
+        self.assertTrue(page.startswith(b"Status: 404"), page[:40])
+        self.assertEqual(children_of(self.site.server.pid), child)
+
     @unittest.skipUnless(AS_ROOT, "needs root")
     def test_started_as_root_runs_as_www_data_or_as_told(self):
         self.site.start(children=1)
