@@ -120,10 +120,11 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
         // The time-out counts from the start of the watchdog. A time-out of
         // 0 ends the request at the watchdog's first tick, as it does with
         // the ticking thread.
+        // The default time-out is armed already.
         const std::uint32_t spent = platform::clock_ms() - started;
         if (exeTo == 0)
             watchdog.emplace(1000, itCallback, true, nullptr, false, false);
-        else
+        else if (exeTo != kDefaultTimeout)
             platform::end_process_after(exeTo > spent ? exeTo - spent : 1, 2);
     }
     if (vv_tracing())

@@ -212,15 +212,18 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     // markers.
     if (!w.pathTemplate.empty()) {
         w.stamp = vv_log_stamp(vv_local_time_now());
+        // Both markers lie in the working directory, read once.
         w.noLogPath = platform::absolute_path("vv.nolog");
-        w.markerPath = platform::absolute_path("vv.path");
+        constexpr std::string_view noLogName = "vv.nolog";
+        if (w.noLogPath.size() >= noLogName.size()) {
+            w.markerPath = w.noLogPath.substr(0, w.noLogPath.size() - noLogName.size()) + "vv.path";
+        }
     }
+    // vv.path only switches on a log that is off by default.
     if (w.pathTemplate.empty() || marker_exists(w.noLogPath)) {
         on = false;
-    } else if (marker_readable(w.markerPath)) {
-        on = true;
     } else {
-        on = !offByDefault;
+        on = !offByDefault || marker_readable(w.markerPath);
     }
     w.disabled = !on;
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -395,8 +396,17 @@ void set_environment(char* const* entries, const EnvironmentValues& kept) {
     }
     for (const auto& [name, value] : kept)
         setenv(name.c_str(), value.c_str(), 1);
-    // The C library keeps the zone it read first until it is asked again.
-    tzset();
+    // The C library keeps the zone it read first until it is asked again:
+    // it is asked whenever TZ differs from the last request's (each ask
+    // looks at the zone file again).
+    static std::string zone;
+    static bool zoneSet = false;
+    const char* now = std::getenv("TZ");
+    if (now == nullptr ? zoneSet : !zoneSet || zone != now) {
+        zoneSet = now != nullptr;
+        zone = now != nullptr ? now : "";
+        tzset();
+    }
 }
 
 std::FILE* open_write_stream(void* cookie, StreamWrite write) {
