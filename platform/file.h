@@ -21,10 +21,12 @@ inline constexpr FileHandle no_file = -1;
 FileHandle open_append_file(std::string_view path, bool truncate);
 
 // open_append_file_at_once opens `path` as open_append_file does (without
-// truncating), but never waits: a file that is there and is no regular file
-// on a disk (a named pipe, which may wait for a reader, a device) is not
-// opened (nor opened and closed), and `special` is set. Returns no_file
-// when it is not opened.
+// truncating), but never waits: a named pipe without a reader fails at once.
+// `special` tells a file that is no regular file on a disk (a named pipe
+// with a reader, a device): it is open all the same, for the caller to
+// keep until it has opened the file again as it writes such files, so that
+// a pipe's reader sees no end of input between. Returns no_file when it is
+// not opened.
 FileHandle open_append_file_at_once(std::string_view path, bool& special);
 
 // write_whole writes `bytes` to the end of the file in one system call, so

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -195,9 +196,10 @@ struct vvLog::Writer {
     unsigned opensTried = 0;     // opens the writer has finished (either way)
 
     // The calling thread writes the file (vvLogWriting::calling_thread):
-    // opens never wait, and one that finds no regular file sets `special`.
+    // opens never wait, and one that finds no regular file keeps it open
+    // in `special` for the writer thread to take over.
     bool direct = false;
-    bool special = false;
+    platform::FileHandle special = platform::no_file;
 };
 
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
@@ -234,15 +236,20 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     if (writing == vvLogWriting::calling_thread && w.sizeLimit == 0) {
         w.direct = true;
         w.open_file();
-        if (!w.special) {
+        if (w.special == platform::no_file) {
             w.firstOpenDone = true;
             return;
         }
-        // A named pipe or a device: its open may wait, so the writer thread
-        // opens it and writes to it.
+        // A named pipe with a reader or a device, whose writes may wait:
+        // the writer thread opens it again and writes to it. The first open
+        // stays open until then, so that a pipe's reader sees no end.
         w.direct = false;
-        w.special = false;
     }
+    const platform::FileHandle held = std::exchange(w.special, platform::no_file);
+    struct HeldClose {
+        platform::FileHandle file;
+        ~HeldClose() { platform::close_file(file); }
+    } heldClose{held};
     if (!start()) {
         return;
     }
@@ -702,7 +709,7 @@ bool vvLog::Writer::open_file() {
             bool specialFile = false;
             opened = platform::open_append_file_at_once(path, specialFile);
             if (specialFile) {
-                special = true;
+                special = opened;
                 return false;
             }
         } else {

@@ -225,31 +225,18 @@ FileHandle open_append_file_at_once(std::string_view path, bool& special) {
     if (!c_path(path, name)) {
         return no_file;
     }
-    // Looked at before it is opened: an open and close of a named pipe would
-    // end its reader's input.
-    struct stat before {};
-    if (stat(name.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
-        special = true;
-        errno = EPERM;
-        return no_file;
-    }
     const int fd = open_retrying(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK,
                                  S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
     if (fd < 0) {
-        // A named pipe without a reader.
-        special = errno == ENXIO;
         return no_file;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        special = true;
-        close(fd);
-        errno = EPERM;
-        return no_file;
-    }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags != -1) {
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    special = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode);
+    if (!special) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags != -1) {
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
     }
     return fd;
 }

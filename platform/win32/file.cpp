@@ -266,11 +266,7 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
 FileHandle open_append_file_at_once(std::string_view path, bool& special) {
     special = false;
     const FileHandle fd = open_append_file(path, false);
-    if (fd != no_file && GetFileType(handle_of(fd)) != FILE_TYPE_DISK) {
-        special = true;
-        close_file(fd);
-        return no_file;
-    }
+    special = fd != no_file && GetFileType(handle_of(fd)) != FILE_TYPE_DISK;
     return fd;
 }
 
