@@ -12,6 +12,9 @@
 #
 # Usage: bench/server/fastcgi.sh [build-dir]      (default: build)
 #
+# With DIRVANE_COMPARE naming another Dirvane program (an earlier build),
+# that one runs beside it, set up alike, in the 100-entry rounds.
+#
 # Build Dirvane with -DDIRVANE_STATIC=ON for it (bench/README.md). Needs
 # nginx, spawn-fcgi, wrk, cc and libfcgi-dev. A benchmark, not a test:
 # exit 0 whatever the figures, non-zero only when something fails to start
@@ -75,15 +78,29 @@ spawn-fcgi -n -s "$tmp/run/fcgi.sock" -M 0666 -- "$tmp/cgi/Dirvane" >/dev/null 2
 pids+=($!)
 parent=$!
 wait_socket "$tmp/run/fcgi.sock"
+compare="${DIRVANE_COMPARE:-}"
+if [[ -n "$compare" ]]; then
+    mkdir -p "$tmp/cgi-compare"
+    cp "$compare" "$tmp/cgi-compare/Dirvane"
+    sed "s#$tmp/logs/access.log#$tmp/logs/compare.log#" "$tmp/cgi/Dirvane.ini" \
+        >"$tmp/cgi-compare/Dirvane.ini"
+    spawn-fcgi -n -s "$tmp/run/compare.sock" -M 0666 -- "$tmp/cgi-compare/Dirvane" \
+        >/dev/null 2>&1 &
+    pids+=($!)
+    wait_socket "$tmp/run/compare.sock"
+fi
 
 port_dv=$(free_port)
 port_auto=$(free_port)
 port_floor=$(free_port)
+port_compare=$(free_port)
 mkdir -p "$tmp/nginx"
 # Dirvane's part is the shipped snippet, as a site includes it.
-sed -e "s#/run/dirvane/fcgi.sock#$tmp/run/fcgi.sock#" \
-    -e "s#include fastcgi_params;#include /etc/nginx/fastcgi_params;#" \
-    "$source/dist/fastcgi/nginx-snippet.conf" >"$tmp/nginx/dirvane.conf"
+for name in fcgi compare; do
+    sed -e "s#/run/dirvane/fcgi.sock#$tmp/run/$name.sock#" \
+        -e "s#include fastcgi_params;#include /etc/nginx/fastcgi_params;#" \
+        "$source/dist/fastcgi/nginx-snippet.conf" >"$tmp/nginx/dirvane-$name.conf"
+done
 write_nginx() {
     cat >"$tmp/nginx/nginx.conf" <<CONF
 daemon off;
@@ -101,7 +118,12 @@ http {
     server {
         listen 127.0.0.1:$port_dv;
         root $root;
-        include $tmp/nginx/dirvane.conf;
+        include $tmp/nginx/dirvane-fcgi.conf;
+    }
+    server {
+        listen 127.0.0.1:$port_compare;
+        root $root;
+        include $tmp/nginx/dirvane-compare.conf;
     }
     server {
         listen 127.0.0.1:$port_floor;
@@ -136,8 +158,9 @@ echo "Machine:  $(nproc) cores, $(uname -sr)"
 echo "Page:     $page_size bytes at 100 entries (the floor's page as large)"
 echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
-python3 "$here/fastcgi_client.py" \
-    "Dirvane=$port_dv,nginx autoindex=$port_auto,FastCGI floor=$port_floor" "100=/d100/:300"
+group="Dirvane=$port_dv,nginx autoindex=$port_auto,FastCGI floor=$port_floor"
+[[ -z "$compare" ]] || group="$group,compared Dirvane=$port_compare"
+python3 "$here/fastcgi_client.py" "$group" "100=/d100/:300"
 echo
 python3 "$here/fastcgi_client.py" \
     "Dirvane=$port_dv,nginx autoindex=$port_auto" "10000=/d10000/:30,100000=/d100000/:7" \
