@@ -197,6 +197,13 @@ class Protocol(unittest.TestCase):
             self.assertTrue(children)
             for child in children:
                 self.assertEqual(os.listdir("/proc/%d/task" % child), [str(child)])
+            # The administrator's absolute log in the same pipe, still
+            # without a reader: the record fails at once, nothing waits for
+            # a reader, and the child goes on.
+            self.site.write_ini("log=%s\n" % fifo)
+            for _ in range(2):
+                self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+            self.assertEqual(children_of(self.site.server.pid), children)
         finally:
             # Let a blocked open go on, so nothing waits on the pipe.
             os.close(os.open(fifo, os.O_RDONLY | os.O_NONBLOCK))
