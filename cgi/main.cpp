@@ -184,22 +184,24 @@ int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
     // the CGI program started there.
     if (programLog.open_in_working_directory() && vv_tracing())
         vv_dump_pointer(run.trace->label("conf"), conf);
-    return run_request(*run.trace, run.ini, conf, nullptr, out);
+    const int code = run_request(*run.trace, run.ini, conf, nullptr, out);
+    // A traced request's lines are written before its response ends, as
+    // the CGI program's are before its process ends.
+    if (!programLog.is_off())
+        programLog.finish(3200);
+    return code;
 }
 
 // reset_fastcgi takes back the answered request, once its response is out.
 // The child answers another request only when the request ended within its
 // time-out and the watchdog was the system's timer: the ticking thread of a
 // traced request, and a request that ran past its time-out, end the child.
-// A traced request's lines are written before the child ends.
 bool reset_fastcgi(void* context) {
     const auto& run = *static_cast<const FastCgiRun*>(context);
     delete finishedRequest;
     finishedRequest = nullptr;
-    if (!programLog.is_off()) {
-        programLog.finish(3200);
+    if (!programLog.is_off())
         return false;
-    }
     return platform::clock_ms() - run.started < exeTo;
 }
 
