@@ -442,7 +442,9 @@ void vvLog::reopen_if_refused() {
         return;
     }
     if (w.direct) {
+        // A file that is no regular file is not taken up this late.
         w.open_file();
+        platform::close_file(std::exchange(w.special, platform::no_file));
         return;
     }
     unsigned before = 0;
