@@ -418,9 +418,11 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
     // After the time-out no record is written.
     hold_if_output_stopped();
     // A template from the folder settings file stays inside the folder, and
-    // so does a relative one from the common settings file.
+    // so does a relative one from the common settings file. One record is
+    // written on this thread: a request starts no thread for it.
     vvLog log(logName, 0, lvINFO, kNoTags, true, true, false, "\r\n",
-              logName != m_commonLog ? vvLogOrigin::folder : vvLogOrigin::administrator);
+              logName != m_commonLog ? vvLogOrigin::folder : vvLogOrigin::administrator,
+              vvLogWriting::calling_thread);
     hold_if_output_stopped();
     log.info("DIR=%s, STYLE=%s, FROM=%s(%s), REFERER=%s, AGENT=%s, CODE=%03lu%s", dir.c_str(),
              style.c_str(), from.c_str(), host.c_str(), referer.c_str(), agent.c_str(),

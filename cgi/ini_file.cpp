@@ -91,7 +91,53 @@ std::string_view file_name_part(std::string_view path) {
     return path;
 }
 
+// KeptFile is the text of the one file whose text is kept between loads,
+// with the stamp of the version it was read from.
+struct KeptFile {
+    std::string path;
+    platform::FileStamp stamp;
+    std::string text;
+    bool read = false;
+};
+
+KeptFile& kept_file() {
+    static KeptFile kept;
+    return kept;
+}
+
+// read_settings_text reads the file `path` into `text`, or takes the kept
+// text when `path` is the kept file and it has not changed since.
+bool read_settings_text(const std::string& path, std::string& text) {
+    KeptFile& kept = kept_file();
+    platform::FileStamp before;
+    if (kept.path.empty() || path != kept.path || !platform::file_stamp(path, before)) {
+        return platform::read_file_contents(path, text);
+    }
+    if (kept.read && before == kept.stamp) {
+        text = kept.text;
+        return true;
+    }
+    kept.read = false;
+    if (!platform::read_file_contents(path, text)) {
+        return false;
+    }
+    // A file that changed while it was read is read again next time.
+    platform::FileStamp after;
+    if (platform::file_stamp(path, after) && after == before) {
+        kept.stamp = after;
+        kept.text = text;
+        kept.read = true;
+    }
+    return true;
+}
+
 } // namespace
+
+void IniFile::keep_file_text(std::string_view path) {
+    KeptFile& kept = kept_file();
+    kept = KeptFile();
+    kept.path = std::string(path);
+}
 
 bool KeyLess::operator()(std::string_view a, std::string_view b) const {
     if (order == KeyOrder::no_case) {
@@ -117,7 +163,7 @@ bool IniFile::load(std::string_view path) {
     // and never waits for a writer, so a named pipe, a device or an
     // oversized file counts as a file that cannot be read.
     std::string text;
-    if (!platform::read_file_contents(m_path, text)) {
+    if (!read_settings_text(m_path, text)) {
         // A missing file means defaults; one that is there but cannot be
         // read merges nothing either.
         m_good = platform::path_kind(m_path) == platform::PathKind::missing;

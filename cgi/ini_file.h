@@ -42,6 +42,13 @@ class IniFile {
     // keeping what was read before it.
     bool load(std::string_view path);
 
+    // keep_file_text keeps the text of the file `path` between loads, for a
+    // process that answers request after request: a load of that path reads
+    // it again only when the file changed (another file, size or
+    // modification time), else it merges the kept text. An empty path keeps
+    // nothing.
+    static void keep_file_text(std::string_view path);
+
     // load_text merges INI text held in memory, as load does with a file.
     void load_text(std::string_view text);
 

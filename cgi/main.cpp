@@ -120,10 +120,11 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
         // The time-out counts from the start of the watchdog. A time-out of
         // 0 ends the request at the watchdog's first tick, as it does with
         // the ticking thread.
+        // The default time-out is armed already.
         const std::uint32_t spent = platform::clock_ms() - started;
         if (exeTo == 0)
             watchdog.emplace(1000, itCallback, true, nullptr, false, false);
-        else
+        else if (exeTo != kDefaultTimeout)
             platform::end_process_after(exeTo > spent ? exeTo - spent : 1, 2);
     }
     if (vv_tracing())
@@ -183,22 +184,24 @@ int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
     // the CGI program started there.
     if (programLog.open_in_working_directory() && vv_tracing())
         vv_dump_pointer(run.trace->label("conf"), conf);
-    return run_request(*run.trace, run.ini, conf, nullptr, out);
+    const int code = run_request(*run.trace, run.ini, conf, nullptr, out);
+    // A traced request's lines are written before its response ends, as
+    // the CGI program's are before its process ends.
+    if (!programLog.is_off())
+        programLog.finish(3200);
+    return code;
 }
 
 // reset_fastcgi takes back the answered request, once its response is out.
 // The child answers another request only when the request ended within its
 // time-out and the watchdog was the system's timer: the ticking thread of a
 // traced request, and a request that ran past its time-out, end the child.
-// A traced request's lines are written before the child ends.
 bool reset_fastcgi(void* context) {
     const auto& run = *static_cast<const FastCgiRun*>(context);
     delete finishedRequest;
     finishedRequest = nullptr;
-    if (!programLog.is_off()) {
-        programLog.finish(3200);
+    if (!programLog.is_off())
         return false;
-    }
     return platform::clock_ms() - run.started < exeTo;
 }
 
@@ -210,6 +213,9 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     FastCgiRun run;
     run.trace = &trace;
     run.ini = platform::absolute_path(ini);
+    // Each request reads the common settings file as it is then; its text
+    // is read again only when the file changed.
+    IniFile::keep_file_text(run.ini);
     run.charset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");

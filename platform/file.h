@@ -20,6 +20,15 @@ inline constexpr FileHandle no_file = -1;
 // Returns no_file on failure.
 FileHandle open_append_file(std::string_view path, bool truncate);
 
+// open_append_file_at_once opens `path` as open_append_file does (without
+// truncating), but never waits: a named pipe without a reader fails at once.
+// `special` tells a file that is no regular file on a disk (a named pipe
+// with a reader, a device): it is open all the same, for the caller to
+// keep until it has opened the file again as it writes such files, so that
+// a pipe's reader sees no end of input between. Returns no_file when it is
+// not opened.
+FileHandle open_append_file_at_once(std::string_view path, bool& special);
+
 // open_append_file_inside opens `relative`, a path below the working
 // directory in the system's separators, for writing at its end, creating the
 // file (read and write for everyone, less the umask) and its missing folders
@@ -65,6 +74,21 @@ bool write_new_file(std::string_view path, std::string_view bytes);
 // be created beside it the file is rewritten in place. The file keeps its
 // access rights.
 bool replace_file_contents(std::string_view path, std::string_view bytes);
+
+// FileStamp tells one version of a regular file from another: the file
+// (device and file number) with its size and modification time.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// file_stamp reads the stamp of the regular file `path` (links followed);
+// false when it is no regular file or cannot be examined.
+bool file_stamp(std::string_view path, FileStamp& stamp);
 
 // PathKind tells what a path names.
 enum class PathKind { missing, file, directory };

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -194,11 +195,17 @@ struct vvLog::Writer {
     bool quitPosted = false;     // the queue takes nothing after the quit
     bool stopRequested = false;  // the loop ends without the rest of the queue
     unsigned opensTried = 0;     // opens the writer has finished (either way)
+
+    // The calling thread writes the file (vvLogWriting::calling_thread):
+    // opens never wait, and one that finds no regular file keeps it open
+    // in `special` for the writer thread to take over.
+    bool direct = false;
+    platform::FileHandle special = platform::no_file;
 };
 
 vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
              const vvLogTags& tags, bool noBanners, bool processId, bool offByDefault,
-             std::string_view terminator, vvLogOrigin origin)
+             std::string_view terminator, vvLogOrigin origin, vvLogWriting writing)
     : vvThread("vvLog", false),
       m_w(std::make_shared<Writer>(pathTemplate, sizeLimit, threshold, tags, noBanners, processId,
                                    terminator, origin)) {
@@ -208,20 +215,43 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
     // markers.
     if (!w.pathTemplate.empty()) {
         w.stamp = vv_log_stamp(vv_local_time_now());
+        // Both markers lie in the working directory, read once.
         w.noLogPath = platform::absolute_path("vv.nolog");
-        w.markerPath = platform::absolute_path("vv.path");
+        constexpr std::string_view noLogName = "vv.nolog";
+        if (w.noLogPath.size() >= noLogName.size()) {
+            w.markerPath = w.noLogPath.substr(0, w.noLogPath.size() - noLogName.size()) + "vv.path";
+        }
     }
+    // vv.path only switches on a log that is off by default.
     if (w.pathTemplate.empty() || marker_exists(w.noLogPath)) {
         on = false;
-    } else if (marker_readable(w.markerPath)) {
-        on = true;
     } else {
-        on = !offByDefault;
+        on = !offByDefault || marker_readable(w.markerPath);
     }
     w.disabled = !on;
 
     // A log that is off never opens a file: it needs no writer thread.
-    if (w.disabled || !start()) {
+    if (w.disabled) {
+        return;
+    }
+    if (writing == vvLogWriting::calling_thread && w.sizeLimit == 0) {
+        w.direct = true;
+        w.open_file();
+        if (w.special == platform::no_file) {
+            w.firstOpenDone = true;
+            return;
+        }
+        // A named pipe with a reader or a device, whose writes may wait:
+        // the writer thread opens it again and writes to it. The first open
+        // stays open until then, so that a pipe's reader sees no end.
+        w.direct = false;
+    }
+    const platform::FileHandle held = std::exchange(w.special, platform::no_file);
+    struct HeldClose {
+        platform::FileHandle file;
+        ~HeldClose() { platform::close_file(file); }
+    } heldClose{held};
+    if (!start()) {
         return;
     }
     std::this_thread::yield();
@@ -235,6 +265,10 @@ vvLog::vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold,
 }
 
 vvLog::~vvLog() {
+    if (m_w->direct) {
+        m_w->close_current();
+        return;
+    }
     if (stop(drain_limit_ms)) {
         // The writer has ended: it closed its file on leaving.
         m_w->close_current();
@@ -299,6 +333,9 @@ bool vvLog::vwrite_line(int level, bool noRotate, std::string_view head, bool cu
     va_end(again);
     clean_controls(message);
     std::string line = w.format_line(level, head, message);
+    if (w.direct) {
+        return w.write_bytes(line, noRotate);
+    }
     if (!w.on_writer()) {
         return post(Message::line, std::move(line));
     }
@@ -322,6 +359,10 @@ bool vvLog::info(const char* format, ...) {
 }
 
 bool vvLog::stop(unsigned ms) {
+    if (m_w->direct) {
+        m_w->close_current();
+        return true;
+    }
     bool reopenPending = m_w->first_open_pending();
     {
         std::lock_guard<std::mutex> lock(m_w->queueLock);
@@ -368,6 +409,10 @@ bool vvLog::request_stop() {
 }
 
 void vvLog::close_file() {
+    if (m_w->direct) {
+        m_w->close_current();
+        return;
+    }
     post(Message::close);
 }
 
@@ -395,6 +440,12 @@ void vvLog::set_open_counter(unsigned counter) {
 void vvLog::reopen_if_refused() {
     Writer& w = *m_w;
     if (!w.refusedInside || is_open()) {
+        return;
+    }
+    if (w.direct) {
+        // A file that is no regular file is not taken up this late.
+        w.open_file();
+        platform::close_file(std::exchange(w.special, platform::no_file));
         return;
     }
     unsigned before = 0;
@@ -657,7 +708,16 @@ bool vvLog::Writer::open_file() {
         if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
             truncate = !vv_rotate_log_file(path).empty();
         }
-        opened = platform::open_append_file(path, truncate);
+        if (direct) {
+            bool specialFile = false;
+            opened = platform::open_append_file_at_once(path, specialFile);
+            if (specialFile) {
+                special = opened;
+                return false;
+            }
+        } else {
+            opened = platform::open_append_file(path, truncate);
+        }
         if (opened == platform::no_file) {
             reason = platform::last_error_text();
         }

@@ -64,15 +64,26 @@ enum class vvLogOrigin {
     folder,        // the listed folder's settings: inside the working directory
 };
 
+// vvLogWriting is which thread writes a log's file.
+enum class vvLogWriting {
+    writer_thread,  // the log's own: callers never wait for the disk
+    calling_thread, // the one that writes the line, for a log of a few lines
+                    // without a size limit: no thread is started, unless the
+                    // file is no regular file (a named pipe, whose open may
+                    // wait for a reader, or a device)
+};
+
 class vvLog : public vvThread {
   public:
     // `sizeLimit` is in units of 1000 bytes (0: no limit; 1-9 count as 10).
     // `processId` shows the process id in each line instead of the thread id.
     // `offByDefault` keeps the log off unless the marker file "vv.path" exists.
-    // `origin`: who wrote the template (see vvLogOrigin).
+    // `origin`: who wrote the template (see vvLogOrigin). `writing`: which
+    // thread writes the file (see vvLogWriting).
     vvLog(std::string_view pathTemplate, unsigned sizeLimit, int threshold, const vvLogTags& tags,
           bool noBanners, bool processId, bool offByDefault, std::string_view terminator,
-          vvLogOrigin origin = vvLogOrigin::program);
+          vvLogOrigin origin = vvLogOrigin::program,
+          vvLogWriting writing = vvLogWriting::writer_thread);
     // Stops the writer thread once it has written every queued line (giving
     // up when it writes nothing for 3 s, or after 10 s), and closes the
     // file. Lines it could not write are counted in a last line before the

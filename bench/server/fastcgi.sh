@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# fastcgi.sh: Dirvane over FastCGI, with the samples of dist/fastcgi/,
-# against the servers' own listings on loopback: behind nginx against nginx
-# autoindex, behind lighttpd (mod_fastcgi, bin-path) against
-# mod_dirlisting, at 100, 10 000 and 100 000 entries; a bounded wrk run
-# (20 s, 4 connections) at 100 entries; and the resident memory of the
-# FastCGI parent and its children over 10 000 requests in a row. The load
-# average is printed before and after: the figures are only comparable
-# within one run.
+# fastcgi.sh: Dirvane over FastCGI behind one nginx (one worker, no access
+# log of its own), with Dirvane's access log on, against nginx autoindex and
+# the FastCGI floor (bench/fastcgi_floor.c: libfcgi answering every request
+# with a fixed page of the size of Dirvane's 100-entry page). Both
+# responders are started by spawn-fcgi on Unix sockets; every request comes
+# on a new connection. Prints, in one interleaved run: the medians at 100,
+# 10 000 and 100 000 entries (table form) and their ratios; wrk at 100
+# entries for Dirvane and autoindex, in alternating slices; and the
+# resident memory of the FastCGI parent over 10 000 requests. The load
+# average is printed before and after: figures compare only within a run.
 #
 # Usage: bench/server/fastcgi.sh [build-dir]      (default: build)
 #
-# Needs Dirvane built in build-dir, nginx, lighttpd, spawn-fcgi and wrk. A
-# report: exit 0 whatever the figures, non-zero only when something fails
-# to start or answer.
+# With DIRVANE_COMPARE naming another Dirvane program (an earlier build),
+# that one runs beside it, set up alike, in the 100-entry rounds.
+#
+# Build Dirvane with -DDIRVANE_STATIC=ON for it (bench/README.md). Needs
+# nginx, spawn-fcgi, wrk, cc and libfcgi-dev. A benchmark, not a test:
+# exit 0 whatever the figures, non-zero only when something fails to start
+# or answer. About four minutes.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -20,10 +26,9 @@ source="$(cd "$here/../.." && pwd)"
 build="$(cd "${1:-build}" && pwd)"
 dirvane="$build/bin/Dirvane"
 [[ -x "$dirvane" ]] || { echo "fastcgi.sh: no executable at $dirvane" >&2; exit 2; }
-lighttpd="$(command -v lighttpd || echo /usr/sbin/lighttpd)"
 nginx="$(command -v nginx || echo /usr/sbin/nginx)"
-for f in "$lighttpd" "$nginx" "$(command -v spawn-fcgi)" "$(command -v wrk)"; do
-    [[ -x "$f" ]] || { echo "fastcgi.sh: needs nginx, lighttpd, spawn-fcgi and wrk" >&2; exit 2; }
+for f in "$nginx" "$(command -v spawn-fcgi)" "$(command -v wrk)" "$(command -v cc)"; do
+    [[ -x "$f" ]] || { echo "fastcgi.sh: needs nginx, spawn-fcgi, wrk and cc" >&2; exit 2; }
 done
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/dirvane-fastcgi-bench.XXXXXX")"
@@ -48,6 +53,11 @@ wait_port() {
     echo "fastcgi.sh: nothing answers on port $1" >&2
     return 1
 }
+wait_socket() {
+    for _ in $(seq 1 100); do [[ -S "$1" ]] && return 0; sleep 0.1; done
+    echo "fastcgi.sh: no socket at $1" >&2
+    return 1
+}
 
 root="$tmp/root"
 for n in 100 10000 100000; do
@@ -57,22 +67,42 @@ for n in 100 10000 100000; do
 done
 chmod -R a+rX "$root"
 
-# Dirvane with its defaults (an empty Dirvane.ini beside it).
-mkdir -p "$tmp/cgi" "$tmp/run"
+# Dirvane in table form with its access log on. A server started as root
+# runs as www-data: the log's folder is open to it.
+mkdir -p "$tmp/cgi" "$tmp/run" "$tmp/logs"
+chmod 777 "$tmp/logs" "$tmp/run"
 cp "$dirvane" "$tmp/cgi/Dirvane"
-: > "$tmp/cgi/Dirvane.ini"
+printf '[index]\nusetable=1\nlog=%s/access.log\n' "$tmp/logs" > "$tmp/cgi/Dirvane.ini"
+cc -O2 -o "$tmp/fastcgi_floor" "$here/../fastcgi_floor.c" -lfcgi
 spawn-fcgi -n -s "$tmp/run/fcgi.sock" -M 0666 -- "$tmp/cgi/Dirvane" >/dev/null 2>&1 &
 pids+=($!)
 parent=$!
+wait_socket "$tmp/run/fcgi.sock"
+compare="${DIRVANE_COMPARE:-}"
+if [[ -n "$compare" ]]; then
+    mkdir -p "$tmp/cgi-compare"
+    cp "$compare" "$tmp/cgi-compare/Dirvane"
+    sed "s#$tmp/logs/access.log#$tmp/logs/compare.log#" "$tmp/cgi/Dirvane.ini" \
+        >"$tmp/cgi-compare/Dirvane.ini"
+    spawn-fcgi -n -s "$tmp/run/compare.sock" -M 0666 -- "$tmp/cgi-compare/Dirvane" \
+        >/dev/null 2>&1 &
+    pids+=($!)
+    wait_socket "$tmp/run/compare.sock"
+fi
 
-port_ng_fcgi=$(free_port)
-port_ng_auto=$(free_port)
+port_dv=$(free_port)
+port_auto=$(free_port)
+port_floor=$(free_port)
+port_compare=$(free_port)
 mkdir -p "$tmp/nginx"
-sample="$(sed -e "s#listen 80;#listen 127.0.0.1:$port_ng_fcgi;#" -e "s#/var/www/html#$root#" \
-    -e "s#/run/dirvane/fcgi.sock#$tmp/run/fcgi.sock#" \
-    -e "s#include fastcgi_params;#include /etc/nginx/fastcgi_params;#" \
-    "$source/dist/fastcgi/nginx.conf")"
-cat >"$tmp/nginx/nginx.conf" <<CONF
+# Dirvane's part is the shipped snippet, as a site includes it.
+for name in fcgi compare; do
+    sed -e "s#/run/dirvane/fcgi.sock#$tmp/run/$name.sock#" \
+        -e "s#include fastcgi_params;#include /etc/nginx/fastcgi_params;#" \
+        "$source/dist/fastcgi/nginx-snippet.conf" >"$tmp/nginx/dirvane-$name.conf"
+done
+write_nginx() {
+    cat >"$tmp/nginx/nginx.conf" <<CONF
 daemon off;
 worker_processes 1;
 error_log $tmp/nginx/error.log;
@@ -81,57 +111,84 @@ events { worker_connections 256; }
 http {
     access_log off;
     server {
-        listen 127.0.0.1:$port_ng_auto;
+        listen 127.0.0.1:$port_auto;
         root $root;
         location / { autoindex on; }
     }
-$sample
+    server {
+        listen 127.0.0.1:$port_dv;
+        root $root;
+        include $tmp/nginx/dirvane-fcgi.conf;
+    }
+    server {
+        listen 127.0.0.1:$port_compare;
+        root $root;
+        include $tmp/nginx/dirvane-compare.conf;
+    }
+    server {
+        listen 127.0.0.1:$port_floor;
+        location / {
+            include /etc/nginx/fastcgi_params;
+            fastcgi_pass unix:$tmp/run/floor.sock;
+        }
+    }
 }
 CONF
+}
+write_nginx
 "$nginx" -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf" 2>"$tmp/nginx/stderr" &
 pids+=($!)
+for p in $port_dv $port_auto $port_floor; do wait_port "$p"; done
 
-port_li_fcgi=$(free_port)
-port_li_list=$(free_port)
-mkdir -p "$tmp/lighttpd"
-cat >"$tmp/lighttpd/fcgi.conf" <<CONF
-server.document-root = "$root"
-server.bind = "127.0.0.1"
-server.port = $port_li_fcgi
-server.errorlog = "$tmp/lighttpd/error.log"
-$(sed -e "s#/usr/lib/cgi-bin/Dirvane#$tmp/cgi/Dirvane#" -e "s#/run/dirvane/fcgi.sock#$tmp/run/li.sock#" \
-    "$source/dist/fastcgi/lighttpd.conf")
-CONF
-cat >"$tmp/lighttpd/list.conf" <<CONF
-server.modules = ("mod_dirlisting", "mod_staticfile")
-server.document-root = "$root"
-server.bind = "127.0.0.1"
-server.port = $port_li_list
-server.errorlog = "$tmp/lighttpd/error-list.log"
-dir-listing.activate = "enable"
-CONF
-"$lighttpd" -D -f "$tmp/lighttpd/fcgi.conf" &
+# The floor's page is as large as Dirvane's 100-entry page.
+page_size=$(python3 -c '
+import sys; sys.path.insert(0, sys.argv[1])
+from client import fetch
+_, status, size = fetch(int(sys.argv[2]), "/d100/")
+print(size if status == 200 else 0)' "$here" "$port_dv")
+[[ "$page_size" -gt 0 ]] || { echo "fastcgi.sh: Dirvane does not answer" >&2; exit 1; }
+spawn-fcgi -n -s "$tmp/run/floor.sock" -M 0666 -- "$tmp/fastcgi_floor" "$page_size" \
+    >/dev/null 2>&1 &
 pids+=($!)
-"$lighttpd" -D -f "$tmp/lighttpd/list.conf" &
-pids+=($!)
-for p in $port_ng_fcgi $port_ng_auto $port_li_fcgi $port_li_list; do wait_port "$p"; done
+wait_socket "$tmp/run/floor.sock"
 
 echo
-echo "Servers:  $("$nginx" -v 2>&1 | sed 's/.*: //'), $("$lighttpd" -v | sed -n 's/^\(lighttpd\/[^ ]*\).*/\1/p'); Dirvane with 4 children"
+echo "Server:   $("$nginx" -v 2>&1 | sed 's/.*: //'), one worker; Dirvane with ${DIRVANE_FASTCGI_CHILDREN:-4} children, access log on"
 echo "Machine:  $(nproc) cores, $(uname -sr)"
+echo "Page:     $page_size bytes at 100 entries (the floor's page as large)"
 echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
-python3 "$here/fastcgi_client.py" \
-    "nginx+Dirvane=$port_ng_fcgi,nginx autoindex=$port_ng_auto;lighttpd+Dirvane=$port_li_fcgi,lighttpd dirlisting=$port_li_list" \
-    "100=/d100/:300,10000=/d10000/:30,100000=/d100000/:7" \
-    --memory "$parent:$port_ng_fcgi:/d100/:10000"
-
+group="Dirvane=$port_dv,nginx autoindex=$port_auto,FastCGI floor=$port_floor"
+[[ -z "$compare" ]] || group="$group,compared Dirvane=$port_compare"
+python3 "$here/fastcgi_client.py" "$group" "100=/d100/:300"
 echo
-for target in "nginx+Dirvane $port_ng_fcgi" "nginx autoindex $port_ng_auto"; do
-    set -- $target
-    port="${!#}"
-    echo "wrk, 20 s, 4 connections, 2 threads, /d100/: ${target% *}"
-    wrk -t2 -c4 -d20s "http://127.0.0.1:$port/d100/" | grep -E "Requests/sec|Non-2xx|Socket errors|requests in"
+python3 "$here/fastcgi_client.py" \
+    "Dirvane=$port_dv,nginx autoindex=$port_auto" "10000=/d10000/:30,100000=/d100000/:7" \
+    --memory "$parent:$port_dv:/d100/:10000"
+records=$(wc -l < "$tmp/logs/access.log")
+echo "Access log: $records records"
+
+# wrk in alternating slices of 5 s, four each: 20 s per responder.
+echo
+declare -A done_requests=() errors=()
+for slice in 1 2 3 4; do
+    for target in "Dirvane $port_dv" "autoindex $port_auto"; do
+        set -- $target
+        out=$(wrk -t2 -c4 -d5s "http://127.0.0.1:$2/d100/")
+        n=$(awk '/requests in/ {print $1}' <<<"$out")
+        # "Socket errors: connect 0, read 0, write 0, timeout 0" and
+        # "Non-2xx or 3xx responses: N", when there are any.
+        e=$(awk -F'[:,]' '/Socket errors/ {for (i = 2; i <= NF; i++) {split($i, w, " "); s += w[2]}}
+                          /Non-2xx/ {s += $2} END {print s + 0}' <<<"$out")
+        done_requests[$1]=$(( ${done_requests[$1]:-0} + n ))
+        errors[$1]=$(( ${errors[$1]:-0} + ${e:-0} ))
+    done
 done
+dv=${done_requests[Dirvane]}
+au=${done_requests[autoindex]}
+echo "wrk, 2 threads, 4 connections, /d100/, 4 alternating slices of 5 s each:"
+printf '  Dirvane:    %8.0f requests/s, %d errors\n' "$(bc -l <<<"$dv/20")" "${errors[Dirvane]}"
+printf '  autoindex:  %8.0f requests/s, %d errors\n' "$(bc -l <<<"$au/20")" "${errors[autoindex]}"
+printf '  Dirvane / autoindex throughput: %.2fx\n' "$(bc -l <<<"$dv/$au")"
 echo
 echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) after the runs"

@@ -7,8 +7,9 @@ Usage: fastcgi_client.py PAIRS SIZES [--memory PID:PORT:PATH:COUNT]
 PAIRS is "name=port,name=port;..." : each ";"-separated group is timed
 together, round-robin (one request each, the first rotating each round),
 after one untimed warm-up request each that checks the status. SIZES is
-"size=path:rounds,...". Prints the median per server and size and the ratio
-of the first of each group against the second. With --memory, asks PORT for
+"size=path:rounds,...". Prints per server and size the median and the
+minimum, and the ratio of the first server of each group against each of
+the others (medians, minimums in brackets). With --memory, asks PORT for
 PATH COUNT times in a row and prints the resident memory of process PID
 (the FastCGI parent) before and after, and that of its child processes
 (each one's, the largest and their sum).
@@ -55,7 +56,8 @@ def main():
         path, rounds = rest.rsplit(":", 1)
         sizes.append((size, path, int(rounds)))
     failed = False
-    print("%-8s %-28s %12s %8s" % ("entries", "server", "median ms", "ratio"))
+    print("%-8s %-28s %10s %10s" % ("entries", "server", "median ms", "min ms"))
+    ratios = []
     for group in groups:
         for size, path, rounds in sizes:
             times = {name: [] for name, _ in group}
@@ -71,10 +73,17 @@ def main():
                     failed = failed or status != 200
                     times[name].append(seconds)
             medians = {name: statistics.median(t) * 1000 for name, t in times.items()}
-            base = medians[group[1][0]]
+            minimums = {name: min(t) * 1000 for name, t in times.items()}
             for name, _ in group:
-                print("%-8s %-28s %12.3f %8.2fx" % (size, name, medians[name],
-                                                    medians[name] / base))
+                print("%-8s %-28s %10.3f %10.3f" % (size, name, medians[name], minimums[name]))
+            first = group[0][0]
+            for other, _ in group[1:]:
+                ratios.append("%-8s %s / %s: %.2fx (%.2fx)" % (
+                    size, first, other, medians[first] / medians[other],
+                    minimums[first] / minimums[other]))
+    print()
+    for line in ratios:
+        print(line)
     if len(sys.argv) > 3 and sys.argv[3] == "--memory":
         pid, port, path, count = sys.argv[4].split(":")
         pid, port, count = int(pid), int(port), int(count)

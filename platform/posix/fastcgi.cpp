@@ -16,8 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -81,10 +83,15 @@ std::uint32_t open_descriptors(int first) {
     return open;
 }
 
-// thread_count returns the number of threads of this process (field 20 of
-// /proc/self/stat, after the command name in parentheses); 0 when it cannot
-// be read.
+// thread_count returns the number of threads of this process; 0 when it
+// cannot be found. Linux counts each thread as a link of /proc/self/task,
+// besides its own two: one stat, where /proc/self/stat is formatted whole
+// (field 20, after the command name in parentheses, is read where the links
+// do not tell).
 unsigned thread_count() {
+    struct stat task {};
+    if (stat("/proc/self/task", &task) == 0 && task.st_nlink >= 3)
+        return static_cast<unsigned>(task.st_nlink - 2);
     char text[1024];
     const int fd = posix::open_retrying("/proc/self/stat", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -396,8 +403,17 @@ void set_environment(char* const* entries, const EnvironmentValues& kept) {
     }
     for (const auto& [name, value] : kept)
         setenv(name.c_str(), value.c_str(), 1);
-    // The C library keeps the zone it read first until it is asked again.
-    tzset();
+    // The C library keeps the zone it read first until it is asked again:
+    // it is asked whenever TZ differs from the last request's (each ask
+    // looks at the zone file again).
+    static std::string zone;
+    static bool zoneSet = false;
+    const char* now = std::getenv("TZ");
+    if (now == nullptr ? zoneSet : !zoneSet || zone != now) {
+        zoneSet = now != nullptr;
+        zone = now != nullptr ? now : "";
+        tzset();
+    }
 }
 
 std::FILE* open_write_stream(void* cookie, StreamWrite write) {

@@ -278,6 +278,42 @@ FileHandle open_append_file_inside(std::string_view relative) {
     }
 }
 
+FileHandle open_append_file_at_once(std::string_view path, bool& special) {
+    special = false;
+    std::string name;
+    if (!c_path(path, name)) {
+        return no_file;
+    }
+    const int fd = posix::open_retrying(
+        name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, everyone_read_write);
+    if (fd < 0) {
+        return no_file;
+    }
+    struct stat info {};
+    special = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode);
+    if (!special) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags != -1) {
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+    return fd;
+}
+
+bool file_stamp(std::string_view path, FileStamp& stamp) {
+    std::string name;
+    struct stat info {};
+    if (!c_path(path, name) || stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.file = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    stamp.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
 bool append_record(FileHandle file, std::string_view bytes) {
     if (file < 0) {
         return false;

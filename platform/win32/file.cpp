@@ -342,6 +342,43 @@ FileHandle open_append_file_inside(std::string_view relative) {
     return append_descriptor(handle);
 }
 
+FileHandle open_append_file_at_once(std::string_view path, bool& special) {
+    special = false;
+    const FileHandle fd = open_append_file(path, false);
+    special = fd != no_file && GetFileType(handle_of(fd)) != FILE_TYPE_DISK;
+    return fd;
+}
+
+bool file_stamp(std::string_view path, FileStamp& stamp) {
+    std::string name;
+    if (!c_text(path, name)) {
+        return false;
+    }
+    const HANDLE handle = open_file(name, FILE_READ_ATTRIBUTES, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileType(handle) == FILE_TYPE_DISK &&
+                    GetFileInformationByHandle(handle, &info) &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    CloseHandle(handle);
+    if (!ok) {
+        return false;
+    }
+    const auto wide = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.file = wide(info.nFileIndexHigh, info.nFileIndexLow);
+    stamp.size = wide(info.nFileSizeHigh, info.nFileSizeLow);
+    const std::uint64_t ticks =
+        wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    stamp.seconds = static_cast<std::int64_t>(ticks / 10000000u);
+    stamp.nanoseconds = static_cast<std::int64_t>(ticks % 10000000u) * 100;
+    return true;
+}
+
 bool append_record(FileHandle file, std::string_view bytes) {
     const HANDLE handle = handle_of(file);
     if (handle == INVALID_HANDLE_VALUE) {

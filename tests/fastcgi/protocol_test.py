@@ -197,6 +197,13 @@ class Protocol(unittest.TestCase):
             self.assertTrue(children)
             for child in children:
                 self.assertEqual(os.listdir("/proc/%d/task" % child), [str(child)])
+            # The administrator's absolute log in the same pipe, still
+            # without a reader: the record fails at once, nothing waits for
+            # a reader, and the child goes on.
+            self.site.write_ini("log=%s\n" % fifo)
+            for _ in range(2):
+                self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+            self.assertEqual(children_of(self.site.server.pid), children)
         finally:
             # Let a blocked open go on, so nothing waits on the pipe.
             os.close(os.open(fifo, os.O_RDONLY | os.O_NONBLOCK))
@@ -241,6 +248,19 @@ class Protocol(unittest.TestCase):
         self.assertLessEqual(scopes(cgi) - scopes(fastcgi), {b"main: >>> Enter."})
         # The traced request ended its child; the next one is answered.
         self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+
+    def test_a_settings_change_holds_from_the_next_request(self):
+        # The child keeps the common settings file's text between requests;
+        # a change of the same size in the same file still counts at once.
+        self.site.start(children=1)
+        self.site.write_ini("result=000\n")
+        self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+        child = children_of(self.site.server.pid)
+        self.site.write_ini("result=404\n")
+        page = self.site.fastcgi("zones")
+        self.assertEqual(page, self.site.cgi("zones"))
+        self.assertTrue(page.startswith(b"Status: 404"), page[:40])
+        self.assertEqual(children_of(self.site.server.pid), child)
 
     @unittest.skipUnless(AS_ROOT, "needs root")
     def test_started_as_root_runs_as_www_data_or_as_told(self):

@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <cstdarg>
@@ -87,11 +92,13 @@ struct LogOptions {
     bool processId = false;
     bool offByDefault = false;
     vvLogTags tags{};
+    vvLogWriting writing = vvLogWriting::writer_thread;
 };
 
 std::unique_ptr<vvLog> make_log(const std::string& pathTemplate, const LogOptions& o = {}) {
     return std::make_unique<vvLog>(pathTemplate, o.sizeLimit, o.threshold, o.tags, o.noBanners,
-                                   o.processId, o.offByDefault, "\r\n");
+                                   o.processId, o.offByDefault, "\r\n", vvLogOrigin::program,
+                                   o.writing);
 }
 
 template <typename Predicate> bool eventually(Predicate predicate) {
@@ -382,11 +389,15 @@ TEST(Log, LinesOfTwoThreadsKeepTheirOrder) {
 
 TEST(Log, LogsOfOneFileAppendWholeLines) {
     TempCwd cwd;
-    // Twenty logs (one file descriptor each) append to one file at once.
+    // Twenty logs (one file descriptor each) append to one file at once,
+    // half of them written by their callers.
     std::vector<std::thread> writers;
     for (int w = 0; w < 20; ++w) {
         writers.emplace_back([w] {
-            auto log = make_log("shared.log");
+            LogOptions options;
+            options.writing =
+                w % 2 == 0 ? vvLogWriting::writer_thread : vvLogWriting::calling_thread;
+            auto log = make_log("shared.log", options);
             for (int i = 0; i < 50; ++i) {
                 EXPECT_TRUE(
                     log->info("writer %02d line %02d %s", w, i, std::string(200, 'z').c_str()));
@@ -406,6 +417,59 @@ TEST(Log, LogsOfOneFileAppendWholeLines) {
         EXPECT_TRUE(std::regex_match(message_of(line), whole)) << line;
     }
 }
+
+#ifndef _WIN32
+// thread_count is the number of threads of this process.
+std::size_t thread_count() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+TEST(Log, CallingThreadWritesWithoutAThreadOfItsOwn) {
+    TempCwd cwd;
+    if (!fs::exists("/proc/self/task") || std::system("mkfifo piped.log") != 0) {
+        GTEST_SKIP() << "no thread list or no named pipes here";
+    }
+    LogOptions options;
+    options.writing = vvLogWriting::calling_thread;
+    options.processId = true;
+    const std::size_t threads = thread_count();
+    {
+        auto log = make_log("record.log", options);
+        EXPECT_TRUE(log->info("CODE=%03u", 200u));
+        EXPECT_EQ(thread_count(), threads);
+    }
+    const auto lines = split_lines(read_all(cwd.path("record.log")));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(message_of(lines[0]), "CODE=200");
+    EXPECT_EQ(id_of(lines[0]), hex8(platform::current_process_id()));
+
+    // A named pipe without a reader would hold the open: the line is not
+    // written, and nothing waits for a reader.
+    {
+        auto log = make_log("piped.log", options);
+        EXPECT_FALSE(log->info("no reader"));
+        EXPECT_EQ(thread_count(), threads);
+    }
+    // With a reader, whose writes may wait, the writer thread takes it; the
+    // reader sees no end of input before the line.
+    const int reader = open(cwd.path("piped.log").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        auto log = make_log("piped.log", options);
+        EXPECT_TRUE(log->info("through the pipe"));
+    }
+    char text[256];
+    const ssize_t got = read(reader, text, sizeof text);
+    close(reader);
+    const auto piped = split_lines(std::string(text, got > 0 ? static_cast<std::size_t>(got) : 0));
+    ASSERT_EQ(piped.size(), 1u);
+    EXPECT_EQ(message_of(piped[0]), "through the pipe");
+}
+#endif
 
 TEST(Log, DestructionIsPromptAndWritesTheQueue) {
     TempCwd cwd;
