@@ -25,7 +25,7 @@ constexpr std::string_view content_types[][2] = {
 
 ServerBindings read_server_bindings(const platform::RegistryStore& store) {
     ServerBindings bindings;
-    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
+    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("");
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
@@ -37,11 +37,11 @@ ServerBindings read_server_bindings(const platform::RegistryStore& store) {
         }
         start = comma + 1;
     }
-    for (const std::string& ext : store.value_names(anhttpd_names_key)) {
-        if (store.read_number(anhttpd_attrs_key, ext) != anhttpd_cgi_attributes) {
+    for (const std::string& ext : store.value_names(anhttpd_names_key).value_or({})) {
+        if (store.read_number(anhttpd_attrs_key, ext).value_or(0) != anhttpd_cgi_attributes) {
             continue;
         }
-        std::string program = store.read_text(anhttpd_names_key, ext);
+        std::string program = store.read_text(anhttpd_names_key, ext).value_or("");
         if (!program.empty()) {
             bindings.programs.push_back(CgiBinding{ext, std::move(program)});
         }

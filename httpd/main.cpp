@@ -120,28 +120,28 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
     return true;
 }
 
-// open_registry makes the store and a fresh server's keys; "" on success.
-std::string open_registry(platform::RegistryStore& store) {
+// open_registry makes the store and a fresh server's keys.
+platform::Outcome<void> open_registry(platform::RegistryStore& store) {
     if (store.path().empty()) {
-        return "no registry file: set DIRVANE_REGISTRY or HOME";
+        return platform::Failure{"", "", "no registry file: set DIRVANE_REGISTRY or HOME"};
     }
-    if (!ensure_anhttpd_keys(store)) {
-        return "cannot set up the registry: " + store.last_error();
+    if (auto keys = ensure_anhttpd_keys(store); !keys) {
+        return platform::Failure{"cannot set up the registry", "", keys.failure().message()};
     }
-    return std::string();
+    return {};
 }
 
 int run_registration(const Options& options) {
     platform::RegistryStore store(platform::registry_default_path());
-    if (const std::string error = open_registry(store); !error.empty()) {
-        return fail(error);
+    if (const auto opened = open_registry(store); !opened) {
+        return fail(opened.failure().message());
     }
     const std::string ext = conf_extension(options.conf);
     if (ext.empty()) {
         return fail("the folder settings file name \"" + options.conf +
                     "\" has no extension: nothing to bind");
     }
-    if (store.read_text(anhttpd_index_key, anhttpd_index_list).empty()) {
+    if (store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("").empty()) {
         return fail("the index document list (\"Default\" of HKEY_LOCAL_MACHINE\\" +
                     std::string(anhttpd_index_key) + ") in " + store.path() +
                     " is empty: registration is not possible");
@@ -157,7 +157,7 @@ int run_registration(const Options& options) {
             return fail("no executable program at " + cgi);
         }
         if (registered) {
-            const std::string bound = store.read_text(anhttpd_names_key, ext);
+            const std::string bound = store.read_text(anhttpd_names_key, ext).value_or("");
             std::cout << options.conf << " is already registered in " << store.path() << " (" << ext
                       << " runs " << (bound.empty() ? "nothing" : bound) << ").\n";
             if (bound != cgi) {
@@ -171,8 +171,8 @@ int run_registration(const Options& options) {
         return 0;
     }
     const RegistResult result = change_registration(store, options.conf, cgi);
-    if (!result.ok) {
-        std::cerr << regist_error_message << "\n" << result.error << "\n";
+    if (result.failure) {
+        std::cerr << regist_error_message << "\n" << result.failure->message() << "\n";
         return 1;
     }
     std::cout << regist_done_message << "\n"
@@ -406,13 +406,13 @@ bool await_answer(platform::ProcessId child, int port, int& code) {
 int run_lighttpd(const std::string& lighttpd, const std::string& state, const std::string& root,
                  int port) {
     const std::string configPath = state + "/lighttpd.conf";
-    std::string error;
     platform::watch_stop_signals();
-    const platform::ProcessId child =
-        platform::start_process({lighttpd, "-D", "-f", configPath}, {}, error);
-    if (child == platform::no_process) {
-        return fail(error);
+    const platform::Outcome<platform::ProcessId> started =
+        platform::start_process({lighttpd, "-D", "-f", configPath}, {});
+    if (!started) {
+        return fail(started.failure().message());
     }
+    const platform::ProcessId child = started.value();
     platform::forward_stop_signals(child);
 
     int code = 0;
@@ -455,8 +455,8 @@ int run_server(const Options& options) {
     }
 
     platform::RegistryStore store(platform::registry_default_path());
-    if (error = open_registry(store); !error.empty()) {
-        return fail(error);
+    if (const auto opened = open_registry(store); !opened) {
+        return fail(opened.failure().message());
     }
     const ServerBindings bindings = read_server_bindings(store);
     ServerSite site{without_trailing_slashes(root), port, state, store.path(),
