@@ -96,8 +96,10 @@ class SettingsWriter {
     explicit SettingsWriter(std::string_view path) : m_path(path) {}
 
     void write(std::string_view key, std::string_view value) {
-        if (!platform::write_profile_string(m_path, tool_section, key, value) && m_ok) {
-            m_reason = platform::last_error_text();
+        const platform::Outcome<void> written =
+            platform::write_profile_string(m_path, tool_section, key, value);
+        if (!written && m_ok) {
+            m_reason = written.failure().reason;
             m_ok = false;
         }
     }
@@ -235,8 +237,8 @@ bool read_show_files(std::string_view settingsPath) {
 }
 
 bool write_show_files(std::string_view settingsPath, bool showFiles) {
-    return platform::write_profile_string(settingsPath, tool_section, "swfile",
-                                          showFiles ? "1" : "0");
+    return static_cast<bool>(platform::write_profile_string(settingsPath, tool_section, "swfile",
+                                                            showFiles ? "1" : "0"));
 }
 
 bool save_show_files(ToolUi& ui, std::string_view settingsPath, bool showFiles) {
