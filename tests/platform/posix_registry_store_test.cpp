@@ -8,13 +8,13 @@
 #include "platform/registry_store_fixture.h"
 
 #include "support/file_text.h"
+#include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,19 +50,9 @@ const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 class PosixRegistryStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::path(::testing::TempDir()) /
-                 (std::string("dirvane-registry-") + info->name() + "-" +
-                  std::to_string(std::hash<std::string>{}(platform::current_program_path())));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        file = folder / "registry.reg";
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    fs::path folder;
-    fs::path file;
+    TempCwd cwd;
+    fs::path folder = cwd.dir();
+    fs::path file = folder / "registry.reg";
 };
 
 struct TextCase {

@@ -6,6 +6,7 @@
 #include "platform/process_run.h"
 
 #include "support/file_text.h"
+#include "support/scoped_env.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ TEST(ProcessRunTest, ArgumentsAndEnvironmentArriveAsTheyAreInTheChildsFolder) {
     ASSERT_EQ(platform::find_program(child, {}), child);
     EXPECT_EQ(platform::find_program("no-such-program-here", {}), "");
     std::filesystem::create_directory(cwd.path("sub"));
-    setenv("DIRVANE_CASE", "old", 1);
+    const ScopedEnv caseVariable("DIRVANE_CASE", "old");
     // Blanks, quotes, backslashes before quotes and at the end, an empty
     // argument, Shift_JIS with the trail byte 0x5C ("表") before a blank
     // and at the end, and shell syntax that must stay text.
@@ -67,7 +68,6 @@ TEST(ProcessRunTest, ArgumentsAndEnvironmentArriveAsTheyAreInTheChildsFolder) {
     EXPECT_EQ(read_all(cwd.path("sub/out.txt")), expected);
     EXPECT_FALSE(std::filesystem::exists(cwd.path("sub/y")));
     EXPECT_FALSE(std::filesystem::exists(cwd.path("sub/z")));
-    unsetenv("DIRVANE_CASE");
 }
 
 TEST(ProcessRunTest, StartFailuresAreReported) {

@@ -4,6 +4,7 @@
 #include "platform/process_run.h"
 
 #include "support/file_text.h"
+#include "support/scoped_env.h"
 #include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +19,12 @@ TEST(Win32ProcessRunTest, EnvironmentNamesCompareWithoutRegardToCase) {
     ASSERT_EQ(platform::executable_suffix(), ".exe");
     const std::string self = platform::current_program_path();
     const std::string child = self.substr(0, self.find_last_of('\\') + 1) + "echo_child.exe";
-    setenv("DIRVANE_CASE", "old", 1);
+    const ScopedEnv caseVariable("DIRVANE_CASE", "old");
     // "dirvane_case" replaces DIRVANE_CASE.
     const auto run = platform::run_process_in({child, cwd.path("out.txt"), "0"}, "",
                                               {"dirvane_case=new"}, 20000);
     ASSERT_TRUE(run) << run.failure().message();
     EXPECT_EQ(read_all(cwd.path("out.txt")), "6:(none)\n3:new\n");
-    unsetenv("DIRVANE_CASE");
 }
 
 TEST(Win32ProcessRunTest, RunsSystemProgramsInTheWorkingFolder) {

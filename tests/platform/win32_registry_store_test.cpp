@@ -4,8 +4,11 @@
 // changed. What every build promises is registry_store_test.cpp's.
 #include "platform/registry_store_fixture.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -21,11 +24,12 @@ using platform::RegistryFault;
 using platform::RegistryStore;
 
 TEST(Win32RegistryStoreTest, DefaultRootIsTheLocalMachineUnlessTheEnvironmentNamesOne) {
-    unsetenv("DIRVANE_REGISTRY");
-    EXPECT_EQ(platform::registry_default_path(), "HKEY_LOCAL_MACHINE");
-    setenv("DIRVANE_REGISTRY", "HKCU\\Software\\DirvaneTest", 1);
+    {
+        const ScopedEnv unset("DIRVANE_REGISTRY", std::nullopt);
+        EXPECT_EQ(platform::registry_default_path(), "HKEY_LOCAL_MACHINE");
+    }
+    const ScopedEnv named("DIRVANE_REGISTRY", "HKCU\\Software\\DirvaneTest");
     EXPECT_EQ(platform::registry_default_path(), "HKCU\\Software\\DirvaneTest");
-    unsetenv("DIRVANE_REGISTRY");
 }
 
 TEST(Win32RegistryStoreTest, RootsThatAreMissingOrNoHive) {

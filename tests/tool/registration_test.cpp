@@ -8,13 +8,12 @@
 #include "support/fake_tool_ui.h"
 #include "support/file_text.h"
 #include "support/host.h"
+#include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <random>
 #include <string>
 
@@ -46,17 +45,6 @@ bool has_value(const platform::RegistryStore& store, std::string_view key,
 
 class RegistrationTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::path(::testing::TempDir()) /
-                 (std::string("dirvane-registration-") + info->name() + "-" +
-                  std::to_string(std::hash<std::string>{}(platform::current_program_path())));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        file = folder / "registry.reg";
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // store_path names an empty store: the test's file, or on Windows a key
     // of its own below HKEY_CURRENT_USER.
     std::string store_path() {
@@ -113,8 +101,9 @@ class RegistrationTest : public ::testing::Test {
         return store;
     }
 
-    fs::path folder;
-    fs::path file;
+    TempCwd cwd;
+    fs::path folder = cwd.dir();
+    fs::path file = folder / "registry.reg";
 };
 
 TEST(ConfExtension, FromFirstDot) {
@@ -205,7 +194,7 @@ TEST_F(RegistrationTest, DisabledButtonGivesTheFilesFault) {
         SCOPED_TRACE(c.text ? c.text : "(no file)");
         fs::remove(file);
         if (c.text != nullptr) {
-            std::ofstream(file, std::ios::binary) << c.text;
+            write_all(file, c.text);
         }
         const platform::RegistryStore store(path);
         const RegistButton button = regist_button_state(store, "config.index");
@@ -213,7 +202,7 @@ TEST_F(RegistrationTest, DisabledButtonGivesTheFilesFault) {
         EXPECT_EQ(button.reason, c.reason);
     }
     // The message after a failed change names the file and the store's reason.
-    std::ofstream(file, std::ios::binary) << "REGEDIT4\r\n";
+    write_all(file, "REGEDIT4\r\n");
     platform::RegistryStore store(path);
     FakeToolUi ui;
     EXPECT_FALSE(regist_click(ui, store, "config.index", cgi));
