@@ -8,6 +8,7 @@
 #include "platform/profile.h"
 
 #include <charconv>
+#include <optional>
 
 namespace {
 
@@ -89,8 +90,8 @@ void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
 
 namespace {
 
-// SettingsWriter writes keys of section "tool" and keeps the system's
-// reason for the first write that failed.
+// SettingsWriter writes keys of section "tool" and keeps the failure of the
+// first write that failed.
 class SettingsWriter {
   public:
     explicit SettingsWriter(std::string_view path) : m_path(path) {}
@@ -98,26 +99,24 @@ class SettingsWriter {
     void write(std::string_view key, std::string_view value) {
         const platform::Outcome<void> written =
             platform::write_profile_string(m_path, tool_section, key, value);
-        if (!written && m_ok) {
-            m_reason = written.failure().reason;
-            m_ok = false;
+        if (!written && !m_failure) {
+            m_failure = written.failure();
         }
     }
 
-    bool ok() const { return m_ok; }
+    bool ok() const { return !m_failure; }
 
-    // report shows save_error_message with the file and the reason when a
-    // write failed; returns ok().
+    // report shows save_error_message with the file and the system's reason
+    // when a write failed; returns ok().
     bool report(ToolUi& ui) const {
-        if (!m_ok)
-            ui.show_error(failure_message(save_error_message, m_path, m_reason));
-        return m_ok;
+        if (m_failure)
+            ui.show_error(failure_message(save_error_message, m_path, m_failure->reason));
+        return ok();
     }
 
   private:
     std::string_view m_path;
-    bool m_ok = true;
-    std::string m_reason;
+    std::optional<platform::Failure> m_failure;
 };
 
 void write_settings(SettingsWriter& writer, ToolSettings& settings) {
