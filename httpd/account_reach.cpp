@@ -45,6 +45,13 @@ bool make_folders_for(const platform::UserAccount& account, const std::string& f
     return true;
 }
 
+// note_problem adds the failure of `check` to the problems.
+void note_problem(AccountReach& reach, const platform::Outcome<void>& check) {
+    if (!check) {
+        reach.problems.push_back(check.failure());
+    }
+}
+
 // check_access_log checks the access log that the common settings `ini`
 // name: its folder (created when missing) and an existing fixed file.
 void check_access_log(const platform::UserAccount& account, const std::string& ini,
@@ -62,41 +69,44 @@ void check_access_log(const platform::UserAccount& account, const std::string& i
     }
     if (!fs::exists(folder, ec)) {
         if (!make_folders_for(account, folder)) {
-            reach.problems.push_back("cannot create the access-log folder " + folder + " for " +
-                                     account.name);
+            reach.problems.push_back(platform::Failure{
+                "", "", "cannot create the access-log folder " + folder + " for " + account.name});
             return;
         }
         reach.notes.push_back("created " + folder + " for " + account.name + " (the access log " +
                               log + ")");
     }
-    reach.problems.push_back(reach_problem(account, folder, platform::may_write | platform::may_run,
-                                           "write the access-log folder"));
+    note_problem(reach, reach_problem(account, folder, platform::may_write | platform::may_run,
+                                      "write the access-log folder"));
     const std::string file = log.substr(log.find_last_of("/\\") + 1);
     if (whole && file.find('%') == std::string::npos && fs::exists(folder + "/" + file, ec)) {
-        reach.problems.push_back(reach_problem(account, folder + "/" + file, platform::may_write,
-                                               "append to the access log"));
+        note_problem(reach, reach_problem(account, folder + "/" + file, platform::may_write,
+                                          "append to the access log"));
     }
 }
 
 } // namespace
 
-std::string reach_problem(const platform::UserAccount& account, const std::string& path, int modes,
-                          std::string_view what) {
+platform::Outcome<void> reach_problem(const platform::UserAccount& account, const std::string& path,
+                                      int modes, std::string_view what) {
     if (platform::user_may_access(account, path, modes)) {
-        return std::string();
+        return {};
     }
-    const std::string start = account.name + " cannot " + std::string(what) + " " + path;
+    const std::string deed = account.name + " cannot " + std::string(what);
     if (const std::string closed = first_closed_folder(account, path); !closed.empty()) {
-        return start + ": it may not enter " + closed + ". Let it in (chmod o+x " + closed +
-               "), move the file to a folder it can reach, or choose another --user";
+        return platform::Failure{deed, path,
+                                 "it may not enter " + closed + ". Let it in (chmod o+x " + closed +
+                                     "), move the file to a folder it can reach, or choose "
+                                     "another --user"};
     }
     std::string letters;
     letters += (modes & platform::may_read) != 0 ? "r" : "";
     letters += (modes & platform::may_write) != 0 ? "w" : "";
     letters += (modes & platform::may_run) != 0 ? "x" : "";
-    return start + ": its permissions shut " + account.name + " out. Allow it (chown " +
-           account.name + " " + path + ", or chmod o+" + letters + " " + path +
-           "), or choose another --user";
+    return platform::Failure{deed, path,
+                             "its permissions shut " + account.name + " out. Allow it (chown " +
+                                 account.name + " " + path + ", or chmod o+" + letters + " " +
+                                 path + "), or choose another --user"};
 }
 
 std::string ini_beside(const std::string& program) {
@@ -128,20 +138,20 @@ AccountReach check_account_reach(const platform::UserAccount& account, const std
                                  const ServerBindings& bindings) {
     std::error_code ec;
     AccountReach reach;
-    reach.problems.push_back(reach_problem(account, root, platform::may_read | platform::may_run,
-                                           "read the document root"));
+    note_problem(reach, reach_problem(account, root, platform::may_read | platform::may_run,
+                                      "read the document root"));
     for (const CgiBinding& b : bindings.programs) {
         if (platform::find_program(b.program, {}).empty()) {
             continue;
         }
-        reach.problems.push_back(
-            reach_problem(account, b.program, platform::may_run, "run the program"));
+        note_problem(reach,
+                     reach_problem(account, b.program, platform::may_run, "run the program"));
         const std::string ini = ini_beside(b.program);
         if (!fs::exists(ini, ec)) {
             continue;
         }
-        reach.problems.push_back(
-            reach_problem(account, ini, platform::may_read, "read the common settings"));
+        note_problem(reach,
+                     reach_problem(account, ini, platform::may_read, "read the common settings"));
         check_access_log(account, ini, reach);
     }
     return reach;
@@ -162,9 +172,7 @@ void print_account(std::ostream& out, const std::string& userLine, const Account
     for (const std::string& note : reach.notes) {
         out << "                (" << note << ")\n";
     }
-    for (const std::string& problem : reach.problems) {
-        if (!problem.empty()) {
-            out << "Not reachable:  " << problem << "\n";
-        }
+    for (const platform::Failure& problem : reach.problems) {
+        out << "Not reachable:  " << problem.message() << "\n";
     }
 }

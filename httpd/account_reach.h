@@ -5,6 +5,7 @@
 #pragma once
 
 #include "httpd/lighttpd_config.h"
+#include "platform/failure.h"
 #include "platform/user.h"
 
 #include <ostream>
@@ -12,10 +13,11 @@
 #include <string_view>
 #include <vector>
 
-// reach_problem says why `account` may not do `modes` to `path` (`what`
-// names the deed, "run the program") and how to mend it; "" when it may.
-std::string reach_problem(const platform::UserAccount& account, const std::string& path, int modes,
-                          std::string_view what);
+// reach_problem fails when `account` may not do `modes` to `path` (`what`
+// names the deed, "run the program"): the failure names the account, the
+// deed and the path, and says why and how to mend it.
+platform::Outcome<void> reach_problem(const platform::UserAccount& account, const std::string& path,
+                                      int modes, std::string_view what);
 
 // ini_beside returns the common settings file of `program`: its path with
 // the extension replaced by ".ini", as Dirvane finds it.
@@ -27,10 +29,10 @@ std::string ini_beside(const std::string& program);
 // placeholder. `whole` tells whether the file's folder is fixed entirely.
 std::string access_log_folder(std::string log, bool& whole);
 
-// AccountReach is what the account may not reach (one entry per check, ""
-// where it may) and what was noted on the way.
+// AccountReach is what the account may not reach and what was noted on the
+// way.
 struct AccountReach {
-    std::vector<std::string> problems;
+    std::vector<platform::Failure> problems;
     std::vector<std::string> notes;
 };
 

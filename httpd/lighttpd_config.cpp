@@ -3,6 +3,8 @@
 
 #include "tool/registry_schema.h"
 
+#include <optional>
+
 namespace {
 
 // Content types of the files served as they are; everything else goes out
@@ -25,7 +27,7 @@ constexpr std::string_view content_types[][2] = {
 
 ServerBindings read_server_bindings(const platform::RegistryStore& store) {
     ServerBindings bindings;
-    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
+    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("");
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
@@ -37,11 +39,11 @@ ServerBindings read_server_bindings(const platform::RegistryStore& store) {
         }
         start = comma + 1;
     }
-    for (const std::string& ext : store.value_names(anhttpd_names_key)) {
-        if (store.read_number(anhttpd_attrs_key, ext) != anhttpd_cgi_attributes) {
+    for (const std::string& ext : store.value_names(anhttpd_names_key).value_or({})) {
+        if (store.read_number(anhttpd_attrs_key, ext).value_or(0) != anhttpd_cgi_attributes) {
             continue;
         }
-        std::string program = store.read_text(anhttpd_names_key, ext);
+        std::string program = store.read_text(anhttpd_names_key, ext).value_or("");
         if (!program.empty()) {
             bindings.programs.push_back(CgiBinding{ext, std::move(program)});
         }
@@ -68,16 +70,19 @@ bool lighttpd_string(std::string_view text, std::string& out) {
     return true;
 }
 
-bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std::string& out,
-                     std::string& error) {
+platform::Outcome<std::string> lighttpd_config(const ServerSite& site,
+                                               const ServerBindings& bindings) {
+    std::string out;
+    std::optional<platform::Failure> failure;
     std::string quoted;
     const auto put_string = [&](std::string_view what, std::string_view text) {
         if (!lighttpd_string(text, quoted)) {
-            error = std::string(what) +
-                    " cannot be written into lighttpd's configuration "
-                    "(a backslash before a double quote or at the end, or "
-                    "a control character): " +
-                    std::string(text);
+            failure = platform::Failure{"", "",
+                                        std::string(what) +
+                                            " cannot be written into lighttpd's configuration "
+                                            "(a backslash before a double quote or at the end, "
+                                            "or a control character): " +
+                                            std::string(text)};
             return false;
         }
         out += quoted;
@@ -97,28 +102,28 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
     }
     out += ", \"mod_staticfile\")\n\nserver.document-root = ";
     if (!put_string("The document root", site.documentRoot)) {
-        return false;
+        return *failure;
     }
     out += "\nserver.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(site.port) +
            "\nserver.errorlog = ";
     if (!put_string("The state folder", site.stateFolder + "/error.log")) {
-        return false;
+        return *failure;
     }
     out += "\nserver.upload-dirs = (";
     if (!put_string("The state folder", site.stateFolder + "/tmp")) {
-        return false;
+        return *failure;
     }
     out += ")\n";
     if (!site.userName.empty()) {
         out += "# Started as root: after binding the port, lighttpd and every program it\n"
                "# runs work as this account.\nserver.username = ";
         if (!put_string("The user name", site.userName)) {
-            return false;
+            return *failure;
         }
         if (!site.groupName.empty()) {
             out += "\nserver.groupname = ";
             if (!put_string("The group name", site.groupName)) {
-                return false;
+                return *failure;
             }
         }
         out += "\n";
@@ -168,7 +173,7 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
     for (std::size_t i = 0; i < bindings.indexNames.size(); ++i) {
         out += i == 0 ? "" : ", ";
         if (!put_string("An index document name", bindings.indexNames[i])) {
-            return false;
+            return *failure;
         }
     }
     out += ")\n";
@@ -181,16 +186,16 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
         for (std::size_t i = 0; i < bindings.programs.size(); ++i) {
             out += i == 0 ? "\n    " : ",\n    ";
             if (!put_string("An extension", bindings.programs[i].extension)) {
-                return false;
+                return *failure;
             }
             out += " => ((\"socket\" => ";
             if (!put_string("The state folder",
                             site.stateFolder + "/fastcgi-" + std::to_string(i) + ".sock")) {
-                return false;
+                return *failure;
             }
             out += ", \"bin-path\" => ";
             if (!put_string("A program path", bindings.programs[i].program)) {
-                return false;
+                return *failure;
             }
             out += ", \"max-procs\" => 1, \"check-local\" => \"enable\"))";
         }
@@ -201,11 +206,11 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
         for (std::size_t i = 0; i < bindings.programs.size(); ++i) {
             out += i == 0 ? "" : ", ";
             if (!put_string("An extension", bindings.programs[i].extension)) {
-                return false;
+                return *failure;
             }
             out += " => ";
             if (!put_string("A program path", bindings.programs[i].program)) {
-                return false;
+                return *failure;
             }
         }
         out += ")\n";
@@ -218,5 +223,5 @@ bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std
         out += "\"" + std::string(type[0]) + "\" => \"" + std::string(type[1]) + "\"";
     }
     out += "\n)\n";
-    return true;
+    return out;
 }

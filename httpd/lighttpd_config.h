@@ -2,6 +2,7 @@
 // in AnHTTPd's place, built from the server's registry values.
 #pragma once
 
+#include "platform/failure.h"
 #include "platform/registry.h"
 
 #include <string>
@@ -52,7 +53,8 @@ bool lighttpd_string(std::string_view text, std::string& out);
 // listing, 127.0.0.1 only, and URL parsing that lets every byte of a file
 // name through; symbolic links followed only when the site says so, and
 // 403 for settings, logs, the names the listing hides by default and every
-// path with a component starting with "." (but /.well-known/). False, with the offending
-// value in `error`, when a value cannot be written as a lighttpd string.
-bool lighttpd_config(const ServerSite& site, const ServerBindings& bindings, std::string& out,
-                     std::string& error);
+// path with a component starting with "." (but /.well-known/). Fails,
+// naming the offending value, when a value cannot be written as a lighttpd
+// string.
+platform::Outcome<std::string> lighttpd_config(const ServerSite& site,
+                                               const ServerBindings& bindings);

@@ -71,7 +71,13 @@ int fail(const std::string& message) {
     return 1;
 }
 
-bool parse_options(int argc, char** argv, Options& options, std::string& error) {
+// usage_failure is a command line that cannot be run: `reason` says why.
+platform::Failure usage_failure(std::string reason) {
+    return platform::Failure{"", "", std::move(reason)};
+}
+
+platform::Outcome<Options> parse_options(int argc, char** argv) {
+    Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string* target = nullptr;
@@ -102,46 +108,43 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error) 
         } else if (arg == "--user") {
             target = &options.user;
         } else {
-            error = "unknown argument " + std::string(arg);
-            return false;
+            return usage_failure("unknown argument " + std::string(arg));
         }
         if (target != nullptr) {
             if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return false;
+                return usage_failure(std::string(arg) + " needs a value");
             }
             *target = argv[++i];
         }
     }
     if (options.registerConf && options.unregisterConf) {
-        error = "--register and --unregister exclude each other";
-        return false;
+        return usage_failure("--register and --unregister exclude each other");
     }
-    return true;
+    return options;
 }
 
-// open_registry makes the store and a fresh server's keys; "" on success.
-std::string open_registry(platform::RegistryStore& store) {
+// open_registry makes the store and a fresh server's keys.
+platform::Outcome<void> open_registry(platform::RegistryStore& store) {
     if (store.path().empty()) {
-        return "no registry file: set DIRVANE_REGISTRY or HOME";
+        return platform::Failure{"", "", "no registry file: set DIRVANE_REGISTRY or HOME"};
     }
-    if (!ensure_anhttpd_keys(store)) {
-        return "cannot set up the registry: " + store.last_error();
+    if (auto keys = ensure_anhttpd_keys(store); !keys) {
+        return platform::Failure{"cannot set up the registry", "", keys.failure().message()};
     }
-    return std::string();
+    return {};
 }
 
 int run_registration(const Options& options) {
     platform::RegistryStore store(platform::registry_default_path());
-    if (const std::string error = open_registry(store); !error.empty()) {
-        return fail(error);
+    if (const auto opened = open_registry(store); !opened) {
+        return fail(opened.failure().message());
     }
     const std::string ext = conf_extension(options.conf);
     if (ext.empty()) {
         return fail("the folder settings file name \"" + options.conf +
                     "\" has no extension: nothing to bind");
     }
-    if (store.read_text(anhttpd_index_key, anhttpd_index_list).empty()) {
+    if (store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("").empty()) {
         return fail("the index document list (\"Default\" of HKEY_LOCAL_MACHINE\\" +
                     std::string(anhttpd_index_key) + ") in " + store.path() +
                     " is empty: registration is not possible");
@@ -157,7 +160,7 @@ int run_registration(const Options& options) {
             return fail("no executable program at " + cgi);
         }
         if (registered) {
-            const std::string bound = store.read_text(anhttpd_names_key, ext);
+            const std::string bound = store.read_text(anhttpd_names_key, ext).value_or("");
             std::cout << options.conf << " is already registered in " << store.path() << " (" << ext
                       << " runs " << (bound.empty() ? "nothing" : bound) << ").\n";
             if (bound != cgi) {
@@ -171,8 +174,8 @@ int run_registration(const Options& options) {
         return 0;
     }
     const RegistResult result = change_registration(store, options.conf, cgi);
-    if (!result.ok) {
-        std::cerr << regist_error_message << "\n" << result.error << "\n";
+    if (result.failure) {
+        std::cerr << regist_error_message << "\n" << result.failure->message() << "\n";
         return 1;
     }
     std::cout << regist_done_message << "\n"
@@ -202,26 +205,29 @@ bool parse_port(const std::string& text, int& port) {
     return port >= 1 && port <= 65535;
 }
 
-// The steps of a server start, in their order. Each returns false with the
-// message for the administrator in `error` when the server cannot start.
+// The steps of a server start, in their order. Each fails with the message
+// for the administrator when the server cannot start.
+
+// start_failure is a server that cannot start: `message` says why.
+platform::Failure start_failure(std::string message) {
+    return platform::Failure{"", "", std::move(message)};
+}
 
 // find_document_root returns the folder to serve, absolute and normalized.
 // There is no default: serving the working folder by accident hands out
 // whatever lies there (a home folder's keys, the registry, the state folder).
-bool find_document_root(const Options& options, std::string& root, std::string& error) {
+platform::Outcome<std::string> find_document_root(const Options& options) {
     namespace fs = std::filesystem;
     if (options.root.empty()) {
-        error = "no document root: name the folder to serve with --root FOLDER\n"
-                "    (for example: dirvane-httpd --root /srv/www)";
-        return false;
+        return start_failure("no document root: name the folder to serve with --root FOLDER\n"
+                             "    (for example: dirvane-httpd --root /srv/www)");
     }
-    root = fs::path(platform::full_path(options.root)).lexically_normal().string();
+    std::string root = fs::path(platform::full_path(options.root)).lexically_normal().string();
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
-        error = "the document root " + root + " does not exist or is not a folder";
-        return false;
+        return start_failure("the document root " + root + " does not exist or is not a folder");
     }
-    return true;
+    return root;
 }
 
 // without_trailing_slashes returns `folder` without the slashes at its end
@@ -233,28 +239,30 @@ std::string without_trailing_slashes(std::string folder) {
     return folder;
 }
 
-bool read_port(const Options& options, int& port, std::string& error) {
+platform::Outcome<int> read_port(const Options& options) {
+    int port = 0;
     if (!parse_port(options.port, port)) {
-        error = "the port must be a number from 1 to 65535, not \"" + options.port + "\"";
-        return false;
+        return start_failure("the port must be a number from 1 to 65535, not \"" + options.port +
+                             "\"");
     }
-    return true;
+    return port;
 }
 
 // find_lighttpd returns the lighttpd program: --lighttpd, else on PATH or
 // in the system's sbin folders.
-bool find_lighttpd(const Options& options, std::string& lighttpd, std::string& error) {
-    lighttpd = options.lighttpd.empty()
-                   ? platform::find_program("lighttpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"})
-                   : platform::find_program(options.lighttpd, {});
+platform::Outcome<std::string> find_lighttpd(const Options& options) {
+    std::string lighttpd =
+        options.lighttpd.empty()
+            ? platform::find_program("lighttpd", {"/usr/sbin", "/usr/local/sbin", "/sbin"})
+            : platform::find_program(options.lighttpd, {});
     if (lighttpd.empty()) {
-        error = "lighttpd is not installed" +
-                (options.lighttpd.empty() ? std::string(" (looked on PATH and in /usr/sbin)")
-                                          : " at " + options.lighttpd) +
-                ". Install it with:\n    sudo apt-get install lighttpd";
-        return false;
+        return start_failure("lighttpd is not installed" +
+                             (options.lighttpd.empty()
+                                  ? std::string(" (looked on PATH and in /usr/sbin)")
+                                  : " at " + options.lighttpd) +
+                             ". Install it with:\n    sudo apt-get install lighttpd");
     }
-    return true;
+    return lighttpd;
 }
 
 // ServerAccount is who lighttpd and the programs it runs work as.
@@ -267,90 +275,87 @@ struct ServerAccount {
 
 // choose_account decides the account: started as root, one without
 // privileges (--user, default www-data); otherwise whoever started it.
-bool choose_account(const Options& options, ServerAccount& server, std::string& error) {
+platform::Outcome<ServerAccount> choose_account(const Options& options) {
+    ServerAccount server;
     server.superuser = platform::running_as_superuser();
     if (server.superuser) {
         const std::string name = options.user.empty() ? std::string(default_user) : options.user;
         if (!platform::find_user(name, server.account)) {
-            error = "there is no user \"" + name + "\" to run lighttpd and its programs as" +
-                    (options.user.empty() ? " (the default when started as root)" : "") +
-                    ": choose one with --user NAME (--user root keeps root)";
-            return false;
+            return start_failure(
+                "there is no user \"" + name + "\" to run lighttpd and its programs as" +
+                (options.user.empty() ? " (the default when started as root)" : "") +
+                ": choose one with --user NAME (--user root keeps root)");
         }
         server.switchUser = server.account.uid != 0;
         server.userLine = user_line(true, server.account, name, {});
-        return true;
+        return server;
     }
     const std::string me = platform::current_user_name();
     if (!options.user.empty() && options.user != me) {
-        error = "--user " + options.user + " needs root: started as " +
-                (me.empty() ? std::string("another user") : me) +
-                ", lighttpd runs as that user; leave --user out or start as root";
-        return false;
+        return start_failure("--user " + options.user + " needs root: started as " +
+                             (me.empty() ? std::string("another user") : me) +
+                             ", lighttpd runs as that user; leave --user out or start as root");
     }
     server.userLine = user_line(false, server.account, options.user, me);
-    return true;
+    return server;
 }
 
 // prepare_state_folder returns the state folder with its "tmp" folder made.
 // lighttpd opens its error log and its upload folder after the switch of
 // account: both then belong to the account, the state folder itself stays
 // root's (it holds lighttpd.conf, which root's lighttpd reads).
-bool prepare_state_folder(const Options& options, const ServerAccount& server, std::string& state,
-                          std::string& error) {
+platform::Outcome<std::string> prepare_state_folder(const Options& options,
+                                                    const ServerAccount& server) {
     namespace fs = std::filesystem;
-    state = !options.state.empty() ? platform::full_path(options.state)
-            : server.superuser     ? std::string(root_state_folder)
-                                   : default_state_folder();
+    const std::string state = !options.state.empty() ? platform::full_path(options.state)
+                              : server.superuser     ? std::string(root_state_folder)
+                                                     : default_state_folder();
     if (state.empty()) {
-        error = "no state folder: set --state, XDG_STATE_HOME or HOME";
-        return false;
+        return start_failure("no state folder: set --state, XDG_STATE_HOME or HOME");
     }
     std::error_code ec;
     fs::create_directories(state + "/tmp", ec);
     if (!fs::is_directory(state + "/tmp", ec)) {
-        error = "cannot create the state folder " + state;
-        return false;
+        return platform::Failure{"cannot create the state folder", state, ""};
     }
     if (!server.switchUser) {
-        return true;
+        return state;
     }
     const platform::UserAccount& account = server.account;
     const std::string errorLog = state + "/error.log";
     std::ofstream(errorLog, std::ios::binary | std::ios::app);
     if (!platform::give_to_user(errorLog, account) ||
         !platform::give_to_user(state + "/tmp", account)) {
-        error = "cannot hand " + errorLog + " and " + state + "/tmp to the user " + account.name;
-        return false;
+        return start_failure("cannot hand " + errorLog + " and " + state + "/tmp to the user " +
+                             account.name);
     }
     for (const auto& [path, modes] :
          {std::pair{errorLog, platform::may_write},
           std::pair{state + "/tmp", platform::may_write | platform::may_run}}) {
-        if (const std::string problem = reach_problem(account, path, modes, "write");
-            !problem.empty()) {
-            error = "the state folder " + state + " is closed to lighttpd: " + problem +
-                    "\n    (or give --state a folder it can reach; as root the default is " +
-                    std::string(root_state_folder) + ")";
-            return false;
+        if (const auto reached = reach_problem(account, path, modes, "write"); !reached) {
+            return start_failure("the state folder " + state +
+                                 " is closed to lighttpd: " + reached.failure().message() +
+                                 "\n    (or give --state a folder it can reach; as root the "
+                                 "default is " +
+                                 std::string(root_state_folder) + ")");
         }
     }
-    return true;
+    return state;
 }
 
 // write_config writes lighttpd's configuration for `site` to `path`.
-bool write_config(const ServerSite& site, const ServerBindings& bindings, const std::string& path,
-                  std::string& error) {
-    std::string config;
-    if (!lighttpd_config(site, bindings, config, error)) {
-        return false;
+platform::Outcome<void> write_config(const ServerSite& site, const ServerBindings& bindings,
+                                     const std::string& path) {
+    const platform::Outcome<std::string> config = lighttpd_config(site, bindings);
+    if (!config) {
+        return config.failure();
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << config;
+    file << config.value();
     if (!file.flush()) {
-        error = "cannot write " + path;
-        return false;
+        return platform::Failure{"cannot write", path, ""};
     }
-    return true;
+    return {};
 }
 
 // print_summary tells the administrator what the server is about to serve,
@@ -406,13 +411,13 @@ bool await_answer(platform::ProcessId child, int port, int& code) {
 int run_lighttpd(const std::string& lighttpd, const std::string& state, const std::string& root,
                  int port) {
     const std::string configPath = state + "/lighttpd.conf";
-    std::string error;
     platform::watch_stop_signals();
-    const platform::ProcessId child =
-        platform::start_process({lighttpd, "-D", "-f", configPath}, {}, error);
-    if (child == platform::no_process) {
-        return fail(error);
+    const platform::Outcome<platform::ProcessId> started =
+        platform::start_process({lighttpd, "-D", "-f", configPath}, {});
+    if (!started) {
+        return fail(started.failure().message());
     }
+    const platform::ProcessId child = started.value();
     platform::forward_stop_signals(child);
 
     int code = 0;
@@ -442,21 +447,34 @@ int run_lighttpd(const std::string& lighttpd, const std::string& state, const st
 }
 
 int run_server(const Options& options) {
-    std::string error;
-    std::string root;
-    int port = 0;
-    std::string lighttpd;
-    ServerAccount server;
-    std::string state;
-    if (!find_document_root(options, root, error) || !read_port(options, port, error) ||
-        !find_lighttpd(options, lighttpd, error) || !choose_account(options, server, error) ||
-        !prepare_state_folder(options, server, state, error)) {
-        return fail(error);
+    const auto rootFound = find_document_root(options);
+    if (!rootFound) {
+        return fail(rootFound.failure().message());
     }
+    const auto portRead = read_port(options);
+    if (!portRead) {
+        return fail(portRead.failure().message());
+    }
+    const auto lighttpdFound = find_lighttpd(options);
+    if (!lighttpdFound) {
+        return fail(lighttpdFound.failure().message());
+    }
+    const auto accountChosen = choose_account(options);
+    if (!accountChosen) {
+        return fail(accountChosen.failure().message());
+    }
+    const ServerAccount& server = accountChosen.value();
+    const auto statePrepared = prepare_state_folder(options, server);
+    if (!statePrepared) {
+        return fail(statePrepared.failure().message());
+    }
+    const std::string& root = rootFound.value();
+    const int port = portRead.value();
+    const std::string& state = statePrepared.value();
 
     platform::RegistryStore store(platform::registry_default_path());
-    if (error = open_registry(store); !error.empty()) {
-        return fail(error);
+    if (const auto opened = open_registry(store); !opened) {
+        return fail(opened.failure().message());
     }
     const ServerBindings bindings = read_server_bindings(store);
     ServerSite site{without_trailing_slashes(root), port, state, store.path(),
@@ -467,26 +485,26 @@ int run_server(const Options& options) {
         site.groupName = server.account.group;
         reach = check_account_reach(server.account, root, bindings);
     }
-    if (!write_config(site, bindings, state + "/lighttpd.conf", error)) {
-        return fail(error);
+    if (const auto written = write_config(site, bindings, state + "/lighttpd.conf"); !written) {
+        return fail(written.failure().message());
     }
     if (!platform::loopback_port_free(port)) {
         return fail("port " + std::to_string(port) +
                     " on 127.0.0.1 is in use (another server?): choose another one with --port");
     }
     print_summary(options, store.path(), bindings, server.userLine, reach, state);
-    return run_lighttpd(lighttpd, state, root, port);
+    return run_lighttpd(lighttpdFound.value(), state, root, port);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    std::string error;
-    if (!parse_options(argc, argv, options, error)) {
-        std::cerr << "dirvane-httpd: " << error << "\n" << usage_text;
+    const platform::Outcome<Options> parsed = parse_options(argc, argv);
+    if (!parsed) {
+        std::cerr << "dirvane-httpd: " << parsed.failure().message() << "\n" << usage_text;
         return 2;
     }
+    const Options& options = parsed.value();
     if (options.help) {
         std::cout << usage_text;
         return 0;

@@ -2,6 +2,8 @@
 // passing the stop signals (Ctrl-C, a terminate request) on to it.
 #pragma once
 
+#include "platform/failure.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,22 +26,22 @@ std::string current_program_path();
 // start_process starts the program at path `argv[0]` with the arguments
 // `argv`, the standard streams and the environment of this process, the
 // entries "NAME=value" of `extraEnv` added (replacing the same names). The
-// child is told to stop when this process dies. Returns no_process, with
-// the reason in `error`, when the program cannot be started.
-ProcessId start_process(const std::vector<std::string>& argv,
-                        const std::vector<std::string>& extraEnv, std::string& error);
+// child is told to stop when this process dies. Fails, with the reason,
+// when the program cannot be started.
+Outcome<ProcessId> start_process(const std::vector<std::string>& argv,
+                                 const std::vector<std::string>& extraEnv);
 
 // start_process_in starts the program as start_process does, with the
 // working directory `workingDir` for the child ("" keeps this process's).
 // A working directory that cannot be entered counts as a start failure.
-ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                           const std::vector<std::string>& extraEnv, std::string& error);
+Outcome<ProcessId> start_process_in(const std::vector<std::string>& argv,
+                                    std::string_view workingDir,
+                                    const std::vector<std::string>& extraEnv);
 
-// RunOutcome says how run_process_in went.
-enum class RunOutcome {
-    ended,       // the program ran and ended; its exit code is given
-    timed_out,   // it was still running at the time limit and has been stopped
-    not_started, // it could not be started; the reason is given
+// ProcessEnd says how a program that run_process_in started ended.
+struct ProcessEnd {
+    bool timedOut = false; // it was still running at the time limit and has been stopped
+    int exitCode = -1;     // its exit code, when it ended by itself
 };
 
 // run_process_in starts the program as start_process_in does (no shell is
@@ -48,10 +50,11 @@ enum class RunOutcome {
 // and output are the null device, so nothing it prints reaches this
 // process's output; its standard error is this process's. A child still
 // running then gets the terminate signal, a second later the kill signal,
-// and is waited for, so that it never outlives the call.
-RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                          const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
-                          std::string& error);
+// and is waited for, so that it never outlives the call. Fails, with the
+// reason, when the program cannot be started.
+Outcome<ProcessEnd> run_process_in(const std::vector<std::string>& argv,
+                                   std::string_view workingDir,
+                                   const std::vector<std::string>& extraEnv, int timeoutMs);
 
 // executable_suffix is what the name of a program file ends with ("" here,
 // ".exe" on Windows).

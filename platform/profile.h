@@ -5,6 +5,8 @@
 // other line of the file as it was.
 #pragma once
 
+#include "platform/failure.h"
+
 #include <string>
 #include <string_view>
 
@@ -15,9 +17,10 @@ namespace platform {
 std::string read_profile_string(std::string_view path, std::string_view section,
                                 std::string_view key, std::string_view fallback);
 
-// write_profile_string sets `key` in `section` to `value`; false when the
-// file could not be written.
-bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
-                          std::string_view value);
+// write_profile_string sets `key` in `section` to `value`. Fails, with the
+// system's reason, when the file could not be written or the entry would
+// corrupt it.
+Outcome<void> write_profile_string(std::string_view path, std::string_view section,
+                                   std::string_view key, std::string_view value);
 
 } // namespace platform

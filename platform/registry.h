@@ -29,6 +29,8 @@
 // parsed is never rewritten.
 #pragma once
 
+#include "platform/failure.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,19 +51,27 @@ std::string registry_default_path();
 std::string user_settings_folder();
 #endif
 
-// RegistryFailure is the kind of a failed store operation, for callers that
-// act on it (the reason for people is last_error).
-enum class RegistryFailure {
-    none,       // the operation succeeded
+// RegistryFault is the kind of a failed store operation, for callers that
+// act on it.
+enum class RegistryFault {
     missing,    // the store file, the key or the value is not there
     unreadable, // the store cannot be read: no access, or a malformed file
     unwritable, // the store cannot be changed: no access, or the write failed
 };
 
+// RegistryFailure is why a store operation failed, and its kind.
+struct RegistryFailure : Failure {
+    RegistryFault kind = RegistryFault::missing;
+};
+
+// RegistryOutcome is the result of a store operation: the value read, or
+// the failure.
+template <typename T> using RegistryOutcome = Outcome<T, RegistryFailure>;
+
 // RegistryStore is the store kept in one file. Keys are paths below
 // HKEY_LOCAL_MACHINE, such as "SOFTWARE\\AnHTTPd\\default\\Index". No
-// operation throws; each failure is its result, last_failure tells its kind
-// and last_error why.
+// operation throws; each gives its value or its failure, such as
+// "/home/u/.config/dirvane/registry.reg:12: expected ...".
 class RegistryStore {
   public:
     // RegistryStore uses the file at `path`; nothing is read yet.
@@ -70,51 +80,41 @@ class RegistryStore {
     // path returns the store file's path.
     const std::string& path() const { return m_path; }
 
-    // read_number returns the number value `name` of `key`; 0 when the file,
-    // the key or the value is missing, or the value is text.
-    std::uint32_t read_number(std::string_view key, std::string_view name) const;
+    // read_number returns the number value `name` of `key`; missing when the
+    // file, the key or the value is missing, or the value is text.
+    RegistryOutcome<std::uint32_t> read_number(std::string_view key, std::string_view name) const;
 
-    // read_text returns the text value `name` of `key`; "" when the file, the
-    // key or the value is missing, or the value is a number.
-    std::string read_text(std::string_view key, std::string_view name) const;
+    // read_text returns the text value `name` of `key`; missing when the
+    // file, the key or the value is missing, or the value is a number.
+    RegistryOutcome<std::string> read_text(std::string_view key, std::string_view name) const;
 
-    // value_names returns the names of the values of `key` in file order;
-    // empty when the key is missing.
-    std::vector<std::string> value_names(std::string_view key) const;
+    // value_names returns the names of the values of `key` in file order.
+    RegistryOutcome<std::vector<std::string>> value_names(std::string_view key) const;
 
-    // key_exists tells whether `key` exists.
+    // key_exists tells whether `key` exists (false when it cannot be told).
     bool key_exists(std::string_view key) const;
 
     // write_number sets value `name` of the existing `key` to the number
-    // `value`, replacing a value of either type. False when the key is
+    // `value`, replacing a value of either type. Fails when the key is
     // missing (it is not created) or the file cannot be read or replaced.
-    bool write_number(std::string_view key, std::string_view name, std::uint32_t value);
+    RegistryOutcome<void> write_number(std::string_view key, std::string_view name,
+                                       std::uint32_t value);
 
     // write_text sets value `name` of the existing `key` to the text `value`;
     // failures as for write_number.
-    bool write_text(std::string_view key, std::string_view name, std::string_view value);
+    RegistryOutcome<void> write_text(std::string_view key, std::string_view name,
+                                     std::string_view value);
 
-    // delete_value removes value `name` of `key`. False when the key or the
+    // delete_value removes value `name` of `key`. Fails when the key or the
     // value is missing, or the file cannot be read or replaced.
-    bool delete_value(std::string_view key, std::string_view name);
+    RegistryOutcome<void> delete_value(std::string_view key, std::string_view name);
 
     // create_key makes `key` exist, creating the file (with the header line)
-    // and its folder when missing. True when the key exists afterwards.
-    bool create_key(std::string_view key);
-
-    // last_error returns the reason of the last failed operation on this
-    // object, such as "/home/u/.config/dirvane/registry.reg:12: expected
-    // ..."; "" after an operation that succeeded.
-    const std::string& last_error() const { return m_error; }
-
-    // last_failure returns the kind of the last failed operation on this
-    // object; none after an operation that succeeded.
-    RegistryFailure last_failure() const { return m_failure; }
+    // and its folder when missing. Succeeds when the key exists afterwards.
+    RegistryOutcome<void> create_key(std::string_view key);
 
   private:
     std::string m_path;
-    mutable std::string m_error;
-    mutable RegistryFailure m_failure = RegistryFailure::none;
 };
 
 // RegistryReplaceHook is called with the temporary file's path after a

@@ -79,16 +79,14 @@ bool DisplayTest::run(ToolUi& ui, std::string_view folder, const ToolSettings& s
         "HTTP_USER_AGENT=" + settings.userAgent,
         "SCRIPT_NAME=/Dirvane/test/" + confName,
     };
-    int exitCode = 0;
-    std::string error;
-    const platform::RunOutcome outcome = platform::run_process_in(
-        {cgi, confFile, output}, folder, env, m_timeLimitMs, exitCode, error);
-    if (outcome == platform::RunOutcome::not_started) {
+    const platform::Outcome<platform::ProcessEnd> run =
+        platform::run_process_in({cgi, confFile, output}, folder, env, m_timeLimitMs);
+    if (!run) {
         ui.show_error(cannot_run_message);
         return false;
     }
     // A page cut short by the time limit is no page: it is not opened.
-    if (outcome == platform::RunOutcome::timed_out) {
+    if (run.value().timedOut) {
         platform::delete_file(output);
         ui.show_error(no_output_message);
         return false;

@@ -19,18 +19,16 @@ const std::string_view regist_keys_hint =
 
 RegistButton regist_button_state(const platform::RegistryStore& store, std::string_view confName) {
     RegistButton button{regist_add_caption, false, {}};
-    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
+    const platform::RegistryOutcome<std::string> read =
+        store.read_text(anhttpd_index_key, anhttpd_index_list);
+    const std::string list = read.value_or("");
     if (list.empty()) {
-        std::string error = store.last_error();
         // A missing file, key or value is created by a server start; a
         // store that cannot be read at all is another matter.
-        const platform::RegistryFailure failure = store.last_failure();
-        const bool missing = failure == platform::RegistryFailure::none ||
-                             failure == platform::RegistryFailure::missing;
-        if (error.empty()) { // the value is there and empty
-            error = store.path() + ": \"" + std::string(anhttpd_index_list) + "\" in " +
-                    full_key(anhttpd_index_key) + " is empty";
-        }
+        const bool missing = read || read.failure().kind == platform::RegistryFault::missing;
+        const std::string error = read ? store.path() + ": \"" + std::string(anhttpd_index_list) +
+                                             "\" in " + full_key(anhttpd_index_key) + " is empty"
+                                       : read.failure().message();
         if (missing) {
             button.reason.append(regist_no_list_reason).append("\r\n ").append(error);
             button.reason.append("\r\n").append(regist_keys_hint);
@@ -53,9 +51,9 @@ bool regist_click(ToolUi& ui, platform::RegistryStore& store, std::string_view c
     if (!ui.ask_ok_cancel(regist_question))
         return false;
     const RegistResult result = change_registration(store, confName, cgiPath);
-    if (!result.ok) {
+    if (result.failure) {
         std::string message(regist_error_message);
-        message.append("\r\n ").append(result.error);
+        message.append("\r\n ").append(result.failure->message());
         ui.show_error(message);
         return false;
     }

@@ -23,7 +23,7 @@ bool erase_first(std::string& list, std::string_view part) {
 // value_present tells whether `name` is a value of `key` (of either type).
 bool value_present(const platform::RegistryStore& store, std::string_view key,
                    std::string_view name) {
-    for (const std::string& n : store.value_names(key)) {
+    for (const std::string& n : store.value_names(key).value_or({})) {
         if (platform::ascii::equal_no_case(n, name)) {
             return true;
         }
@@ -39,7 +39,7 @@ std::string conf_extension(std::string_view confName) {
 }
 
 bool is_registered(const platform::RegistryStore& store, std::string_view confName) {
-    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
+    const std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("");
     return !list.empty() && list.find(confName) != std::string::npos;
 }
 
@@ -50,16 +50,15 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
     if (ext.empty()) {
         return result;
     }
-    std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list);
-    const std::uint32_t oldAttrs = store.read_number(anhttpd_attrs_key, ext);
-    const std::uint32_t oldCount = store.read_number(anhttpd_progs_key, anhttpd_count);
+    std::string list = store.read_text(anhttpd_index_key, anhttpd_index_list).value_or("");
+    const std::uint32_t oldAttrs = store.read_number(anhttpd_attrs_key, ext).value_or(0);
+    const std::uint32_t oldCount = store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0);
 
-    // step notes the outcome of one write or delete; the first failure's
-    // reason is kept (a later success clears the store's last_error).
-    const auto step = [&](bool ok) {
-        if (!ok && result.ok) {
-            result.ok = false;
-            result.error = store.last_error();
+    // step notes the outcome of one write or delete; the first failure is
+    // kept.
+    const auto step = [&](const platform::RegistryOutcome<void>& done) {
+        if (!done && !result.failure) {
+            result.failure = done.failure();
         }
     };
     const std::string name(confName);
@@ -93,20 +92,22 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
     return result;
 }
 
-bool ensure_anhttpd_keys(platform::RegistryStore& store) {
+platform::RegistryOutcome<void> ensure_anhttpd_keys(platform::RegistryStore& store) {
     for (std::string_view key :
          {anhttpd_index_key, anhttpd_progs_key, anhttpd_attrs_key, anhttpd_names_key}) {
-        if (!store.create_key(key)) {
-            return false;
+        if (auto created = store.create_key(key); !created) {
+            return created;
         }
     }
-    if (!value_present(store, anhttpd_index_key, anhttpd_index_list) &&
-        !store.write_text(anhttpd_index_key, anhttpd_index_list, "index.html,index.htm")) {
-        return false;
+    if (!value_present(store, anhttpd_index_key, anhttpd_index_list)) {
+        if (auto written =
+                store.write_text(anhttpd_index_key, anhttpd_index_list, "index.html,index.htm");
+            !written) {
+            return written;
+        }
     }
-    if (!value_present(store, anhttpd_progs_key, anhttpd_count) &&
-        !store.write_number(anhttpd_progs_key, anhttpd_count, 0)) {
-        return false;
+    if (!value_present(store, anhttpd_progs_key, anhttpd_count)) {
+        return store.write_number(anhttpd_progs_key, anhttpd_count, 0);
     }
-    return true;
+    return {};
 }

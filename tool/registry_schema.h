@@ -7,6 +7,7 @@
 #include "platform/registry.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,13 +44,14 @@ enum class RegistChange {
     removed, // the name was taken out of the list and its binding deleted
 };
 
-// RegistResult is the outcome of change_registration; `ok` is false when
-// any write or delete failed (the ones that succeeded stay), and `error` is
-// then the store's reason for the first that failed.
+// RegistResult is the outcome of change_registration; `failure` is set when
+// any write or delete failed (the ones that succeeded stay): the store's
+// reason for the first that failed.
 struct RegistResult {
     RegistChange change = RegistChange::none;
-    bool ok = true;
-    std::string error;
+    std::optional<platform::RegistryFailure> failure;
+
+    bool ok() const { return !failure; }
 };
 
 // change_registration removes `confName` from the index list and deletes its
@@ -63,6 +65,6 @@ RegistResult change_registration(platform::RegistryStore& store, std::string_vie
 
 // ensure_anhttpd_keys creates what a freshly installed server has when it is
 // missing: the four keys, "Default" = "index.html,index.htm" and "Count" =
-// 0. Values present (an empty list too) are left alone. False, with the
-// reason in the store's last_error, when the store cannot be written.
-bool ensure_anhttpd_keys(platform::RegistryStore& store);
+// 0. Values present (an empty list too) are left alone. Fails with the
+// store's reason when the store cannot be written.
+platform::RegistryOutcome<void> ensure_anhttpd_keys(platform::RegistryStore& store);

@@ -8,6 +8,7 @@
 #include "platform/profile.h"
 
 #include <charconv>
+#include <optional>
 
 namespace {
 
@@ -89,33 +90,33 @@ void load_tool_settings(ToolSettings& settings, std::string_view settingsPath,
 
 namespace {
 
-// SettingsWriter writes keys of section "tool" and keeps the system's
-// reason for the first write that failed.
+// SettingsWriter writes keys of section "tool" and keeps the failure of the
+// first write that failed.
 class SettingsWriter {
   public:
     explicit SettingsWriter(std::string_view path) : m_path(path) {}
 
     void write(std::string_view key, std::string_view value) {
-        if (!platform::write_profile_string(m_path, tool_section, key, value) && m_ok) {
-            m_reason = platform::last_error_text();
-            m_ok = false;
+        const platform::Outcome<void> written =
+            platform::write_profile_string(m_path, tool_section, key, value);
+        if (!written && !m_failure) {
+            m_failure = written.failure();
         }
     }
 
-    bool ok() const { return m_ok; }
+    bool ok() const { return !m_failure; }
 
-    // report shows save_error_message with the file and the reason when a
-    // write failed; returns ok().
+    // report shows save_error_message with the file and the system's reason
+    // when a write failed; returns ok().
     bool report(ToolUi& ui) const {
-        if (!m_ok)
-            ui.show_error(failure_message(save_error_message, m_path, m_reason));
-        return m_ok;
+        if (m_failure)
+            ui.show_error(failure_message(save_error_message, m_path, m_failure->reason));
+        return ok();
     }
 
   private:
     std::string_view m_path;
-    bool m_ok = true;
-    std::string m_reason;
+    std::optional<platform::Failure> m_failure;
 };
 
 void write_settings(SettingsWriter& writer, ToolSettings& settings) {
@@ -235,8 +236,8 @@ bool read_show_files(std::string_view settingsPath) {
 }
 
 bool write_show_files(std::string_view settingsPath, bool showFiles) {
-    return platform::write_profile_string(settingsPath, tool_section, "swfile",
-                                          showFiles ? "1" : "0");
+    return static_cast<bool>(platform::write_profile_string(settingsPath, tool_section, "swfile",
+                                                            showFiles ? "1" : "0"));
 }
 
 bool save_show_files(ToolUi& ui, std::string_view settingsPath, bool showFiles) {

@@ -221,11 +221,10 @@ bool parse_header_line(std::string_view line, std::string& key, std::string& why
 
 } // namespace
 
-bool parse_document(std::string_view text, const std::string& path, Document& doc,
-                    std::string& error) {
-    doc.keys.clear();
+Outcome<Document> parse_document(std::string_view text, const std::string& path) {
+    Document doc;
     if (text.empty()) {
-        return true; // an empty file holds no keys
+        return doc; // an empty file holds no keys
     }
     std::size_t lineNo = 0;
     std::size_t start = 0;
@@ -273,11 +272,10 @@ bool parse_document(std::string_view text, const std::string& path, Document& do
             why = "expected a key header [...] or a value line \"Name\"=...";
         }
         if (!why.empty()) {
-            error = path + ":" + std::to_string(lineNo) + ": " + why;
-            return false;
+            return Failure{"", path + ":" + std::to_string(lineNo), why};
         }
     }
-    return true;
+    return doc;
 }
 
 } // namespace platform::reg

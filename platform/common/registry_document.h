@@ -4,6 +4,8 @@
 // Plain text work, shared by every build.
 #pragma once
 
+#include "platform/failure.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -51,10 +53,9 @@ const Value* find_value(const Key* key, std::string_view name);
 // each key with its values, every line ended by "\r\n".
 std::string format_document(const Document& doc);
 
-// parse_document reads the text of the file `path` into `doc`; false, with
-// `error` naming the file and the line ("<path>:<line>: expected ..."), when
-// the text is malformed. An empty text holds no keys.
-bool parse_document(std::string_view text, const std::string& path, Document& doc,
-                    std::string& error);
+// parse_document reads the text of the file `path`; when the text is
+// malformed, the failure's path names the file and the line ("<path>:<line>")
+// and its reason what was expected. An empty text holds no keys.
+Outcome<Document> parse_document(std::string_view text, const std::string& path);
 
 } // namespace platform::reg

@@ -112,32 +112,33 @@ std::string current_program_path() {
     }
 }
 
-ProcessId start_process(const std::vector<std::string>& argv,
-                        const std::vector<std::string>& extraEnv, std::string& error) {
-    return start_process_in(argv, std::string_view(), extraEnv, error);
+Outcome<ProcessId> start_process(const std::vector<std::string>& argv,
+                                 const std::vector<std::string>& extraEnv) {
+    return start_process_in(argv, std::string_view(), extraEnv);
 }
 
 namespace {
 
 // start_child is start_process_in; with `quiet` the child's standard input
 // and output are the null device instead of this process's.
-ProcessId start_child(const std::vector<std::string>& argv, std::string_view workingDir,
-                      const std::vector<std::string>& extraEnv, bool quiet, std::string& error) {
+Outcome<ProcessId> start_child(const std::vector<std::string>& argv, std::string_view workingDir,
+                               const std::vector<std::string>& extraEnv, bool quiet) {
     if (workingDir.find('\0') != std::string_view::npos) {
-        error = "working directory with a NUL byte";
-        return no_process;
+        return Failure{"", "", "working directory with a NUL byte"};
     }
     const std::string folder(workingDir);
     if (argv.empty() || argv[0].empty()) {
-        error = "no program to start";
-        return no_process;
+        return Failure{"", "", "no program to start"};
     }
+    // cannot_start is the failure with the system's error `code`.
+    const auto cannot_start = [&](int code) {
+        return Failure{"cannot start", argv[0], std::strerror(code)};
+    };
     // The program is the file its name means here, not one of that name in
     // the child's working directory.
     const std::string program = argv[0].front() == '/' ? argv[0] : absolute_path(argv[0]);
     if (program.empty()) {
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
-        return no_process;
+        return cannot_start(errno);
     }
     // Everything the child needs is built before fork: after it, only
     // async-signal-safe calls are allowed.
@@ -166,27 +167,26 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
 
     const int nullFd = quiet ? posix::open_retrying("/dev/null", O_RDWR | O_CLOEXEC) : -1;
     if (quiet && nullFd < 0) {
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
-        return no_process;
+        return cannot_start(errno);
     }
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        const int code = errno;
         if (nullFd >= 0) {
             close(nullFd);
         }
-        return no_process;
+        return cannot_start(code);
     }
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        const int code = errno;
         close(report[0]);
         close(report[1]);
         if (nullFd >= 0) {
             close(nullFd);
         }
-        return no_process;
+        return cannot_start(code);
     }
     if (child == 0) {
 #if defined(__linux__)
@@ -227,33 +227,34 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
     close(report[0]);
     if (got == static_cast<ssize_t>(sizeof code)) {
         wait_process(child);
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(code);
-        return no_process;
+        return cannot_start(code);
     }
-    return child;
+    return ProcessId{child};
 }
 
 } // namespace
 
-ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                           const std::vector<std::string>& extraEnv, std::string& error) {
-    return start_child(argv, workingDir, extraEnv, false, error);
+Outcome<ProcessId> start_process_in(const std::vector<std::string>& argv,
+                                    std::string_view workingDir,
+                                    const std::vector<std::string>& extraEnv) {
+    return start_child(argv, workingDir, extraEnv, false);
 }
 
-RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                          const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
-                          std::string& error) {
-    exitCode = -1;
-    const ProcessId child = start_child(argv, workingDir, extraEnv, true, error);
-    if (child == no_process) {
-        return RunOutcome::not_started;
+Outcome<ProcessEnd> run_process_in(const std::vector<std::string>& argv,
+                                   std::string_view workingDir,
+                                   const std::vector<std::string>& extraEnv, int timeoutMs) {
+    const Outcome<ProcessId> started = start_child(argv, workingDir, extraEnv, true);
+    if (!started) {
+        return started.failure();
     }
+    const ProcessId child = started.value();
+    ProcessEnd end;
     using clock = std::chrono::steady_clock;
     const auto poll = std::chrono::milliseconds(10);
     const auto deadline = clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-        if (process_ended(child, exitCode)) {
-            return RunOutcome::ended;
+        if (process_ended(child, end.exitCode)) {
+            return end;
         }
         if (clock::now() >= deadline) {
             break;
@@ -271,8 +272,8 @@ RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view
         }
         std::this_thread::sleep_for(poll);
     }
-    error = "stopped " + argv[0] + " after " + std::to_string(timeoutMs) + " ms";
-    return RunOutcome::timed_out;
+    end.timedOut = true;
+    return end;
 }
 
 std::string_view executable_suffix() {

@@ -43,28 +43,35 @@ std::string read_profile_string(std::string_view path, std::string_view section,
     return profile_text_value(text, section, key).value_or(std::string(fallback));
 }
 
-bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
-                          std::string_view value) {
+Outcome<void> write_profile_string(std::string_view path, std::string_view section,
+                                   std::string_view key, std::string_view value) {
+    // cannot_write is the failure with the system's last reason.
+    const auto cannot_write = [&] {
+        return Failure{"cannot write", std::string(path), last_error_text()};
+    };
     if (!valid_profile_entry(section, key, value)) {
         errno = EINVAL;
-        return false;
+        return cannot_write();
     }
     // A link is written through, to its target.
     const std::string file = posix::link_target(path);
     if (file.empty()) {
-        return false;
+        return cannot_write();
     }
     std::string text;
     errno = 0;
     if (!read_file_contents(file, text) && path_kind(file) != PathKind::missing) {
         read_failure(file);
-        return false; // never replace a file that could not be read
+        return cannot_write(); // never replace a file that could not be read
     }
     const std::string updated = profile_text_with(text, section, key, value);
     if (updated == text && path_kind(file) == PathKind::file) {
-        return true;
+        return {};
     }
-    return posix::may_write(file) && replace_file_contents(file, updated);
+    if (!posix::may_write(file) || !replace_file_contents(file, updated)) {
+        return cannot_write();
+    }
+    return {};
 }
 
 } // namespace platform

@@ -32,23 +32,19 @@ using reg::Value;
 
 // ---- file access --------------------------------------------------------
 
-std::string system_error(const std::string& what, int code) {
-    return what + ": " + std::strerror(code);
+using Status = RegistryOutcome<void>;
+
+// fail is a failure of `kind`: `operation` on `path` and why.
+RegistryFailure fail(RegistryFault kind, std::string operation, std::string path,
+                     std::string reason) {
+    return RegistryFailure{{std::move(operation), std::move(path), std::move(reason)}, kind};
 }
 
-// Failure writes why an operation failed into the store's last failure and
-// last error.
-struct Failure {
-    RegistryFailure& kind;
-    std::string& text;
-
-    // set keeps `failure` and `reason`; false, for an operation to return.
-    bool set(RegistryFailure failure, std::string reason) {
-        kind = failure;
-        text = std::move(reason);
-        return false;
-    }
-};
+// system_failure is `operation` on `path` failed with the system's error `code`.
+RegistryFailure system_failure(RegistryFault kind, std::string operation, std::string path,
+                               int code) {
+    return fail(kind, std::move(operation), std::move(path), std::strerror(code));
+}
 
 std::string parent_folder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -59,103 +55,126 @@ std::string parent_folder(const std::string& path) {
 }
 
 // load reads and parses the store; a missing file is an empty document when
-// `missingIsEmpty`, else an error.
-bool load(const std::string& path, Document& doc, bool missingIsEmpty, Failure& failure) {
+// `missingIsEmpty`, else a failure.
+RegistryOutcome<Document> load(const std::string& path, bool missingIsEmpty) {
     std::string text;
     errno = 0;
     if (read_file_contents(path, text)) {
-        if (!reg::parse_document(text, path, doc, failure.text)) {
-            failure.kind = RegistryFailure::unreadable;
-            return false;
+        Outcome<Document> doc = reg::parse_document(text, path);
+        if (!doc) {
+            return RegistryFailure{doc.failure(), RegistryFault::unreadable};
         }
-        return true;
+        return std::move(doc).value();
     }
     const int code = errno;
     if (code == ENOENT || code == ENOTDIR) {
-        doc.keys.clear();
         if (missingIsEmpty) {
-            return true;
+            return Document{};
         }
-        return failure.set(RegistryFailure::missing, path + ": no such file");
+        return fail(RegistryFault::missing, "", path, "no such file");
     }
     // Opened, but no regular file of at most max_file_contents bytes.
-    return failure.set(RegistryFailure::unreadable,
-                       code != 0 ? system_error("cannot read " + path, code)
-                                 : "cannot read " + path + ": not a regular file of at most " +
-                                       std::to_string(max_file_contents) + " bytes");
+    if (code != 0) {
+        return system_failure(RegistryFault::unreadable, "cannot read", path, code);
+    }
+    return fail(RegistryFault::unreadable, "cannot read", path,
+                "not a regular file of at most " + std::to_string(max_file_contents) + " bytes");
 }
 
 // change runs `edit` on the store under the lock and writes the result back;
 // nothing is written when reading, parsing or `edit` fails.
-bool change(const std::string& named, bool create,
-            const std::function<bool(Document&, Failure&)>& edit, Failure& failure) {
+Status change(const std::string& named, bool create, const std::function<Status(Document&)>& edit) {
     if (named.empty()) {
-        return failure.set(RegistryFailure::unwritable,
-                           "no registry file (set DIRVANE_REGISTRY or HOME)");
+        return fail(RegistryFault::unwritable, "", "",
+                    "no registry file (set DIRVANE_REGISTRY or HOME)");
     }
     // A link is written through, to its target; a read-only file is left
     // alone.
     const std::string path = posix::link_target(named);
     if (path.empty()) {
-        return failure.set(RegistryFailure::unwritable,
-                           system_error("cannot write " + named, errno));
+        return system_failure(RegistryFault::unwritable, "cannot write", named, errno);
     }
     if (!posix::may_write(path)) {
-        return failure.set(RegistryFailure::unwritable,
-                           system_error("cannot write " + path, errno));
+        return system_failure(RegistryFault::unwritable, "cannot write", path, errno);
     }
     if (create && !create_directories(parent_folder(path))) {
-        return failure.set(RegistryFailure::unwritable,
-                           system_error("cannot create the folder " + parent_folder(path), errno));
+        return system_failure(RegistryFault::unwritable, "cannot create the folder",
+                              parent_folder(path), errno);
     }
     FileLock lock;
     if (!lock.acquire(path + ".lock")) {
         // No folder for the lock file: the store file is missing too.
-        return errno == ENOENT ? failure.set(RegistryFailure::missing, path + ": no such file")
-                               : failure.set(RegistryFailure::unwritable,
-                                             system_error("cannot lock " + path + ".lock", errno));
+        return errno == ENOENT ? fail(RegistryFault::missing, "", path, "no such file")
+                               : system_failure(RegistryFault::unwritable, "cannot lock",
+                                                path + ".lock", errno);
     }
-    Document doc;
-    if (!load(path, doc, create, failure) || !edit(doc, failure)) {
-        return false;
+    RegistryOutcome<Document> doc = load(path, create);
+    if (!doc) {
+        return doc.failure();
     }
-    if (!replace_file_contents(path, reg::format_document(doc))) {
-        return failure.set(RegistryFailure::unwritable,
-                           system_error("cannot write " + path, errno));
+    Document edited = std::move(doc).value();
+    if (Status edit_status = edit(edited); !edit_status) {
+        return edit_status;
     }
-    return true;
+    if (!replace_file_contents(path, reg::format_document(edited))) {
+        return system_failure(RegistryFault::unwritable, "cannot write", path, errno);
+    }
+    return {};
 }
 
-std::string no_key_error(const std::string& path, std::string_view key) {
-    return path + ": no key " + full_key_name(key);
+RegistryFailure no_key(const std::string& path, std::string_view key) {
+    return fail(RegistryFault::missing, "", path, "no key " + full_key_name(key));
+}
+
+// no_value is the failure for value `name` of `key` that is not there as
+// `what` ("number", "text", "value").
+RegistryFailure no_value(const std::string& path, std::string_view what, std::string_view name,
+                         std::string_view key) {
+    return fail(RegistryFault::missing, "", path,
+                "no " + std::string(what) + " \"" + std::string(name) + "\" in " +
+                    full_key_name(key));
 }
 
 // write_value sets one value of an existing key.
-bool write_value(const std::string& path, std::string_view key, Value value, Failure& failure) {
+Status write_value(const std::string& path, std::string_view key, Value value) {
     if (!valid_key_path(key)) {
-        return failure.set(RegistryFailure::missing, "invalid key name");
+        return fail(RegistryFault::missing, "", "", "invalid key name");
     }
-    return change(
-        path, false,
-        [&](Document& doc, Failure& why) {
-            if (!key_present(doc, key)) {
-                return why.set(RegistryFailure::missing, no_key_error(path, key));
-            }
-            Key* k = find_key(doc, key);
-            if (k == nullptr) { // present only through a key below it
-                doc.keys.push_back(Key{std::string(key), {}});
-                k = &doc.keys.back();
-            }
-            if (Value* old = find_value(*k, value.name)) {
-                old->isNumber = value.isNumber;
-                old->number = value.number;
-                old->text = std::move(value.text);
-            } else {
-                k->values.push_back(std::move(value));
-            }
-            return true;
-        },
-        failure);
+    return change(path, false, [&](Document& doc) -> Status {
+        if (!key_present(doc, key)) {
+            return no_key(path, key);
+        }
+        Key* k = find_key(doc, key);
+        if (k == nullptr) { // present only through a key below it
+            doc.keys.push_back(Key{std::string(key), {}});
+            k = &doc.keys.back();
+        }
+        if (Value* old = find_value(*k, value.name)) {
+            old->isNumber = value.isNumber;
+            old->number = value.number;
+            old->text = std::move(value.text);
+        } else {
+            k->values.push_back(std::move(value));
+        }
+        return {};
+    });
+}
+
+// find_stored_value reads the store and finds value `name` of `key` of the
+// type `isNumber` tells.
+RegistryOutcome<Value> find_stored_value(const std::string& path, std::string_view key,
+                                         std::string_view name, bool isNumber) {
+    RegistryOutcome<Document> loaded = load(path, false);
+    if (!loaded) {
+        return loaded.failure();
+    }
+    Document doc = std::move(loaded).value();
+    const Value* v = find_value(find_key(doc, key), name);
+    if (v == nullptr || v->isNumber != isNumber) {
+        return key_present(doc, key) ? no_value(path, isNumber ? "number" : "text", name, key)
+                                     : no_key(path, key);
+    }
+    return *v;
 }
 
 } // namespace
@@ -188,130 +207,87 @@ std::string user_settings_folder() {
     return config + "/dirvane";
 }
 
-std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {
-    Document doc;
-    Failure failure{m_failure, m_error};
-    if (!load(m_path, doc, false, failure)) {
-        return 0;
+RegistryOutcome<std::uint32_t> RegistryStore::read_number(std::string_view key,
+                                                          std::string_view name) const {
+    RegistryOutcome<Value> value = find_stored_value(m_path, key, name, true);
+    if (!value) {
+        return value.failure();
     }
-    const Value* v = find_value(find_key(doc, key), name);
-    if (v == nullptr || !v->isNumber) {
-        failure.set(RegistryFailure::missing, key_present(doc, key)
-                                                  ? m_path + ": no number \"" + std::string(name) +
-                                                        "\" in " + full_key_name(key)
-                                                  : no_key_error(m_path, key));
-        return 0;
-    }
-    failure.set(RegistryFailure::none, {});
-    return v->number;
+    return value.value().number;
 }
 
-std::string RegistryStore::read_text(std::string_view key, std::string_view name) const {
-    Document doc;
-    Failure failure{m_failure, m_error};
-    if (!load(m_path, doc, false, failure)) {
-        return std::string();
+RegistryOutcome<std::string> RegistryStore::read_text(std::string_view key,
+                                                      std::string_view name) const {
+    RegistryOutcome<Value> value = find_stored_value(m_path, key, name, false);
+    if (!value) {
+        return value.failure();
     }
-    const Value* v = find_value(find_key(doc, key), name);
-    if (v == nullptr || v->isNumber) {
-        failure.set(RegistryFailure::missing, key_present(doc, key)
-                                                  ? m_path + ": no text \"" + std::string(name) +
-                                                        "\" in " + full_key_name(key)
-                                                  : no_key_error(m_path, key));
-        return std::string();
-    }
-    failure.set(RegistryFailure::none, {});
-    return v->text;
+    return std::move(value).value().text;
 }
 
-std::vector<std::string> RegistryStore::value_names(std::string_view key) const {
-    std::vector<std::string> names;
-    Document doc;
-    Failure failure{m_failure, m_error};
-    if (!load(m_path, doc, false, failure)) {
-        return names;
+RegistryOutcome<std::vector<std::string>> RegistryStore::value_names(std::string_view key) const {
+    RegistryOutcome<Document> loaded = load(m_path, false);
+    if (!loaded) {
+        return loaded.failure();
     }
+    Document doc = std::move(loaded).value();
     if (!key_present(doc, key)) {
-        failure.set(RegistryFailure::missing, no_key_error(m_path, key));
-        return names;
+        return no_key(m_path, key);
     }
+    std::vector<std::string> names;
     if (const Key* k = find_key(doc, key)) {
         for (const Value& v : k->values) {
             names.push_back(v.name);
         }
     }
-    failure.set(RegistryFailure::none, {});
     return names;
 }
 
 bool RegistryStore::key_exists(std::string_view key) const {
-    Document doc;
-    Failure failure{m_failure, m_error};
-    if (!load(m_path, doc, false, failure)) {
-        return false;
-    }
-    if (!key_present(doc, key)) {
-        return failure.set(RegistryFailure::missing, no_key_error(m_path, key));
-    }
-    failure.set(RegistryFailure::none, {});
-    return true;
+    const RegistryOutcome<Document> loaded = load(m_path, false);
+    return loaded && key_present(loaded.value(), key);
 }
 
-bool RegistryStore::write_number(std::string_view key, std::string_view name, std::uint32_t value) {
-    Failure failure{m_failure, m_error};
-    failure.set(RegistryFailure::none, {});
-    return write_value(m_path, key, Value{std::string(name), true, value, {}}, failure);
+RegistryOutcome<void> RegistryStore::write_number(std::string_view key, std::string_view name,
+                                                  std::uint32_t value) {
+    return write_value(m_path, key, Value{std::string(name), true, value, {}});
 }
 
-bool RegistryStore::write_text(std::string_view key, std::string_view name,
-                               std::string_view value) {
-    Failure failure{m_failure, m_error};
-    failure.set(RegistryFailure::none, {});
-    return write_value(m_path, key, Value{std::string(name), false, 0, std::string(value)},
-                       failure);
+RegistryOutcome<void> RegistryStore::write_text(std::string_view key, std::string_view name,
+                                                std::string_view value) {
+    return write_value(m_path, key, Value{std::string(name), false, 0, std::string(value)});
 }
 
-bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
-    Failure failure{m_failure, m_error};
-    failure.set(RegistryFailure::none, {});
-    return change(
-        m_path, false,
-        [&](Document& doc, Failure& why) {
-            if (!key_present(doc, key)) {
-                return why.set(RegistryFailure::missing, no_key_error(m_path, key));
-            }
-            if (Key* k = find_key(doc, key)) {
-                for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-                    if (ascii::equal_no_case(it->name, name)) {
-                        k->values.erase(it);
-                        return true;
-                    }
+RegistryOutcome<void> RegistryStore::delete_value(std::string_view key, std::string_view name) {
+    return change(m_path, false, [&](Document& doc) -> Status {
+        if (!key_present(doc, key)) {
+            return no_key(m_path, key);
+        }
+        if (Key* k = find_key(doc, key)) {
+            for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+                if (ascii::equal_no_case(it->name, name)) {
+                    k->values.erase(it);
+                    return {};
                 }
             }
-            return why.set(RegistryFailure::missing, m_path + ": no value \"" + std::string(name) +
-                                                         "\" in " + full_key_name(key));
-        },
-        failure);
+        }
+        return no_value(m_path, "value", name, key);
+    });
 }
 
-bool RegistryStore::create_key(std::string_view key) {
-    Failure failure{m_failure, m_error};
+RegistryOutcome<void> RegistryStore::create_key(std::string_view key) {
     if (!valid_key_path(key)) {
-        return failure.set(RegistryFailure::unwritable, "invalid key name");
+        return fail(RegistryFault::unwritable, "", "", "invalid key name");
     }
     if (key_exists(key)) {
-        return true; // nothing to write
+        return {}; // nothing to write
     }
-    failure.set(RegistryFailure::none, {});
-    return change(
-        m_path, true,
-        [&](Document& doc, Failure&) {
-            if (find_key(doc, key) == nullptr) {
-                doc.keys.push_back(Key{std::string(key), {}});
-            }
-            return true;
-        },
-        failure);
+    return change(m_path, true, [&](Document& doc) -> Status {
+        if (find_key(doc, key) == nullptr) {
+            doc.keys.push_back(Key{std::string(key), {}});
+        }
+        return {};
+    });
 }
 
 void set_registry_replace_hook(RegistryReplaceHook hook) {

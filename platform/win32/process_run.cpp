@@ -295,32 +295,29 @@ std::string current_program_path() {
     }
 }
 
-ProcessId start_process(const std::vector<std::string>& argv,
-                        const std::vector<std::string>& extraEnv, std::string& error) {
-    return start_process_in(argv, std::string_view(), extraEnv, error);
+Outcome<ProcessId> start_process(const std::vector<std::string>& argv,
+                                 const std::vector<std::string>& extraEnv) {
+    return start_process_in(argv, std::string_view(), extraEnv);
 }
 
 namespace {
 
 // start_child is start_process_in; with `quiet` the child's standard input
 // and output are the null device instead of this process's.
-ProcessId start_child(const std::vector<std::string>& argv, std::string_view workingDir,
-                      const std::vector<std::string>& extraEnv, bool quiet, std::string& error) {
+Outcome<ProcessId> start_child(const std::vector<std::string>& argv, std::string_view workingDir,
+                               const std::vector<std::string>& extraEnv, bool quiet) {
     if (workingDir.find('\0') != std::string_view::npos) {
-        error = "working directory with a NUL byte";
-        return no_process;
+        return Failure{"", "", "working directory with a NUL byte"};
     }
     std::string commandLine;
     if (!win32::build_command_line(argv, commandLine)) {
-        error = argv.empty() || argv[0].empty()
-                    ? std::string("no program to start")
-                    : "cannot start " + argv[0] + ": an argument cannot be passed";
-        return no_process;
+        return argv.empty() || argv[0].empty()
+                   ? Failure{"", "", "no program to start"}
+                   : Failure{"cannot start", argv[0], "an argument cannot be passed"};
     }
     for (const std::string& extra : extraEnv) {
         if (extra.find('\0') != std::string::npos || extra.find('=', 1) == std::string::npos) {
-            error = "cannot start " + argv[0] + ": bad environment entry";
-            return no_process;
+            return Failure{"cannot start", argv[0], "bad environment entry"};
         }
     }
     std::string environment = environment_block(extraEnv);
@@ -338,8 +335,7 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
             CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         &inherit, OPEN_EXISTING, 0, nullptr);
         if (nullDevice == INVALID_HANDLE_VALUE) {
-            error = "cannot start " + argv[0] + ": " + win32::error_text(GetLastError());
-            return no_process;
+            return Failure{"cannot start", argv[0], win32::error_text(GetLastError())};
         }
     }
     startup.hStdInput = quiet ? nullDevice : inheritable_standard_handle(STD_INPUT_HANDLE);
@@ -355,8 +351,7 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
         CloseHandle(nullDevice); // the child has its own copy
     }
     if (!created) {
-        error = "cannot start " + argv[0] + ": " + win32::error_text(createError);
-        return no_process;
+        return Failure{"cannot start", argv[0], win32::error_text(createError)};
     }
     HANDLE job = kill_on_close_job();
     if (job != nullptr && !AssignProcessToJobObject(job, started.hProcess)) {
@@ -375,34 +370,36 @@ ProcessId start_child(const std::vector<std::string>& argv, std::string_view wor
 
 } // namespace
 
-ProcessId start_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                           const std::vector<std::string>& extraEnv, std::string& error) {
-    return start_child(argv, workingDir, extraEnv, false, error);
+Outcome<ProcessId> start_process_in(const std::vector<std::string>& argv,
+                                    std::string_view workingDir,
+                                    const std::vector<std::string>& extraEnv) {
+    return start_child(argv, workingDir, extraEnv, false);
 }
 
-RunOutcome run_process_in(const std::vector<std::string>& argv, std::string_view workingDir,
-                          const std::vector<std::string>& extraEnv, int timeoutMs, int& exitCode,
-                          std::string& error) {
-    exitCode = -1;
-    const ProcessId id = start_child(argv, workingDir, extraEnv, true, error);
-    if (id == no_process) {
-        return RunOutcome::not_started;
+Outcome<ProcessEnd> run_process_in(const std::vector<std::string>& argv,
+                                   std::string_view workingDir,
+                                   const std::vector<std::string>& extraEnv, int timeoutMs) {
+    const Outcome<ProcessId> started = start_child(argv, workingDir, extraEnv, true);
+    if (!started) {
+        return started.failure();
     }
+    const ProcessId id = started.value();
+    ProcessEnd end;
     Child child;
     find_child(id, child);
     const DWORD limit = timeoutMs < 0 ? 0 : static_cast<DWORD>(timeoutMs);
     if (WaitForSingleObject(child.process, limit) == WAIT_OBJECT_0) {
-        exitCode = exit_code_of(child.process);
+        end.exitCode = exit_code_of(child.process);
         forget_child(id);
-        return RunOutcome::ended;
+        return end;
     }
     // Windows has no terminate signal to try first: the child and what it
     // started end at once, and the call waits until they have.
     terminate(child);
     WaitForSingleObject(child.process, INFINITE);
     forget_child(id);
-    error = "stopped " + argv[0] + " after " + std::to_string(timeoutMs) + " ms";
-    return RunOutcome::timed_out;
+    end.timedOut = true;
+    return end;
 }
 
 std::string_view executable_suffix() {

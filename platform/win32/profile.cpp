@@ -5,6 +5,7 @@
 #include "platform/profile.h"
 
 #include "platform/common/profile_text.h"
+#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 
@@ -75,22 +76,28 @@ std::string read_profile_string(std::string_view path, std::string_view section,
     return buffer;
 }
 
-bool write_profile_string(std::string_view path, std::string_view section, std::string_view key,
-                          std::string_view value) {
+Outcome<void> write_profile_string(std::string_view path, std::string_view section,
+                                   std::string_view key, std::string_view value) {
+    // cannot_write is the failure with the system's reason `code`.
+    const auto cannot_write = [&](DWORD code) {
+        return Failure{"cannot write", std::string(path), win32::error_text(code)};
+    };
     if (!valid_profile_entry(section, key, value) || has_nul(section) || has_nul(key) ||
         has_nul(value)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
+        return cannot_write(ERROR_INVALID_PARAMETER);
     }
     const std::string file = absolute_path(path);
     if (file.empty()) {
-        return false;
+        return cannot_write(GetLastError());
     }
     const std::string wantedSection(profile_trim(section));
     const std::string wantedKey(profile_trim(key));
     const std::string text(value);
-    return WritePrivateProfileStringA(wantedSection.c_str(), wantedKey.c_str(), text.c_str(),
-                                      file.c_str()) != FALSE;
+    if (WritePrivateProfileStringA(wantedSection.c_str(), wantedKey.c_str(), text.c_str(),
+                                   file.c_str()) == FALSE) {
+        return cannot_write(GetLastError());
+    }
+    return {};
 }
 
 } // namespace platform

@@ -22,6 +22,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -90,6 +91,18 @@ bool has_nul(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
 }
 
+using Status = RegistryOutcome<void>;
+
+// fail is a failure of `kind`: `operation` on `path` and why.
+RegistryFailure fail(RegistryFault kind, std::string operation, std::string path,
+                     std::string reason) {
+    return RegistryFailure{{std::move(operation), std::move(path), std::move(reason)}, kind};
+}
+
+RegistryFailure invalid_value_name() {
+    return fail(RegistryFault::missing, "", "", "invalid value name");
+}
+
 // OpenKey opens one key below the store's root and closes it again.
 class OpenKey {
   public:
@@ -102,49 +115,42 @@ class OpenKey {
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
 
-    // open opens `key` of the store at `storePath` with `access`; on a
-    // failure `error` names the key and the reason.
-    bool open(const std::string& storePath, std::string_view key, REGSAM access,
-              std::string& error) {
-        if (!resolve(storePath, key, error)) {
-            return false;
+    // open opens `key` of the store at `storePath` with `access`; a key that
+    // is not there is missing, a store that cannot be opened unreadable, and
+    // the failure names the key.
+    Status open(const std::string& storePath, std::string_view key, REGSAM access) {
+        if (Status resolved = resolve(storePath, key); !resolved) {
+            return resolved;
         }
         const LONG result =
             RegOpenKeyExA(m_root.hive, m_subkey.c_str(), 0, access | KEY_WOW64_32KEY, &m_key);
         if (result != ERROR_SUCCESS) {
             m_key = nullptr;
-            m_failure = result == ERROR_FILE_NOT_FOUND ? RegistryFailure::missing
-                                                       : RegistryFailure::unreadable;
-            error = result == ERROR_FILE_NOT_FOUND
-                        ? "no key " + name()
-                        : "cannot open " + name() + ": " + win32::error_text(result);
-            return false;
+            return result == ERROR_FILE_NOT_FOUND
+                       ? fail(RegistryFault::missing, "no key", name(), "")
+                       : fail(RegistryFault::unreadable, "cannot open", name(),
+                              win32::error_text(result));
         }
-        return true;
+        return {};
     }
 
     // create opens `key`, creating it and the keys above it when missing.
-    bool create(const std::string& storePath, std::string_view key, std::string& error) {
-        if (!resolve(storePath, key, error)) {
-            return false;
+    Status create(const std::string& storePath, std::string_view key) {
+        if (Status resolved = resolve(storePath, key); !resolved) {
+            return fail(RegistryFault::unwritable, "", "", resolved.failure().message());
         }
         const LONG result =
             RegCreateKeyExA(m_root.hive, m_subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_READ | KEY_WOW64_32KEY, nullptr, &m_key, nullptr);
         if (result != ERROR_SUCCESS) {
             m_key = nullptr;
-            m_failure = RegistryFailure::unwritable;
-            error = "cannot create " + name() + ": " + win32::error_text(result);
-            return false;
+            return fail(RegistryFault::unwritable, "cannot create", name(),
+                        win32::error_text(result));
         }
-        return true;
+        return {};
     }
 
     HKEY get() const { return m_key; }
-
-    // failure is the kind of the last failed open or create: a key that is
-    // not there is missing, a store that cannot be opened unreadable.
-    RegistryFailure failure() const { return m_failure; }
 
     // name returns the key's full name, such as "HKEY_LOCAL_MACHINE\SOFTWARE\X".
     std::string name() const {
@@ -152,26 +158,23 @@ class OpenKey {
     }
 
   private:
-    bool resolve(const std::string& storePath, std::string_view key, std::string& error) {
+    Status resolve(const std::string& storePath, std::string_view key) {
         if (!parse_root(storePath, m_root)) {
-            m_failure = RegistryFailure::unreadable;
-            error = "unknown registry root \"" + storePath + "\"";
-            return false;
+            return fail(RegistryFault::unreadable, "", "",
+                        "unknown registry root \"" + storePath + "\"");
         }
         if (!valid_key_path(key)) {
-            m_failure = RegistryFailure::missing;
-            error = "invalid key name \"" + std::string(key) + "\"";
-            return false;
+            return fail(RegistryFault::missing, "", "",
+                        "invalid key name \"" + std::string(key) + "\"");
         }
         m_subkey =
             m_root.subkey.empty() ? std::string(key) : m_root.subkey + "\\" + std::string(key);
-        return true;
+        return {};
     }
 
     Root m_root;
     std::string m_subkey;
     HKEY m_key = nullptr;
-    RegistryFailure m_failure = RegistryFailure::none;
 };
 
 // query reads value `name` of the open key: its type and bytes.
@@ -193,52 +196,65 @@ LONG query(HKEY key, const std::string& name, DWORD& type, std::string& data) {
     }
 }
 
-// value_failure is the kind of a failed value read: a value not there, or
-// of the other type, is missing.
-RegistryFailure value_failure(LONG result) {
-    return result == ERROR_FILE_NOT_FOUND || result == ERROR_SUCCESS ? RegistryFailure::missing
-                                                                     : RegistryFailure::unreadable;
-}
-
-std::string value_error(const OpenKey& key, std::string_view what, std::string_view name,
-                        LONG result) {
-    std::string message = key.name() + ": ";
+// value_failure is a failed value read: a value not there, or of the other
+// type (`what`), is missing; any other failure leaves the store unreadable.
+RegistryFailure value_failure(const OpenKey& key, std::string_view what, std::string_view name,
+                              LONG result) {
     if (result == ERROR_FILE_NOT_FOUND || result == ERROR_SUCCESS) {
-        message += "no " + std::string(what) + " \"" + std::string(name) + "\"";
-    } else {
-        message += "cannot read \"" + std::string(name) + "\": " + win32::error_text(result);
+        return fail(RegistryFault::missing, "", key.name(),
+                    "no " + std::string(what) + " \"" + std::string(name) + "\"");
     }
-    return message;
+    return fail(RegistryFault::unreadable, "", key.name(),
+                "cannot read \"" + std::string(name) + "\": " + win32::error_text(result));
 }
 
-// write_failure is the kind of a write that could not open its key: a key
-// not there is missing, any other failure leaves the store unwritable.
-RegistryFailure write_failure(const OpenKey& open) {
-    return open.failure() == RegistryFailure::missing ? RegistryFailure::missing
-                                                      : RegistryFailure::unwritable;
-}
-
-bool set_value(const std::string& storePath, std::string_view key, std::string_view name,
-               DWORD type, const BYTE* data, DWORD size, std::string& error,
-               RegistryFailure& failure) {
-    failure = RegistryFailure::unwritable;
+// read_value reads value `name` of `key` when its type is one of `types`
+// (and its size `exactSize`, unless that is 0).
+RegistryOutcome<std::string> read_value(const std::string& storePath, std::string_view key,
+                                        std::string_view name, std::string_view what,
+                                        std::initializer_list<DWORD> types,
+                                        std::size_t exactSize = 0) {
     if (has_nul(name)) {
-        error = "invalid value name";
-        return false;
+        return invalid_value_name();
     }
     OpenKey open;
-    if (!open.open(storePath, key, KEY_ALL_ACCESS, error)) {
-        failure = write_failure(open);
-        return false;
+    if (Status opened = open.open(storePath, key, KEY_READ); !opened) {
+        return opened.failure();
+    }
+    DWORD type = 0;
+    std::string data;
+    const LONG result = query(open.get(), std::string(name), type, data);
+    if (result != ERROR_SUCCESS || std::find(types.begin(), types.end(), type) == types.end() ||
+        (exactSize != 0 && data.size() != exactSize)) {
+        return value_failure(open, what, name, result);
+    }
+    return data;
+}
+
+// write_failure is a write that could not open its key: a key not there is
+// missing, any other failure leaves the store unwritable.
+RegistryFailure write_failure(RegistryFailure failure) {
+    if (failure.kind != RegistryFault::missing) {
+        failure.kind = RegistryFault::unwritable;
+    }
+    return failure;
+}
+
+Status set_value(const std::string& storePath, std::string_view key, std::string_view name,
+                 DWORD type, const BYTE* data, DWORD size) {
+    if (has_nul(name)) {
+        return fail(RegistryFault::unwritable, "", "", "invalid value name");
+    }
+    OpenKey open;
+    if (Status opened = open.open(storePath, key, KEY_ALL_ACCESS); !opened) {
+        return write_failure(opened.failure());
     }
     const LONG result = RegSetValueExA(open.get(), std::string(name).c_str(), 0, type, data, size);
     if (result != ERROR_SUCCESS) {
-        error = open.name() + ": cannot write \"" + std::string(name) +
-                "\": " + win32::error_text(result);
-        return false;
+        return fail(RegistryFault::unwritable, "", open.name(),
+                    "cannot write \"" + std::string(name) + "\": " + win32::error_text(result));
     }
-    failure = RegistryFailure::none;
-    return true;
+    return {};
 }
 
 } // namespace
@@ -251,72 +267,49 @@ std::string registry_default_path() {
     return std::string(default_root);
 }
 
-std::uint32_t RegistryStore::read_number(std::string_view key, std::string_view name) const {
-    OpenKey open;
-    if (has_nul(name) || !open.open(m_path, key, KEY_READ, m_error)) {
-        m_failure = has_nul(name) ? RegistryFailure::missing : open.failure();
-        if (has_nul(name)) {
-            m_error = "invalid value name";
-        }
-        return 0;
+RegistryOutcome<std::uint32_t> RegistryStore::read_number(std::string_view key,
+                                                          std::string_view name) const {
+    const RegistryOutcome<std::string> data =
+        read_value(m_path, key, name, "number", {REG_DWORD}, sizeof(DWORD));
+    if (!data) {
+        return data.failure();
     }
-    const std::string valueName(name);
-    DWORD type = 0;
-    std::string data;
-    const LONG result = query(open.get(), valueName, type, data);
-    if (result != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD)) {
-        m_error = value_error(open, "number", name, result);
-        m_failure = value_failure(result);
-        return 0;
-    }
-    m_error.clear();
-    m_failure = RegistryFailure::none;
     DWORD value = 0;
-    std::memcpy(&value, data.data(), sizeof value);
+    std::memcpy(&value, data.value().data(), sizeof value);
     return value;
 }
 
-std::string RegistryStore::read_text(std::string_view key, std::string_view name) const {
-    OpenKey open;
-    if (has_nul(name) || !open.open(m_path, key, KEY_READ, m_error)) {
-        m_failure = has_nul(name) ? RegistryFailure::missing : open.failure();
-        if (has_nul(name)) {
-            m_error = "invalid value name";
-        }
-        return std::string();
+RegistryOutcome<std::string> RegistryStore::read_text(std::string_view key,
+                                                      std::string_view name) const {
+    RegistryOutcome<std::string> data =
+        read_value(m_path, key, name, "text", {REG_SZ, REG_EXPAND_SZ});
+    if (!data) {
+        return data;
     }
-    DWORD type = 0;
-    std::string data;
-    const LONG result = query(open.get(), std::string(name), type, data);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        m_error = value_error(open, "text", name, result);
-        m_failure = value_failure(result);
-        return std::string();
+    std::string text = std::move(data).value();
+    if (!text.empty() && text.back() == '\0') {
+        text.pop_back(); // the terminator stored with the text
     }
-    if (!data.empty() && data.back() == '\0') {
-        data.pop_back(); // the terminator stored with the text
-    }
-    m_error.clear();
-    m_failure = RegistryFailure::none;
-    return data;
+    return text;
 }
 
-std::vector<std::string> RegistryStore::value_names(std::string_view key) const {
-    std::vector<std::string> names;
+RegistryOutcome<std::vector<std::string>> RegistryStore::value_names(std::string_view key) const {
     OpenKey open;
-    if (!open.open(m_path, key, KEY_READ, m_error)) {
-        m_failure = open.failure();
-        return names;
+    if (Status opened = open.open(m_path, key, KEY_READ); !opened) {
+        return opened.failure();
     }
+    const auto list_failure = [&](LONG result) {
+        return fail(RegistryFault::unreadable, "", open.name(),
+                    "cannot list the values: " + win32::error_text(result));
+    };
     DWORD longest = 0;
     LONG result = RegQueryInfoKeyA(open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, &longest, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) {
-        m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
-        m_failure = RegistryFailure::unreadable;
-        return names;
+        return list_failure(result);
     }
     // The length is in characters; a double-byte character takes two bytes.
+    std::vector<std::string> names;
     std::string buffer(2 * static_cast<std::size_t>(longest) + 2, '\0');
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(buffer.size());
@@ -332,84 +325,58 @@ std::vector<std::string> RegistryStore::value_names(std::string_view key) const 
             continue;
         }
         if (result != ERROR_SUCCESS) {
-            m_error = open.name() + ": cannot list the values: " + win32::error_text(result);
-            m_failure = RegistryFailure::unreadable;
-            names.clear();
-            return names;
+            return list_failure(result);
         }
         names.emplace_back(buffer.data(), length);
     }
-    m_error.clear();
-    m_failure = RegistryFailure::none;
     return names;
 }
 
 bool RegistryStore::key_exists(std::string_view key) const {
     OpenKey open;
-    if (!open.open(m_path, key, KEY_READ, m_error)) {
-        m_failure = open.failure();
-        return false;
-    }
-    m_error.clear();
-    m_failure = RegistryFailure::none;
-    return true;
+    return static_cast<bool>(open.open(m_path, key, KEY_READ));
 }
 
-bool RegistryStore::write_number(std::string_view key, std::string_view name, std::uint32_t value) {
-    m_error.clear();
+RegistryOutcome<void> RegistryStore::write_number(std::string_view key, std::string_view name,
+                                                  std::uint32_t value) {
     const DWORD number = value;
     return set_value(m_path, key, name, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                     sizeof number, m_error, m_failure);
+                     sizeof number);
 }
 
-bool RegistryStore::write_text(std::string_view key, std::string_view name,
-                               std::string_view value) {
-    m_error.clear();
+RegistryOutcome<void> RegistryStore::write_text(std::string_view key, std::string_view name,
+                                                std::string_view value) {
     if (has_nul(value)) {
-        m_error = "a text value cannot hold a NUL byte";
-        m_failure = RegistryFailure::unwritable;
-        return false;
+        return fail(RegistryFault::unwritable, "", "", "a text value cannot hold a NUL byte");
     }
     const std::string text(value); // with its terminator, which the size counts
     return set_value(m_path, key, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>(text.size() + 1), m_error, m_failure);
+                     static_cast<DWORD>(text.size() + 1));
 }
 
-bool RegistryStore::delete_value(std::string_view key, std::string_view name) {
-    m_error.clear();
-    m_failure = RegistryFailure::none;
+RegistryOutcome<void> RegistryStore::delete_value(std::string_view key, std::string_view name) {
     if (has_nul(name)) {
-        m_error = "invalid value name";
-        m_failure = RegistryFailure::missing;
-        return false;
+        return invalid_value_name();
     }
     OpenKey open;
-    if (!open.open(m_path, key, KEY_ALL_ACCESS, m_error)) {
-        m_failure = write_failure(open);
-        return false;
+    if (Status opened = open.open(m_path, key, KEY_ALL_ACCESS); !opened) {
+        return write_failure(opened.failure());
     }
     const LONG result = RegDeleteValueA(open.get(), std::string(name).c_str());
-    if (result != ERROR_SUCCESS) {
-        m_failure =
-            result == ERROR_FILE_NOT_FOUND ? RegistryFailure::missing : RegistryFailure::unwritable;
-        m_error = result == ERROR_FILE_NOT_FOUND
-                      ? open.name() + ": no value \"" + std::string(name) + "\""
-                      : open.name() + ": cannot delete \"" + std::string(name) +
-                            "\": " + win32::error_text(result);
-        return false;
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return fail(RegistryFault::missing, "", open.name(),
+                    "no value \"" + std::string(name) + "\"");
     }
-    return true;
+    if (result != ERROR_SUCCESS) {
+        return fail(RegistryFault::unwritable, "", open.name(),
+                    "cannot delete \"" + std::string(name) + "\": " + win32::error_text(result));
+    }
+    return {};
 }
 
-bool RegistryStore::create_key(std::string_view key) {
-    m_error.clear();
-    m_failure = RegistryFailure::none;
+RegistryOutcome<void> RegistryStore::create_key(std::string_view key) {
     OpenKey open;
-    if (!open.create(m_path, key, m_error)) {
-        m_failure = RegistryFailure::unwritable;
-        return false;
-    }
-    return true;
+    return open.create(m_path, key);
 }
 
 // The registry replaces each value in one step by itself, so there is no

@@ -196,14 +196,13 @@ TEST_F(VanecfgWindowsTest, MainWindowTextsHintsAndStart) {
 std::string x_title(QWidget* window, const fs::path& scratch) {
     const std::string xprop = platform::find_program("xprop", {});
     const fs::path out = scratch / "xprop.txt";
-    int code = -1;
-    std::string error;
-    if (xprop.empty() ||
+    if (xprop.empty())
+        return "";
+    const auto run =
         platform::run_process_in({"/bin/sh", "-c", "\"$0\" -notype -id \"$1\" _NET_WM_NAME >\"$2\"",
                                   xprop, std::to_string(window->winId()), out.string()},
-                                 scratch.string(), {"LC_ALL=C.UTF-8"}, 10000, code,
-                                 error) != platform::RunOutcome::ended ||
-        code != 0)
+                                 scratch.string(), {"LC_ALL=C.UTF-8"}, 10000);
+    if (!run || run.value().timedOut || run.value().exitCode != 0)
         return "";
     return read_all(out);
 }
@@ -866,15 +865,13 @@ TEST_F(VanecfgWindowsTest, ProgramKeepsItsSettingsInTheUsersFolder) {
     const std::string program = (m_root / "tool/Vanecfg").string();
     const fs::path out = m_root / "out.txt";
     for (const char* option : {"--version", "--help"}) {
-        int code = -1;
-        std::string error;
-        ASSERT_EQ(platform::run_process_in(
-                      {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "/bin/sh", "-c",
-                       "\"$0\" \"$1\" >\"$2\" 2>&1", program, option, out.string()},
-                      m_root.string(), {"QT_QPA_PLATFORM=xcb"}, 10000, code, error),
-                  platform::RunOutcome::ended)
-            << error;
-        EXPECT_EQ(code, 0) << option << ": " << read_all(out);
+        const auto run = platform::run_process_in(
+            {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "/bin/sh", "-c",
+             "\"$0\" \"$1\" >\"$2\" 2>&1", program, option, out.string()},
+            m_root.string(), {"QT_QPA_PLATFORM=xcb"}, 10000);
+        ASSERT_TRUE(run) << run.failure().message();
+        ASSERT_FALSE(run.value().timedOut);
+        EXPECT_EQ(run.value().exitCode, 0) << option << ": " << read_all(out);
         EXPECT_EQ(read_all(out).rfind(option == std::string("--version") ? "Vanecfg (Dirvane) "
                                                                          : "Usage: Vanecfg",
                                       0),
@@ -882,11 +879,11 @@ TEST_F(VanecfgWindowsTest, ProgramKeepsItsSettingsInTheUsersFolder) {
             << read_all(out);
     }
 
-    std::string error;
-    const platform::ProcessId child = platform::start_process_in(
+    const auto started = platform::start_process_in(
         {program}, (m_root / "www").string(),
-        {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + (m_root / "config").string()}, error);
-    ASSERT_NE(child, platform::no_process) << error;
+        {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + (m_root / "config").string()});
+    ASSERT_TRUE(started) << started.failure().message();
+    const platform::ProcessId child = started.value();
     const bool created =
         wait_until([&] { return fs::exists(m_root / "config/dirvane/Vanecfg.ini"); });
     platform::stop_process(child);
@@ -946,17 +943,15 @@ TEST_F(VanecfgWindowsTest, DisplayTestButtonRunsDirvaneOnTheTreeFolder) {
     EXPECT_EQ(ui.opened[0], (m_root / "tool/Dirvane_test0.html").string());
     // The page is the one Dirvane writes for that folder and request.
     const fs::path expected = m_root / "expected.html";
-    int code = -1;
-    std::string error;
-    ASSERT_EQ(
+    const auto run =
         platform::run_process_in({(m_root / "tool/Dirvane").string(),
                                   (m_root / "www/config.index").string(), expected.string()},
                                  (m_root / "www").string(),
                                  {"SERVER_NAME=TestServer", "HTTP_USER_AGENT=DoCoMo/2.0 & <test>",
                                   "SCRIPT_NAME=/Dirvane/test/config.index"},
-                                 10000, code, error),
-        platform::RunOutcome::ended)
-        << error;
+                                 10000);
+    ASSERT_TRUE(run) << run.failure().message();
+    ASSERT_FALSE(run.value().timedOut);
     const std::string page = read_all(ui.opened[0]);
     EXPECT_NE(page.find("readme.txt"), std::string::npos);
     EXPECT_EQ(page, read_all(expected));

@@ -477,11 +477,11 @@ TEST_F(Win32WindowsTest, RegistrationButtonAddsAndRemovesInTheRegistry) {
     });
     settings().ShowSettings("");
     EXPECT_EQ(m_ui.informations, std::vector<std::string>{std::string(regist_done_message)});
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list),
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
               "index.html,index.htm,config.index");
-    EXPECT_EQ(store.read_number(anhttpd_attrs_key, ".index"), 3u);
-    EXPECT_EQ(store.read_text(anhttpd_names_key, ".index"), settings().GetCgiPath());
-    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 1u);
+    EXPECT_EQ(store.read_number(anhttpd_attrs_key, ".index").value_or(0), 3u);
+    EXPECT_EQ(store.read_text(anhttpd_names_key, ".index").value_or(""), settings().GetCgiPath());
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0), 1u);
 
     when_modal(settings(), [&] {
         click(settings().ButtonRegist);
@@ -489,8 +489,9 @@ TEST_F(Win32WindowsTest, RegistrationButtonAddsAndRemovesInTheRegistry) {
         click(settings().ButtonCancel);
     });
     settings().ShowSettings("");
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,index.htm");
-    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 0u);
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
+              "index.html,index.htm");
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0), 0u);
 }
 
 // The disabled button's hint says why: the key that is missing, and what

@@ -25,9 +25,9 @@ const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
 // read_back parses `text` and returns value `name` of `key`; fails the test
 // when the text does not parse or the value is missing.
 Value read_back(const std::string& text, std::string_view key, std::string_view name) {
-    Document doc;
-    std::string error;
-    EXPECT_TRUE(parse_document(text, "registry.reg", doc, error)) << error;
+    auto parsed = parse_document(text, "registry.reg");
+    EXPECT_TRUE(parsed) << parsed.failure().message();
+    Document doc = parsed ? std::move(parsed).value() : Document{};
     const Value* value = find_value(find_key(doc, key), name);
     EXPECT_NE(value, nullptr) << name;
     return value == nullptr ? Value{} : *value;
@@ -84,9 +84,9 @@ TEST(RegistryDocument, ReadsHandWrittenFiles) {
                              "\"Default\"=\"index.html\"\r\n"
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs]\n"
                              "\".index\"=dword:00000001\n";
-    Document doc;
-    std::string error;
-    ASSERT_TRUE(parse_document(text, "registry.reg", doc, error)) << error;
+    const auto parsed = parse_document(text, "registry.reg");
+    ASSERT_TRUE(parsed) << parsed.failure().message();
+    Document doc = parsed.value();
     const Key* attrs = find_key(doc, "SOFTWARE\\AnHTTPd\\default\\Progs\\Attrs");
     ASSERT_NE(attrs, nullptr);
     ASSERT_EQ(attrs->values.size(), 2u) << "a repeated header adds to its key";
@@ -101,8 +101,9 @@ TEST(RegistryDocument, ReadsHandWrittenFiles) {
     EXPECT_EQ(find_key(doc, "SOFTWARE\\AnHTTPd\\default\\Progs"), nullptr);
     EXPECT_FALSE(key_present(doc, "SOFTWARE\\AnHTTPd\\default\\Prog"));
     // An empty file holds no keys.
-    EXPECT_TRUE(parse_document("", "registry.reg", doc, error));
-    EXPECT_TRUE(doc.keys.empty());
+    const auto empty = parse_document("", "registry.reg");
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty.value().keys.empty());
 }
 
 struct MalformedCase {
@@ -130,9 +131,9 @@ TEST(RegistryDocument, MalformedLinesAreNamed) {
     };
     for (const MalformedCase& c : cases) {
         SCOPED_TRACE(c.text);
-        Document doc;
-        std::string error;
-        EXPECT_FALSE(parse_document(c.text, "/etc/registry.reg", doc, error));
+        const auto doc = parse_document(c.text, "/etc/registry.reg");
+        ASSERT_FALSE(doc);
+        const std::string error = doc.failure().message();
         EXPECT_EQ(error.rfind("/etc/registry.reg:" + c.error, 0), 0u) << error;
     }
 }

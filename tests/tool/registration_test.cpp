@@ -6,16 +6,15 @@
 #include "platform/process_run.h"
 
 #include "support/fake_tool_ui.h"
+#include "support/file_text.h"
 #include "support/host.h"
+#include "support/temp_cwd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -23,13 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* cgi = "/opt/dirvane/Dirvane";
-
-std::string read_bytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Registry is the starting state of a case: what AnHTTPd's keys hold.
 constexpr std::int64_t none = -1; // a value that is not there
@@ -43,7 +35,7 @@ struct Registry {
 
 bool has_value(const platform::RegistryStore& store, std::string_view key,
                const std::string& name) {
-    for (const std::string& n : store.value_names(key)) {
+    for (const std::string& n : store.value_names(key).value_or({})) {
         if (n == name) {
             return true;
         }
@@ -53,17 +45,6 @@ bool has_value(const platform::RegistryStore& store, std::string_view key,
 
 class RegistrationTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::path(::testing::TempDir()) /
-                 (std::string("dirvane-registration-") + info->name() + "-" +
-                  std::to_string(std::hash<std::string>{}(platform::current_program_path())));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        file = folder / "registry.reg";
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // store_path names an empty store: the test's file, or on Windows a key
     // of its own below HKEY_CURRENT_USER.
     std::string store_path() {
@@ -84,15 +65,15 @@ class RegistrationTest : public ::testing::Test {
     // of AnHTTPd's keys.
     std::string state(const platform::RegistryStore& store) const {
         if (!host_is_windows) {
-            return read_bytes(file);
+            return read_all(file);
         }
         std::string text;
         for (auto key :
              {anhttpd_index_key, anhttpd_progs_key, anhttpd_attrs_key, anhttpd_names_key}) {
             text += std::string(key) + (store.key_exists(key) ? "\n" : " missing\n");
-            for (const std::string& name : store.value_names(key)) {
-                text += name + "=" + store.read_text(key, name) + "/" +
-                        std::to_string(store.read_number(key, name)) + "\n";
+            for (const std::string& name : store.value_names(key).value_or({})) {
+                text += name + "=" + store.read_text(key, name).value_or("") + "/" +
+                        std::to_string(store.read_number(key, name).value_or(0)) + "\n";
             }
         }
         return text;
@@ -120,8 +101,9 @@ class RegistrationTest : public ::testing::Test {
         return store;
     }
 
-    fs::path folder;
-    fs::path file;
+    TempCwd cwd;
+    fs::path folder = cwd.dir();
+    fs::path file = folder / "registry.reg";
 };
 
 TEST(ConfExtension, FromFirstDot) {
@@ -212,7 +194,7 @@ TEST_F(RegistrationTest, DisabledButtonGivesTheFilesFault) {
         SCOPED_TRACE(c.text ? c.text : "(no file)");
         fs::remove(file);
         if (c.text != nullptr) {
-            std::ofstream(file, std::ios::binary) << c.text;
+            write_all(file, c.text);
         }
         const platform::RegistryStore store(path);
         const RegistButton button = regist_button_state(store, "config.index");
@@ -220,173 +202,87 @@ TEST_F(RegistrationTest, DisabledButtonGivesTheFilesFault) {
         EXPECT_EQ(button.reason, c.reason);
     }
     // The message after a failed change names the file and the store's reason.
-    std::ofstream(file, std::ios::binary) << "REGEDIT4\r\n";
+    write_all(file, "REGEDIT4\r\n");
     platform::RegistryStore store(path);
     FakeToolUi ui;
     EXPECT_FALSE(regist_click(ui, store, "config.index", cgi));
     EXPECT_EQ(ui.errors, std::vector<std::string>{std::string(regist_error_message) + "\r\n " +
                                                   path + ":1: expected \"Windows Registry Editor " +
                                                   "Version 5.00\" as the first line"});
-    EXPECT_EQ(read_bytes(file), "REGEDIT4\r\n");
+    EXPECT_EQ(read_all(file), "REGEDIT4\r\n");
 }
 
 struct ChangeCase {
     const char* what;
     Registry before;
-    std::string conf;
-    RegistChange change;
-    bool ok;
-    std::string list;  // "Default" afterwards
-    std::int64_t attr; // Attrs value afterwards (none: not there)
-    std::string name;  // Names value afterwards ("" when not there)
-    std::uint32_t count;
+    std::string conf = "config.index";
+    RegistChange change = RegistChange::added;
+    bool ok = true;
+    std::string list = "";    // "Default" afterwards
+    std::int64_t attr = none; // Attrs value afterwards
+    std::string name = "";    // Names value afterwards ("" when not there)
+    std::uint32_t count = 0;  // "Count" afterwards
 };
 
 TEST_F(RegistrationTest, AddAndRemoveSteps) {
+    constexpr RegistChange removed = RegistChange::removed;
+    // clang-format off
     const ChangeCase cases[] = {
-        {"add to the fresh list",
-         {true, "index.html,index.htm", none, 0},
-         "config.index",
-         RegistChange::added,
-         true,
-         "index.html,index.htm,config.index",
-         3,
-         cgi,
-         1},
-        {"add without Count",
-         {true, "index.html", none, none},
-         "config.index",
-         RegistChange::added,
-         true,
-         "index.html,config.index",
-         3,
-         cgi,
-         1},
-        {"add after a trailing comma",
-         {true, "index.html,", none, 4},
-         "config.index",
-         RegistChange::added,
-         true,
-         "index.html,config.index",
-         3,
-         cgi,
-         5},
-        {"add with no Default",
-         {true, nullptr, none, 0},
-         "config.index",
-         RegistChange::added,
-         true,
-         "config.index",
-         3,
-         cgi,
-         1},
-        {"add with attributes already set",
-         {true, "index.html", 1, 2},
-         "config.index",
-         RegistChange::added,
-         true,
-         "index.html,config.index",
-         3,
-         cgi,
-         2},
-        {"add a name with two dots",
-         {true, "index.html", none, 0},
-         "dir.list.txt",
-         RegistChange::added,
-         true,
-         "index.html,dir.list.txt",
-         3,
-         cgi,
-         1},
-        {"remove from the middle",
-         {true, "index.html,config.index,index.htm", 3, 2},
-         "config.index",
-         RegistChange::removed,
-         true,
-         "index.html,index.htm",
-         none,
-         "",
-         1},
-        {"remove from the front",
-         {true, "config.index,index.html", 3, 1},
-         "config.index",
-         RegistChange::removed,
-         true,
-         "index.html",
-         none,
-         "",
-         0},
-        {"remove the only name",
-         {true, "config.index", 3, 1},
-         "config.index",
-         RegistChange::removed,
-         true,
-         "",
-         none,
-         "",
-         1 - 1},
-        {"remove at Count 0 stays 0",
-         {true, "a,config.index", 3, 0},
-         "config.index",
-         RegistChange::removed,
-         true,
-         "a",
-         none,
-         "",
-         0},
-        {"remove without binding: deletes fail, Count kept",
-         {true, "a,config.index", none, 2},
-         "config.index",
-         RegistChange::removed,
-         false,
-         "a",
-         none,
-         "",
-         2},
-        {"a longer name counts as registered",
-         {true, "index.html,myconfig.index", 3, 1},
-         "config.index",
-         RegistChange::removed,
-         true,
-         "index.html,my",
-         none,
-         "",
-         0},
-        {"missing Progs keys: partial change stays",
-         {false, "index.html", none, none},
-         "config.index",
-         RegistChange::added,
-         false,
-         "index.html,config.index",
-         none,
-         "",
-         0},
+        {.what = "add to the fresh list", .before = {.list = "index.html,index.htm", .count = 0},
+         .list = "index.html,index.htm,config.index", .attr = 3, .name = cgi, .count = 1},
+        {.what = "add without Count", .before = {.list = "index.html"},
+         .list = "index.html,config.index", .attr = 3, .name = cgi, .count = 1},
+        {.what = "add after a trailing comma", .before = {.list = "index.html,", .count = 4},
+         .list = "index.html,config.index", .attr = 3, .name = cgi, .count = 5},
+        {.what = "add with no Default", .before = {.count = 0},
+         .list = "config.index", .attr = 3, .name = cgi, .count = 1},
+        {.what = "add with attributes already set", .before = {.list = "index.html", .attr = 1, .count = 2},
+         .list = "index.html,config.index", .attr = 3, .name = cgi, .count = 2},
+        {.what = "add a name with two dots", .before = {.list = "index.html", .count = 0}, .conf = "dir.list.txt",
+         .list = "index.html,dir.list.txt", .attr = 3, .name = cgi, .count = 1},
+        {.what = "remove from the middle", .before = {.list = "index.html,config.index,index.htm", .attr = 3, .count = 2},
+         .change = removed, .list = "index.html,index.htm", .count = 1},
+        {.what = "remove from the front", .before = {.list = "config.index,index.html", .attr = 3, .count = 1},
+         .change = removed, .list = "index.html", .count = 0},
+        {.what = "remove the only name", .before = {.list = "config.index", .attr = 3, .count = 1},
+         .change = removed, .list = "", .count = 0},
+        {.what = "remove at Count 0 stays 0", .before = {.list = "a,config.index", .attr = 3, .count = 0},
+         .change = removed, .list = "a", .count = 0},
+        {.what = "remove without binding: deletes fail, Count kept", .before = {.list = "a,config.index", .count = 2},
+         .change = removed, .ok = false, .list = "a", .count = 2},
+        {.what = "a longer name counts as registered", .before = {.list = "index.html,myconfig.index", .attr = 3, .count = 1},
+         .change = removed, .list = "index.html,my", .count = 0},
+        {.what = "missing Progs keys: partial change stays", .before = {.keys = false, .list = "index.html"},
+         .ok = false, .list = "index.html,config.index", .count = 0},
     };
+    // clang-format on
     for (const ChangeCase& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string ext = conf_extension(c.conf);
         platform::RegistryStore store = make(c.before, ext);
         const RegistResult result = change_registration(store, c.conf, cgi);
         EXPECT_EQ(result.change, c.change);
-        EXPECT_EQ(result.ok, c.ok);
-        EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), c.list);
+        EXPECT_EQ(result.ok(), c.ok);
+        EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""), c.list);
         EXPECT_EQ(has_value(store, anhttpd_attrs_key, ext), c.attr != none);
-        EXPECT_EQ(store.read_number(anhttpd_attrs_key, ext), c.attr == none ? 0u : c.attr);
+        EXPECT_EQ(store.read_number(anhttpd_attrs_key, ext).value_or(0),
+                  c.attr == none ? 0u : c.attr);
         EXPECT_EQ(has_value(store, anhttpd_names_key, ext), !c.name.empty());
-        EXPECT_EQ(store.read_text(anhttpd_names_key, ext), c.name);
-        EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), c.count);
+        EXPECT_EQ(store.read_text(anhttpd_names_key, ext).value_or(""), c.name);
+        EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0), c.count);
         EXPECT_EQ(is_registered(store, c.conf), c.list.find(c.conf) != std::string::npos);
     }
 }
 
 TEST_F(RegistrationTest, AddThenRemoveRestoresTheList) {
     platform::RegistryStore store = make(Registry{true, "index.html,index.htm", none, 0}, ".index");
-    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok);
+    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok());
     EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_remove_caption);
-    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok);
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,index.htm");
-    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 0u);
-    EXPECT_TRUE(store.value_names(anhttpd_names_key).empty());
+    ASSERT_TRUE(change_registration(store, "config.index", cgi).ok());
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
+              "index.html,index.htm");
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0), 0u);
+    EXPECT_TRUE(store.value_names(anhttpd_names_key).value().empty());
     EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_add_caption);
 }
 
@@ -395,7 +291,7 @@ TEST_F(RegistrationTest, NameWithoutDotChangesNothing) {
     const std::string before = state(store);
     const RegistResult result = change_registration(store, "configindex", cgi);
     EXPECT_EQ(result.change, RegistChange::none);
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.ok());
     EXPECT_EQ(state(store), before);
 }
 
@@ -415,7 +311,8 @@ TEST_F(RegistrationTest, ButtonAsksAndReports) {
 
     ui.answerOk = true;
     EXPECT_TRUE(regist_click(ui, store, "config.index", cgi));
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,config.index");
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
+              "index.html,config.index");
     EXPECT_EQ(ui.informations, std::vector<std::string>{std::string(regist_done_message)});
     EXPECT_EQ(regist_button_state(store, "config.index").caption, regist_remove_caption);
 
@@ -429,14 +326,17 @@ TEST_F(RegistrationTest, ButtonAsksAndReports) {
     EXPECT_EQ(ui.errors[0].rfind(std::string(regist_error_message) + "\r\n ", 0), 0u)
         << ui.errors[0];
     EXPECT_NE(ui.errors[0].find("Progs\\Attrs"), std::string::npos) << ui.errors[0];
-    EXPECT_EQ(partial.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,config.index");
+    EXPECT_EQ(partial.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
+              "index.html,config.index");
 }
 
 TEST_F(RegistrationTest, FreshServerKeys) {
     platform::RegistryStore store(store_path());
-    ASSERT_TRUE(ensure_anhttpd_keys(store)) << store.last_error();
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "index.html,index.htm");
-    EXPECT_EQ(store.value_names(anhttpd_progs_key), std::vector<std::string>{"Count"});
+    const auto keys = ensure_anhttpd_keys(store);
+    ASSERT_TRUE(keys) << keys.failure().message();
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""),
+              "index.html,index.htm");
+    EXPECT_EQ(store.value_names(anhttpd_progs_key).value_or({}), std::vector<std::string>{"Count"});
     EXPECT_TRUE(store.key_exists(anhttpd_attrs_key));
     EXPECT_TRUE(store.key_exists(anhttpd_names_key));
     const std::string once = state(store);
@@ -447,8 +347,8 @@ TEST_F(RegistrationTest, FreshServerKeys) {
     ASSERT_TRUE(store.write_text(anhttpd_index_key, anhttpd_index_list, ""));
     ASSERT_TRUE(store.write_number(anhttpd_progs_key, anhttpd_count, 5));
     ASSERT_TRUE(ensure_anhttpd_keys(store));
-    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list), "");
-    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count), 5u);
+    EXPECT_EQ(store.read_text(anhttpd_index_key, anhttpd_index_list).value_or(""), "");
+    EXPECT_EQ(store.read_number(anhttpd_progs_key, anhttpd_count).value_or(0), 5u);
     EXPECT_FALSE(regist_button_state(store, "config.index").enabled);
 }
 
@@ -456,14 +356,12 @@ TEST_F(RegistrationTest, FreshServerKeysLeaveAMalformedFile) {
     if (host_is_windows) {
         GTEST_SKIP() << "the registry file of the POSIX store";
     }
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << "not a registry file\n";
-    }
+    write_all(file, "not a registry file\n");
     platform::RegistryStore store(file.string());
-    EXPECT_FALSE(ensure_anhttpd_keys(store));
-    EXPECT_NE(store.last_error().find("registry.reg:1: expected"), std::string::npos);
-    EXPECT_EQ(read_bytes(file), "not a registry file\n");
+    const auto keys = ensure_anhttpd_keys(store);
+    ASSERT_FALSE(keys);
+    EXPECT_NE(keys.failure().message().find("registry.reg:1: expected"), std::string::npos);
+    EXPECT_EQ(read_all(file), "not a registry file\n");
 }
 
 TEST(RegistrationMessages, TextsAreTheSystemsOwn) {

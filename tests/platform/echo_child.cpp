@@ -1,6 +1,6 @@
-// A child program for the process tests of a Windows build: it writes what
-// it was given to the file named by its first argument and ends with the
-// exit code of its second ("wait" instead sleeps a minute first).
+// A child program for the process tests of every build: it writes what it
+// was given to the file named by its first argument and ends with the exit
+// code of its second ("wait" instead sleeps a minute first).
 //
 // The file holds each argument from the third on, then the values of
 // DIRVANE_ECHO and DIRVANE_CASE, each as its length, ":" and its bytes.
