@@ -666,21 +666,21 @@ bool vvLog::Writer::open_file() {
     numberedDirectory = std::move(state.numberedDirectory);
     threshold = state.threshold;
     sizeLimit = state.sizeLimit;
-    refusedInside = state.refusal != nullptr;
-    if (state.refusal != nullptr) {
+    refusedInside = !state.refusal.empty();
+    if (!state.refusal.empty()) {
         vv_trace_plain("vvLog: the folder's log location for \"%s\" %s: no log file "
                        "(folderlogs=1 allows it)",
-                       vv_trace_escape(pathTemplate).c_str(), state.refusal);
+                       vv_trace_escape(pathTemplate).c_str(), state.refusal.c_str());
     }
     if (path.empty()) {
-        if (state.refusal == nullptr && !state.failure.empty()) {
+        if (state.refusal.empty() && !state.failure.empty()) {
             vv_trace_plain("vvLog: \"%s\": %s: no log file",
                            vv_trace_escape(state.failedPath).c_str(), state.failure.c_str());
         }
         // A location refused for leading out of the folder is the folder's
         // matter (the trace says why), and may be allowed once the common
         // settings are read: only a failure is said.
-        if (state.refusal == nullptr) {
+        if (state.refusal.empty()) {
             report_open_failure(state.failedPath, state.failure);
         }
         return false;
