@@ -692,9 +692,11 @@ bool vvLog::Writer::open_file() {
         // A location inside the listed folder is reached component by
         // component without following a link. It is appended to and never
         // rotated: the numbered backups would be renamed and deleted by name.
-        opened = platform::open_append_file_inside(state.insidePath);
-        if (opened == platform::no_file) {
-            reason = platform::last_error_text();
+        const platform::Outcome<platform::FileHandle> inside =
+            platform::open_append_file_inside(state.insidePath);
+        opened = inside.value_or(platform::no_file);
+        if (!inside) {
+            reason = inside.failure().reason;
             vv_trace_plain("vvLog: \"%s\" passes a link or a file that is no plain file: "
                            "no log file",
                            vv_trace_escape(state.insidePath).c_str());
@@ -708,18 +710,17 @@ bool vvLog::Writer::open_file() {
         if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
             truncate = !vv_rotate_log_file(path).empty();
         }
-        if (direct) {
-            bool specialFile = false;
-            opened = platform::open_append_file_at_once(path, specialFile);
-            if (specialFile) {
-                special = opened;
-                return false;
-            }
-        } else {
-            opened = platform::open_append_file(path, truncate);
+        bool specialFile = false;
+        const platform::Outcome<platform::FileHandle> plain =
+            direct ? platform::open_append_file_at_once(path, specialFile)
+                   : platform::open_append_file(path, truncate);
+        opened = plain.value_or(platform::no_file);
+        if (specialFile) {
+            special = opened;
+            return false;
         }
-        if (opened == platform::no_file) {
-            reason = platform::last_error_text();
+        if (!plain) {
+            reason = plain.failure().reason;
         }
     }
     if (opened == platform::no_file) {

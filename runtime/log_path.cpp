@@ -194,11 +194,12 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     }
     const std::size_t last = platform::find_last_char(path, platform::path_separator());
     const std::string directory = path.substr(0, last + 1);
-    if (platform::path_kind(directory) != platform::PathKind::directory &&
-        !platform::create_directories(directory)) {
-        state.failedPath = path;
-        state.failure = "its folder cannot be created: " + platform::last_error_text();
-        return std::string();
+    if (platform::path_kind(directory) != platform::PathKind::directory) {
+        if (const platform::Outcome<void> made = platform::create_directories(directory); !made) {
+            state.failedPath = path;
+            state.failure = "its folder cannot be created: " + made.failure().reason;
+            return std::string();
+        }
     }
     return path;
 }
