@@ -51,7 +51,7 @@ const fs::path& work_dir() {
         std::error_code ignored;
         fs::remove_all(d, ignored);
         fs::create_directories(d);
-        platform::set_current_directory(d.string());
+        (void)platform::set_current_directory(d.string());
         std::atexit([] {
             std::error_code error;
             fs::remove_all(fs::temp_directory_path() / "dirvane-fuzz-page", error);

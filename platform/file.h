@@ -1,7 +1,10 @@
 // File services: append-only log files written one record per call (also
 // confined to the working directory), whole files read and written at once, existence tests,
 // directory creation, move and delete, the working directory and absolute paths.
+// A service whose callers tell why it failed returns an Outcome.
 #pragma once
+
+#include "platform/failure.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,17 +20,17 @@ inline constexpr FileHandle no_file = -1;
 // open_append_file opens `path` for writing at its end, creating it (read and
 // write for everyone, less the umask) when it is missing and emptying it first with
 // `truncate`. Other processes may open the same file at the same time.
-// Returns no_file on failure.
-FileHandle open_append_file(std::string_view path, bool truncate);
+// Fails with the system's reason.
+Outcome<FileHandle> open_append_file(std::string_view path, bool truncate);
 
 // open_append_file_at_once opens `path` as open_append_file does (without
 // truncating), but never waits: a named pipe without a reader fails at once.
 // `special` tells a file that is no regular file on a disk (a named pipe
 // with a reader, a device): it is open all the same, for the caller to
 // keep until it has opened the file again as it writes such files, so that
-// a pipe's reader sees no end of input between. Returns no_file when it is
-// not opened.
-FileHandle open_append_file_at_once(std::string_view path, bool& special);
+// a pipe's reader sees no end of input between. Fails, with the system's
+// reason, when it is not opened.
+Outcome<FileHandle> open_append_file_at_once(std::string_view path, bool& special);
 
 // open_append_file_inside opens `relative`, a path below the working
 // directory in the system's separators, for writing at its end, creating the
@@ -35,9 +38,9 @@ FileHandle open_append_file_at_once(std::string_view path, bool& special);
 // (a folder another process makes at the same time is used as it is). It
 // follows no symbolic link (on Windows: no reparse point) on the way, and the
 // file must be a regular file with no other name (one hard link): otherwise,
-// and for an absolute path or a ".." component, it returns no_file and
-// creates nothing more.
-FileHandle open_append_file_inside(std::string_view relative);
+// and for an absolute path or a ".." component, it fails and creates nothing
+// more.
+Outcome<FileHandle> open_append_file_inside(std::string_view relative);
 
 // append_record writes `bytes` to the end of the append-only `file` in one
 // system call, so that records appended by several processes never
@@ -63,10 +66,10 @@ inline constexpr std::size_t max_file_contents = std::size_t{1} << 20;
 // cannot be read: nothing waits for a writer and the memory stays bounded.
 bool read_file_contents(std::string_view path, std::string& bytes);
 
-// write_new_file creates the file `path` holding `bytes`. False when a file
+// write_new_file creates the file `path` holding `bytes`. Fails when a file
 // of that name exists already (it is left alone) or the bytes cannot all be
 // written (the partial file is removed again).
-bool write_new_file(std::string_view path, std::string_view bytes);
+Outcome<void> write_new_file(std::string_view path, std::string_view bytes);
 
 // replace_file_contents makes `bytes` the whole content of `path`, creating
 // it when missing. The bytes go to "<path>.tmp" first, which is then renamed
@@ -97,12 +100,12 @@ enum class PathKind { missing, file, directory };
 // counts as a file, and a path that cannot be examined as missing.
 PathKind path_kind(std::string_view path);
 
-// create_directories creates the directory `path` and every missing parent.
-// Returns whether the directory exists afterwards.
-bool create_directories(std::string_view path);
+// create_directories creates the directory `path` and every missing parent;
+// it succeeds when the directory exists afterwards.
+Outcome<void> create_directories(std::string_view path);
 
 // move_file renames `from` to `to`; fails when `to` exists.
-bool move_file(std::string_view from, std::string_view to);
+Outcome<void> move_file(std::string_view from, std::string_view to);
 
 // delete_file removes the file `path`; false when there was none to remove.
 bool delete_file(std::string_view path);
@@ -112,12 +115,7 @@ bool delete_file(std::string_view path);
 std::string current_directory();
 
 // set_current_directory makes `path` the working directory.
-bool set_current_directory(std::string_view path);
-
-// last_error_text returns the system's reason why the last file service
-// of this thread failed ("No such file or directory"); call it before any
-// other system call.
-std::string last_error_text();
+Outcome<void> set_current_directory(std::string_view path);
 
 // max_path_length is the longest absolute path the system takes, in bytes
 // (260 on Windows, PATH_MAX less its terminator on POSIX).
@@ -147,9 +145,9 @@ class FileLock {
     FileLock& operator=(const FileLock&) = delete;
 
     // acquire opens the lock file `path` and waits until this process holds
-    // its lock. False when the file cannot be opened or locked; the reason
-    // is the system's (last_error_text).
-    bool acquire(std::string_view path);
+    // its lock. Fails, with the system's reason, when the file cannot be
+    // opened or locked or this lock is held already.
+    Outcome<void> acquire(std::string_view path);
 
   private:
     FileHandle m_file = no_file;

@@ -666,21 +666,21 @@ bool vvLog::Writer::open_file() {
     numberedDirectory = std::move(state.numberedDirectory);
     threshold = state.threshold;
     sizeLimit = state.sizeLimit;
-    refusedInside = state.refusal != nullptr;
-    if (state.refusal != nullptr) {
+    refusedInside = !state.refusal.empty();
+    if (!state.refusal.empty()) {
         vv_trace_plain("vvLog: the folder's log location for \"%s\" %s: no log file "
                        "(folderlogs=1 allows it)",
-                       vv_trace_escape(pathTemplate).c_str(), state.refusal);
+                       vv_trace_escape(pathTemplate).c_str(), state.refusal.c_str());
     }
     if (path.empty()) {
-        if (state.refusal == nullptr && !state.failure.empty()) {
+        if (state.refusal.empty() && !state.failure.empty()) {
             vv_trace_plain("vvLog: \"%s\": %s: no log file",
                            vv_trace_escape(state.failedPath).c_str(), state.failure.c_str());
         }
         // A location refused for leading out of the folder is the folder's
         // matter (the trace says why), and may be allowed once the common
         // settings are read: only a failure is said.
-        if (state.refusal == nullptr) {
+        if (state.refusal.empty()) {
             report_open_failure(state.failedPath, state.failure);
         }
         return false;
@@ -692,9 +692,11 @@ bool vvLog::Writer::open_file() {
         // A location inside the listed folder is reached component by
         // component without following a link. It is appended to and never
         // rotated: the numbered backups would be renamed and deleted by name.
-        opened = platform::open_append_file_inside(state.insidePath);
-        if (opened == platform::no_file) {
-            reason = platform::last_error_text();
+        const platform::Outcome<platform::FileHandle> inside =
+            platform::open_append_file_inside(state.insidePath);
+        opened = inside.value_or(platform::no_file);
+        if (!inside) {
+            reason = inside.failure().reason;
             vv_trace_plain("vvLog: \"%s\" passes a link or a file that is no plain file: "
                            "no log file",
                            vv_trace_escape(state.insidePath).c_str());
@@ -708,18 +710,17 @@ bool vvLog::Writer::open_file() {
         if (sizeLimit != 0 && platform::path_kind(path) != platform::PathKind::missing) {
             truncate = !vv_rotate_log_file(path).empty();
         }
-        if (direct) {
-            bool specialFile = false;
-            opened = platform::open_append_file_at_once(path, specialFile);
-            if (specialFile) {
-                special = opened;
-                return false;
-            }
-        } else {
-            opened = platform::open_append_file(path, truncate);
+        bool specialFile = false;
+        const platform::Outcome<platform::FileHandle> plain =
+            direct ? platform::open_append_file_at_once(path, specialFile)
+                   : platform::open_append_file(path, truncate);
+        opened = plain.value_or(platform::no_file);
+        if (specialFile) {
+            special = opened;
+            return false;
         }
-        if (opened == platform::no_file) {
-            reason = platform::last_error_text();
+        if (!plain) {
+            reason = plain.failure().reason;
         }
     }
     if (opened == platform::no_file) {

@@ -48,7 +48,7 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
         (input.templateFromFolder || redirected || (input.relativeInside && !anchored)) &&
         !input.folderLogs;
     state.insidePath.clear();
-    state.refusal = nullptr;
+    state.refusal.clear();
     std::string expanded;
     if (!vv_expand_placeholders(text, input, services, state, expanded)) {
         return std::string();
@@ -83,15 +83,17 @@ std::string vv_log_absolute_path(std::string expanded) {
     return path;
 }
 
-std::string vv_log_inside_path(std::string_view expanded, const char*& why) {
-    why = nullptr;
+platform::Outcome<std::string> vv_log_inside_path(std::string_view expanded) {
+    // refused is the failure for an expanded text that is no such path.
+    const auto refused = [&](const char* why) {
+        return platform::Failure{"", std::string(expanded), why};
+    };
+    const char* why = nullptr;
     if (expanded.empty()) {
-        why = "is empty";
-        return std::string();
+        return refused("is empty");
     }
     if (vv_is_path_separator(expanded[0])) {
-        why = "is absolute";
-        return std::string();
+        return refused("is absolute");
     }
     const char separator = platform::path_separator();
     std::string out;
@@ -121,12 +123,11 @@ std::string vv_log_inside_path(std::string_view expanded, const char*& why) {
     for (std::size_t pos = 0; pos < expanded.size();) {
         const std::size_t length = platform::char_length(expanded, pos);
         if (length == 1 && expanded[pos] == ':') {
-            why = "has a drive or a colon";
-            return std::string();
+            return refused("has a drive or a colon");
         }
         if (length == 1 && vv_is_path_separator(expanded[pos])) {
             if (!finish(false)) {
-                return std::string();
+                return refused(why);
             }
         } else {
             component.append(expanded.substr(pos, length));
@@ -135,7 +136,7 @@ std::string vv_log_inside_path(std::string_view expanded, const char*& why) {
         pos += length;
     }
     if (!finish(true)) {
-        return std::string();
+        return refused(why);
     }
     return out;
 }
@@ -173,12 +174,14 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     if (state.inside) {
         // A location from the listed folder: checked by its text, opened
         // later component by component; nothing is created here.
-        std::string relative = vv_log_inside_path(expanded, state.refusal);
-        if (relative.empty()) {
+        platform::Outcome<std::string> inside = vv_log_inside_path(expanded);
+        if (!inside) {
+            state.refusal = inside.failure().reason;
             state.failedPath = expanded;
             state.failure = state.refusal;
             return std::string();
         }
+        std::string relative = std::move(inside).value();
         std::string path = absolute_or_failure(relative, state);
         if (!path.empty()) {
             state.insidePath = std::move(relative);
@@ -191,11 +194,12 @@ std::string vv_expand_log_path(const vvLogPathInput& input, vvLogPathState& stat
     }
     const std::size_t last = platform::find_last_char(path, platform::path_separator());
     const std::string directory = path.substr(0, last + 1);
-    if (platform::path_kind(directory) != platform::PathKind::directory &&
-        !platform::create_directories(directory)) {
-        state.failedPath = path;
-        state.failure = "its folder cannot be created: " + platform::last_error_text();
-        return std::string();
+    if (platform::path_kind(directory) != platform::PathKind::directory) {
+        if (const platform::Outcome<void> made = platform::create_directories(directory); !made) {
+            state.failedPath = path;
+            state.failure = "its folder cannot be created: " + made.failure().reason;
+            return std::string();
+        }
     }
     return path;
 }

@@ -6,6 +6,7 @@
 // rotation of log files.
 #pragma once
 
+#include "platform/failure.h"
 #include "runtime/log.h"
 #include "runtime/log_rotation.h"
 #include "runtime/numbered_folder.h"
@@ -47,7 +48,7 @@ struct vvLogPathState {
     // `refusal` says why such a location has no file.
     bool inside = false;
     std::string insidePath;
-    const char* refusal = nullptr;
+    std::string refusal;
     // Why the expansion gave no path, and the path (or text) it was
     // about; both empty when it gave one.
     std::string failure;
@@ -78,10 +79,10 @@ std::string vv_expand_log_text(const vvLogPathInput& input, const std::string* m
 std::string vv_log_absolute_path(std::string expanded);
 
 // vv_log_inside_path returns an expanded text as a path below the working
-// directory in the system's separators, or "" with `why` set: an absolute
-// path, a drive or any colon, a ".." component (or one of dots and blanks
-// only), or no file name.
-std::string vv_log_inside_path(std::string_view expanded, const char*& why);
+// directory in the system's separators, or a failure whose reason says why
+// it is none: an absolute path, a drive or any colon, a ".." component (or
+// one of dots and blanks only), or no file name.
+platform::Outcome<std::string> vv_log_inside_path(std::string_view expanded);
 
 // vv_expand_log_path turns the template into the absolute path of the log
 // file, creating its directory with all missing parents. Returns "" when the

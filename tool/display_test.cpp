@@ -68,8 +68,8 @@ bool DisplayTest::run(ToolUi& ui, std::string_view folder, const ToolSettings& s
     // Dirvane writes its page to its standard output when it cannot create
     // the output file: the test finds out first whether the file can be
     // made, and tells why not.
-    if (!platform::write_new_file(output, "")) {
-        ui.show_error(failure_message(no_output_message, output, platform::last_error_text()));
+    if (const platform::Outcome<void> made = platform::write_new_file(output, ""); !made) {
+        ui.show_error(failure_message(no_output_message, output, made.failure().reason));
         return false;
     }
     platform::delete_file(output);

@@ -97,12 +97,11 @@ bool create_conf_file(ToolUi& ui, std::string_view folder, const std::vector<std
     std::string text;
     for (const std::string& line : lines)
         text.append(line).append("\r\n");
-    if (!platform::write_new_file(path, text)) {
-        const std::string reason = platform::last_error_text();
+    if (const platform::Outcome<void> written = platform::write_new_file(path, text); !written) {
         // Created meanwhile by someone else counts as there.
         if (platform::path_kind(path) == platform::PathKind::file)
             return true;
-        ui.show_error(failure_message(create_error_message, path, reason));
+        ui.show_error(failure_message(create_error_message, path, written.failure().reason));
         return false;
     }
     return true;

@@ -218,7 +218,7 @@ bool create_default_tool_settings(std::string_view settingsPath) {
     if (platform::path_kind(settingsPath) != platform::PathKind::missing) {
         return true;
     }
-    return platform::write_new_file(settingsPath, default_tool_settings_text);
+    return static_cast<bool>(platform::write_new_file(settingsPath, default_tool_settings_text));
 }
 
 bool read_show_files(std::string_view settingsPath) {

@@ -1,9 +1,11 @@
-// POSIX only: opens and writes on file descriptors, retried after signals.
+// POSIX only: opens and writes on file descriptors, retried after signals,
+// and the text of errno.
 #include "platform/posix/fd_io.h"
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace platform::posix {
 
@@ -28,6 +30,10 @@ bool write_all(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+std::string last_error_text() {
+    return errno == 0 ? std::string("unknown error") : std::string(std::strerror(errno));
 }
 
 } // namespace platform::posix

@@ -3,6 +3,7 @@
 // without following links.
 #include "platform/file.h"
 
+#include "platform/common/file_outcome.h"
 #include "platform/posix/fd_io.h"
 
 #include <fcntl.h>
@@ -59,8 +60,11 @@ bool write_and_close(int fd, std::string_view bytes) {
 
 } // namespace
 
-std::string last_error_text() {
-    return errno == 0 ? std::string("unknown error") : std::string(std::strerror(errno));
+Failure file_outcome::last_failure(const char* operation, std::string_view path) {
+    const int code = errno;
+    Failure failure{operation, std::string(path), posix::last_error_text()};
+    errno = code;
+    return failure;
 }
 
 std::string current_directory() {
@@ -77,10 +81,15 @@ std::string current_directory() {
     }
 }
 
-bool set_current_directory(std::string_view path) {
+namespace {
+
+// enter_directory is set_current_directory, errno set on failure.
+bool enter_directory(std::string_view path) {
     std::string name;
     return c_path(path, name) && chdir(name.c_str()) == 0;
 }
+
+} // namespace
 
 bool read_file_contents(std::string_view path, std::string& bytes) {
     bytes.clear();
@@ -132,7 +141,10 @@ bool read_file_contents(std::string_view path, std::string& bytes) {
     return true;
 }
 
-bool write_new_file(std::string_view path, std::string_view bytes) {
+namespace {
+
+// create_new_file is write_new_file, errno set on failure.
+bool create_new_file(std::string_view path, std::string_view bytes) {
     std::string name;
     if (!c_path(path, name)) {
         return false;
@@ -150,6 +162,8 @@ bool write_new_file(std::string_view path, std::string_view bytes) {
     }
     return true;
 }
+
+} // namespace
 
 bool replace_file_contents(std::string_view path, std::string_view bytes) {
     std::string name;
@@ -196,7 +210,10 @@ bool replace_file_contents(std::string_view path, std::string_view bytes) {
     return in >= 0 && write_and_close(in, bytes);
 }
 
-FileHandle open_append_file(std::string_view path, bool truncate) {
+namespace {
+
+// open_append is open_append_file, errno set on failure.
+FileHandle open_append(std::string_view path, bool truncate) {
     std::string name;
     if (!c_path(path, name)) {
         return no_file;
@@ -211,17 +228,14 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
     return fd >= 0 ? fd : no_file;
 }
 
-namespace {
-
 // open_nofollow opens `name` in the folder `dir` without following a link
 // in the last component.
 int open_nofollow(int dir, const std::string& name, int flags, mode_t mode = 0) {
     return posix::open_retrying(name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode, dir);
 }
 
-} // namespace
-
-FileHandle open_append_file_inside(std::string_view relative) {
+// open_append_inside is open_append_file_inside, errno set on failure.
+FileHandle open_append_inside(std::string_view relative) {
     if (relative.empty() || relative.front() == '/' ||
         relative.find('\0') != std::string_view::npos) {
         return no_file;
@@ -278,7 +292,8 @@ FileHandle open_append_file_inside(std::string_view relative) {
     }
 }
 
-FileHandle open_append_file_at_once(std::string_view path, bool& special) {
+// open_append_at_once is open_append_file_at_once, errno set on failure.
+FileHandle open_append_at_once(std::string_view path, bool& special) {
     special = false;
     std::string name;
     if (!c_path(path, name)) {
@@ -299,6 +314,8 @@ FileHandle open_append_file_at_once(std::string_view path, bool& special) {
     }
     return fd;
 }
+
+} // namespace
 
 bool file_stamp(std::string_view path, FileStamp& stamp) {
     std::string name;
@@ -363,7 +380,10 @@ PathKind path_kind(std::string_view path) {
     return S_ISDIR(info.st_mode) ? PathKind::directory : PathKind::file;
 }
 
-bool create_directories(std::string_view path) {
+namespace {
+
+// make_directories is create_directories, errno set on failure.
+bool make_directories(std::string_view path) {
     std::string name;
     if (!c_path(path, name)) {
         return false;
@@ -395,7 +415,8 @@ bool create_directories(std::string_view path) {
     return false;
 }
 
-bool move_file(std::string_view from, std::string_view to) {
+// rename_file is move_file, errno set on failure.
+bool rename_file(std::string_view from, std::string_view to) {
     std::string source;
     std::string target;
     if (!c_path(from, source) || !c_path(to, target)) {
@@ -407,6 +428,8 @@ bool move_file(std::string_view from, std::string_view to) {
     }
     return rename(source.c_str(), target.c_str()) == 0;
 }
+
+} // namespace
 
 bool delete_file(std::string_view path) {
     std::string name;
@@ -466,26 +489,78 @@ FileLock::~FileLock() {
     close_file(m_file); // closing releases the lock
 }
 
-bool FileLock::acquire(std::string_view path) {
+namespace {
+
+// lock_file opens the lock file `path` and waits for its lock; no_file
+// (errno set) when it cannot.
+FileHandle lock_file(std::string_view path) {
     std::string name;
-    if (m_file != no_file || !c_path(path, name)) {
+    if (!c_path(path, name)) {
         errno = EINVAL;
-        return false;
+        return no_file;
     }
     const int fd = posix::open_retrying(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return no_file;
     }
     while (flock(fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
             const int code = errno;
             close(fd);
             errno = code;
-            return false;
+            return no_file;
         }
     }
-    m_file = fd;
-    return true;
+    return fd;
+}
+
+} // namespace
+
+Outcome<void> FileLock::acquire(std::string_view path) {
+    errno = 0;
+    if (m_file != no_file) {
+        errno = EINVAL; // held already
+        return file_outcome::last_failure("cannot lock", path);
+    }
+    m_file = lock_file(path);
+    return file_outcome::done(m_file != no_file, "cannot lock", path);
+}
+
+// ---- the services that tell why they failed ----------------------------
+
+Outcome<void> set_current_directory(std::string_view path) {
+    errno = 0;
+    return file_outcome::done(enter_directory(path), "cannot enter", path);
+}
+
+Outcome<void> write_new_file(std::string_view path, std::string_view bytes) {
+    errno = 0;
+    return file_outcome::done(create_new_file(path, bytes), "cannot create", path);
+}
+
+Outcome<FileHandle> open_append_file(std::string_view path, bool truncate) {
+    errno = 0;
+    return file_outcome::opened(open_append(path, truncate), path);
+}
+
+Outcome<FileHandle> open_append_file_inside(std::string_view relative) {
+    errno = 0;
+    return file_outcome::opened(open_append_inside(relative), relative);
+}
+
+Outcome<FileHandle> open_append_file_at_once(std::string_view path, bool& special) {
+    errno = 0;
+    return file_outcome::opened(open_append_at_once(path, special), path);
+}
+
+Outcome<void> create_directories(std::string_view path) {
+    errno = 0;
+    return file_outcome::done(make_directories(path), "cannot create the folder", path);
+}
+
+Outcome<void> move_file(std::string_view from, std::string_view to) {
+    errno = 0;
+    return file_outcome::done(rename_file(from, to), "cannot move", from);
 }
 
 void set_replace_hook(ReplaceHook hook) {

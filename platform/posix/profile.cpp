@@ -5,6 +5,7 @@
 
 #include "platform/common/profile_text.h"
 #include "platform/file.h"
+#include "platform/posix/fd_io.h"
 #include "platform/posix/settings_file.h"
 
 #include <sys/stat.h>
@@ -47,7 +48,7 @@ Outcome<void> write_profile_string(std::string_view path, std::string_view secti
                                    std::string_view key, std::string_view value) {
     // cannot_write is the failure with the system's last reason.
     const auto cannot_write = [&] {
-        return Failure{"cannot write", std::string(path), last_error_text()};
+        return Failure{"cannot write", std::string(path), posix::last_error_text()};
     };
     if (!valid_profile_entry(section, key, value)) {
         errno = EINVAL;

@@ -4,6 +4,7 @@
 // and the working directory; the wide functions for UTF-8 names.
 #include "platform/file.h"
 
+#include "platform/common/file_outcome.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/win32/append_lock.h"
@@ -86,8 +87,11 @@ bool is_separator(std::string_view path, std::size_t i) {
 
 } // namespace
 
-std::string last_error_text() {
-    return win32::error_text(GetLastError());
+Failure file_outcome::last_failure(const char* operation, std::string_view path) {
+    const DWORD code = GetLastError();
+    Failure failure{operation, std::string(path), win32::error_text(code)};
+    SetLastError(code);
+    return failure;
 }
 
 std::string current_directory() {
@@ -111,13 +115,18 @@ std::string current_directory() {
     return win32::from_wide(buffer);
 }
 
-bool set_current_directory(std::string_view path) {
+namespace {
+
+// enter_directory is set_current_directory, the last error set on failure.
+bool enter_directory(std::string_view path) {
     std::string name;
     return c_text(path, name) &&
            by_charset(
                name, [](const char* n) { return SetCurrentDirectoryA(n); },
                [](const wchar_t* n) { return SetCurrentDirectoryW(n); }) != FALSE;
 }
+
+} // namespace
 
 bool read_file_contents(std::string_view path, std::string& bytes) {
     bytes.clear();
@@ -170,7 +179,10 @@ bool read_file_contents(std::string_view path, std::string& bytes) {
     return true;
 }
 
-bool write_new_file(std::string_view path, std::string_view bytes) {
+namespace {
+
+// create_new_file is write_new_file, the last error set on failure.
+bool create_new_file(std::string_view path, std::string_view bytes) {
     std::string name;
     if (!c_text(path, name)) {
         return false;
@@ -185,6 +197,8 @@ bool write_new_file(std::string_view path, std::string_view bytes) {
     }
     return true;
 }
+
+} // namespace
 
 bool replace_file_contents(std::string_view path, std::string_view bytes) {
     std::string name;
@@ -245,9 +259,8 @@ FileHandle append_descriptor(HANDLE handle) {
     return fd;
 }
 
-} // namespace
-
-FileHandle open_append_file(std::string_view path, bool truncate) {
+// open_append is open_append_file, the last error set on failure.
+FileHandle open_append(std::string_view path, bool truncate) {
     std::string name;
     if (!c_text(path, name)) {
         return no_file;
@@ -273,8 +286,6 @@ FileHandle open_append_file(std::string_view path, bool truncate) {
     return append_descriptor(handle);
 }
 
-namespace {
-
 // plain_directory: `path` is a folder that is no reparse point (no junction,
 // no symbolic link).
 bool plain_directory(const std::wstring& path) {
@@ -283,9 +294,8 @@ bool plain_directory(const std::wstring& path) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-} // namespace
-
-FileHandle open_append_file_inside(std::string_view relative) {
+// open_append_inside is open_append_file_inside, the last error set on failure.
+FileHandle open_append_inside(std::string_view relative) {
     std::string text;
     if (!c_text(relative, text)) {
         return no_file;
@@ -342,12 +352,15 @@ FileHandle open_append_file_inside(std::string_view relative) {
     return append_descriptor(handle);
 }
 
-FileHandle open_append_file_at_once(std::string_view path, bool& special) {
+// open_append_at_once is open_append_file_at_once, the last error set on failure.
+FileHandle open_append_at_once(std::string_view path, bool& special) {
     special = false;
-    const FileHandle fd = open_append_file(path, false);
+    const FileHandle fd = open_append(path, false);
     special = fd != no_file && GetFileType(handle_of(fd)) != FILE_TYPE_DISK;
     return fd;
 }
+
+} // namespace
 
 bool file_stamp(std::string_view path, FileStamp& stamp) {
     std::string name;
@@ -442,7 +455,10 @@ PathKind path_kind(std::string_view path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::directory : PathKind::file;
 }
 
-bool create_directories(std::string_view path) {
+namespace {
+
+// make_directories is create_directories, the last error set on failure.
+bool make_directories(std::string_view path) {
     std::string name;
     if (!c_text(path, name)) {
         return false;
@@ -474,7 +490,8 @@ bool create_directories(std::string_view path) {
     return path_kind(name) == PathKind::directory;
 }
 
-bool move_file(std::string_view from, std::string_view to) {
+// rename_file is move_file, the last error set on failure.
+bool rename_file(std::string_view from, std::string_view to) {
     std::string source;
     std::string target;
     if (!c_text(from, source) || !c_text(to, target)) {
@@ -486,6 +503,8 @@ bool move_file(std::string_view from, std::string_view to) {
     }
     return MoveFileW(to_wide(source).c_str(), to_wide(target).c_str()) != FALSE;
 }
+
+} // namespace
 
 bool delete_file(std::string_view path) {
     std::string name;
@@ -537,15 +556,19 @@ FileLock::~FileLock() {
     close_file(m_file);
 }
 
-bool FileLock::acquire(std::string_view path) {
+namespace {
+
+// lock_file opens the lock file `path` and waits for its lock; no_file
+// (the last error set) when it cannot.
+FileHandle lock_file(std::string_view path) {
     std::string name;
-    if (m_file != no_file || !c_text(path, name)) {
+    if (!c_text(path, name)) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
+        return no_file;
     }
     const HANDLE handle = open_file(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return no_file;
     }
     // The first byte, which need not exist: LockFileEx waits for it.
     OVERLAPPED at{};
@@ -553,15 +576,55 @@ bool FileLock::acquire(std::string_view path) {
         const DWORD code = GetLastError();
         CloseHandle(handle);
         SetLastError(code);
-        return false;
+        return no_file;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle); // closing releases the lock
-        return false;
+        return no_file;
     }
-    m_file = fd;
-    return true;
+    return fd;
+}
+
+} // namespace
+
+Outcome<void> FileLock::acquire(std::string_view path) {
+    if (m_file != no_file) {
+        SetLastError(ERROR_INVALID_PARAMETER); // held already
+        return file_outcome::last_failure("cannot lock", path);
+    }
+    m_file = lock_file(path);
+    return file_outcome::done(m_file != no_file, "cannot lock", path);
+}
+
+// ---- the services that tell why they failed ----------------------------
+
+Outcome<void> set_current_directory(std::string_view path) {
+    return file_outcome::done(enter_directory(path), "cannot enter", path);
+}
+
+Outcome<void> write_new_file(std::string_view path, std::string_view bytes) {
+    return file_outcome::done(create_new_file(path, bytes), "cannot create", path);
+}
+
+Outcome<FileHandle> open_append_file(std::string_view path, bool truncate) {
+    return file_outcome::opened(open_append(path, truncate), path);
+}
+
+Outcome<FileHandle> open_append_file_inside(std::string_view relative) {
+    return file_outcome::opened(open_append_inside(relative), relative);
+}
+
+Outcome<FileHandle> open_append_file_at_once(std::string_view path, bool& special) {
+    return file_outcome::opened(open_append_at_once(path, special), path);
+}
+
+Outcome<void> create_directories(std::string_view path) {
+    return file_outcome::done(make_directories(path), "cannot create the folder", path);
+}
+
+Outcome<void> move_file(std::string_view from, std::string_view to) {
+    return file_outcome::done(rename_file(from, to), "cannot move", from);
 }
 
 void set_replace_hook(ReplaceHook hook) {

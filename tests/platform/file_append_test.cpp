@@ -19,8 +19,10 @@ namespace {
 
 TEST(AppendFileInside, MakesMissingFoldersAndAppendsRecords) {
     TempCwd cwd;
-    const platform::FileHandle file = platform::open_append_file_inside(native_path("a/b/x.log"));
-    ASSERT_NE(file, platform::no_file);
+    const platform::Outcome<platform::FileHandle> opened =
+        platform::open_append_file_inside(native_path("a/b/x.log"));
+    ASSERT_TRUE(opened) << opened.failure().message();
+    const platform::FileHandle file = opened.value();
     EXPECT_TRUE(platform::append_record(file, "one\n"));
     EXPECT_TRUE(platform::append_record(file, ""));
     EXPECT_TRUE(platform::append_record(file, "two\n"));
@@ -56,9 +58,10 @@ TEST(AppendFileInside, RefusesWhatLeadsOutOrHasAnotherName) {
             continue; // no hard links on this file system
         }
         const std::string relative = native_path(c.relative);
-        const platform::FileHandle file = platform::open_append_file_inside(relative);
-        EXPECT_EQ(file, platform::no_file) << c.relative;
-        platform::close_file(file);
+        const platform::Outcome<platform::FileHandle> file =
+            platform::open_append_file_inside(relative);
+        EXPECT_FALSE(file) << c.relative;
+        platform::close_file(file.value_or(platform::no_file));
     }
     EXPECT_FALSE(fs::exists(cwd.path("out/x.log")));
     EXPECT_EQ(read_all(cwd.path("linked.log")), "");

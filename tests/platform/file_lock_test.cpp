@@ -18,7 +18,8 @@ TEST(FileLock, HoldersTakeTurns) {
     const std::string path = cwd.path("store.lock");
     {
         platform::FileLock lock;
-        ASSERT_TRUE(lock.acquire(path)) << platform::last_error_text();
+        const platform::Outcome<void> locked = lock.acquire(path);
+        ASSERT_TRUE(locked) << locked.failure().message();
         EXPECT_EQ(platform::path_kind(path), platform::PathKind::file);
     }
     // Each step reads the count, lets the other thread run and writes it

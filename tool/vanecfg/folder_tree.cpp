@@ -321,8 +321,8 @@ bool FolderListModel::setData(const QModelIndex& index, const QVariant& value, i
         reason = std::strerror(EINVAL); // a name, not a path
     else if (platform::path_kind(to) != platform::PathKind::missing)
         reason = std::strerror(EEXIST); // never over another entry
-    else if (errno = 0; !platform::move_file(from, to))
-        reason = platform::last_error_text();
+    else if (const platform::Outcome<void> moved = platform::move_file(from, to); !moved)
+        reason = moved.failure().reason;
     if (!reason.empty()) {
         if (m_renameFailed)
             m_renameFailed(failure_message(rename_failure_message, from, reason));

@@ -50,9 +50,13 @@ bool enter_settings_folder() {
         std::cerr << "Vanecfg: no settings folder (set XDG_CONFIG_HOME or HOME)\n";
         return false;
     }
-    if (!platform::create_directories(folder) || !platform::set_current_directory(folder)) {
+    platform::Outcome<void> entered = platform::create_directories(folder);
+    if (entered) {
+        entered = platform::set_current_directory(folder);
+    }
+    if (!entered) {
         std::cerr << "Vanecfg: cannot use the settings folder " << folder << ": "
-                  << platform::last_error_text() << "\n";
+                  << entered.failure().reason << "\n";
         return false;
     }
     return true;

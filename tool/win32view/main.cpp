@@ -26,7 +26,7 @@ void enter_tool_folder(const char* argv0) {
             slash = i;
     }
     if (slash != std::string::npos)
-        platform::set_current_directory(program.substr(0, slash + 1));
+        (void)platform::set_current_directory(program.substr(0, slash + 1));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "tool/folder_switch.h"
 #include "tool/tool_ui.h"
 
-#include "platform/file.h"
+#include "platform/win32/wide_text.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -375,8 +375,9 @@ bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string&
             return true; // the edit was cancelled
         const std::string from = join_path(m_folder, m_names[slot]);
         if (!is_plain_name(edit->item.pszText)) {
-            SetLastError(ERROR_INVALID_NAME); // one name, in this folder
-            failure = failure_message(rename_failure_message, from, platform::last_error_text());
+            // one name, in this folder
+            failure = failure_message(rename_failure_message, from,
+                                      platform::win32::error_text(ERROR_INVALID_NAME));
             return true;
         }
         const std::string to = join_path(m_folder, edit->item.pszText);
@@ -384,7 +385,8 @@ bool ShellList::handle_notify(const NMHDR* header, LRESULT& result, std::string&
             m_names[slot] = edit->item.pszText;
             result = TRUE;
         } else {
-            failure = failure_message(rename_failure_message, from, platform::last_error_text());
+            failure = failure_message(rename_failure_message, from,
+                                      platform::win32::error_text(GetLastError()));
         }
     } else if (header->code == NM_DBLCLK) {
         const auto* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
