@@ -81,6 +81,12 @@ class ModernInBrowser(unittest.TestCase):
         field = self.find("input[name=q]")[0]
         field.send_keys("B")
         field.submit()
+        # A submit sent by script does not wait for the next page, as a click
+        # on a link does.
+        from selenium.webdriver.support.ui import WebDriverWait
+        WebDriverWait(self.driver, 30).until(
+            lambda d: "q=" in d.current_url
+            and d.execute_script("return document.readyState") == "complete")
         query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.driver.current_url).query)
         self.assertEqual((query["q"], query["C"]), (["B"], ["M"]))
         self.assertEqual(self.shown_names(), self.json_names())
