@@ -10,7 +10,7 @@
 #include "runtime/log.h"
 #include "runtime/log_rotation.h"
 #include "runtime/numbered_folder.h"
-#include "runtime/special_folders.h"
+#include "runtime/shell_folders.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,5 @@
-// Special folders: the names of the folder numbers, looked up in a table.
-#include "runtime/special_folders.h"
+// Shell folders: the names of the folder numbers, looked up in a table.
+#include "runtime/shell_folders.h"
 
 #include "platform/folders.h"
 #include "runtime/number.h"

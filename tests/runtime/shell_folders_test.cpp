@@ -1,6 +1,6 @@
-// Special folders: the names and numbers, the folders of Windows and the
+// Shell folders: the names and numbers, the folders of Windows and the
 // POSIX folders behind them, and a folder at the start of a template.
-#include "runtime/special_folders.h"
+#include "runtime/shell_folders.h"
 
 #include "log_path_input.h"
 #include "platform/fs.h"

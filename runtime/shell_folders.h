@@ -1,4 +1,4 @@
-// Special folders of log path templates: the names and numbers a template
+// Shell folders of log path templates: the names and numbers a template
 // or vv.path gives ("APPDATA", "26", ...) and the folder of this system
 // behind each.
 #pragma once
