@@ -73,6 +73,14 @@ if(EXISTS ${dirvane_fastcgi}/nginx-snippet.conf)
             RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
     string(APPEND dirvane_conffiles "/etc/nginx/snippets/dirvane.conf\n")
 endif()
+# The upstream the snippet passes to (nginx keeps its connections open), in
+# conf.d, which Debian's nginx.conf includes in its http block. It only names
+# the upstream: no site changes until the snippet or the site is used.
+if(EXISTS ${dirvane_fastcgi}/nginx-upstream.conf)
+    install(FILES ${dirvane_fastcgi}/nginx-upstream.conf DESTINATION /etc/nginx/conf.d
+            RENAME dirvane.conf COMPONENT dirvane_deb EXCLUDE_FROM_ALL)
+    string(APPEND dirvane_conffiles "/etc/nginx/conf.d/dirvane.conf\n")
+endif()
 foreach(unit dirvane.socket dirvane.service)
     if(EXISTS ${dirvane_fastcgi}/${unit})
         install(FILES ${dirvane_fastcgi}/${unit} DESTINATION /lib/systemd/system

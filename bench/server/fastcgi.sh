@@ -3,8 +3,11 @@
 # log of its own), with Dirvane's access log on, against nginx autoindex and
 # the FastCGI floor (bench/fastcgi_floor.c: libfcgi answering every request
 # with a fixed page of the size of Dirvane's 100-entry page). Both
-# responders are started by spawn-fcgi on Unix sockets; every request comes
-# on a new connection. Prints, in one interleaved run: the medians at 100,
+# responders are started by spawn-fcgi on Unix sockets. Every request comes
+# to nginx on a new connection; nginx reaches Dirvane through the shipped
+# snippet and upstream (connections kept between requests), and the floor
+# both on a new connection per request ("FastCGI floor") and on a kept one
+# ("floor kept"). Prints, in one interleaved run: the medians at 100,
 # 10 000 and 100 000 entries (table form) and their ratios; wrk at 100
 # entries for Dirvane and autoindex, in alternating slices; and the
 # resident memory of the FastCGI parent over 10 000 requests. The load
@@ -94,12 +97,17 @@ port_dv=$(free_port)
 port_auto=$(free_port)
 port_floor=$(free_port)
 port_compare=$(free_port)
+port_floor_kept=$(free_port)
 mkdir -p "$tmp/nginx"
-# Dirvane's part is the shipped snippet, as a site includes it.
+# Dirvane's part is the shipped snippet, as a site includes it, and the
+# shipped upstream (connections kept between requests), one for each
+# Dirvane.
 for name in fcgi compare; do
-    sed -e "s#/run/dirvane/fcgi.sock#$tmp/run/$name.sock#" \
+    sed -e "s#dirvane_fastcgi#dirvane_$name#" \
         -e "s#include fastcgi_params;#include /etc/nginx/fastcgi_params;#" \
         "$source/dist/fastcgi/nginx-snippet.conf" >"$tmp/nginx/dirvane-$name.conf"
+    sed -e "s#dirvane_fastcgi#dirvane_$name#" -e "s#/run/dirvane/fcgi.sock#$tmp/run/$name.sock#" \
+        "$source/dist/fastcgi/nginx-upstream.conf" >"$tmp/nginx/upstream-$name.conf"
 done
 write_nginx() {
     cat >"$tmp/nginx/nginx.conf" <<CONF
@@ -110,6 +118,14 @@ pid $tmp/nginx/nginx.pid;
 events { worker_connections 256; }
 http {
     access_log off;
+    include $tmp/nginx/upstream-fcgi.conf;
+    include $tmp/nginx/upstream-compare.conf;
+    # The floor on a connection kept as Dirvane's are: one, as the floor is
+    # one process that reads the connection it holds until it closes.
+    upstream floor_kept {
+        server unix:$tmp/run/floor-kept.sock;
+        keepalive 1;
+    }
     server {
         listen 127.0.0.1:$port_auto;
         root $root;
@@ -132,6 +148,14 @@ http {
             fastcgi_pass unix:$tmp/run/floor.sock;
         }
     }
+    server {
+        listen 127.0.0.1:$port_floor_kept;
+        location / {
+            include /etc/nginx/fastcgi_params;
+            fastcgi_keep_conn on;
+            fastcgi_pass floor_kept;
+        }
+    }
 }
 CONF
 }
@@ -147,10 +171,12 @@ from client import fetch
 _, status, size = fetch(int(sys.argv[2]), "/d100/")
 print(size if status == 200 else 0)' "$here" "$port_dv")
 [[ "$page_size" -gt 0 ]] || { echo "fastcgi.sh: Dirvane does not answer" >&2; exit 1; }
-spawn-fcgi -n -s "$tmp/run/floor.sock" -M 0666 -- "$tmp/fastcgi_floor" "$page_size" \
-    >/dev/null 2>&1 &
-pids+=($!)
-wait_socket "$tmp/run/floor.sock"
+for name in floor floor-kept; do
+    spawn-fcgi -n -s "$tmp/run/$name.sock" -M 0666 -- "$tmp/fastcgi_floor" "$page_size" \
+        >/dev/null 2>&1 &
+    pids+=($!)
+    wait_socket "$tmp/run/$name.sock"
+done
 
 echo
 echo "Server:   $("$nginx" -v 2>&1 | sed 's/.*: //'), one worker; Dirvane with ${DIRVANE_FASTCGI_CHILDREN:-4} children, access log on"
@@ -159,6 +185,7 @@ echo "Page:     $page_size bytes at 100 entries (the floor's page as large)"
 echo "Load:     $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
 group="Dirvane=$port_dv,nginx autoindex=$port_auto,FastCGI floor=$port_floor"
+group="$group,floor kept=$port_floor_kept"
 [[ -z "$compare" ]] || group="$group,compared Dirvane=$port_compare"
 python3 "$here/fastcgi_client.py" "$group" "100=/d100/:300"
 echo

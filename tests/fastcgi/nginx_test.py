@@ -23,6 +23,15 @@ def whole_tree(snippet, root):
     return head + 'location ~ "^%s(.*/)?$" {' % root + block + "}" + tail
 
 
+def connections_to(socket_path):
+    """The connections accepted on the Unix socket `socket_path` that are
+    open now (each one's accepting end bears the socket's name)."""
+    with open("/proc/net/unix") as f:
+        rows = [line.split() for line in f.readlines()[1:]]
+    # Num RefCount Protocol Flags Type St Inode Path; St 03 is connected.
+    return sum(1 for row in rows if len(row) == 8 and row[7] == socket_path and row[5] == "03")
+
+
 @unittest.skipUnless(NGINX and SPAWN_FCGI, "nginx and spawn-fcgi are not installed")
 class Nginx(FastCgiCases, AttackCases, unittest.TestCase):
     @classmethod
@@ -30,6 +39,18 @@ class Nginx(FastCgiCases, AttackCases, unittest.TestCase):
         site = start_site(cls)
         cls.server = start_nginx_sample(site, cls.port)
         cls.addClassCleanup(stop, cls.server)
+
+    def test_kept_connections_outlive_the_child_that_held_them(self):
+        # nginx keeps its connection to Dirvane between requests. The child
+        # ends after its 1000th request and closes the connection it holds;
+        # nginx then sends the next request on a new one, and every request
+        # is answered.
+        cgi = self.site.cgi_page("bytes", "/bytes/config.index").partition(b"\r\n\r\n")[2]
+        answers = [self.get("/bytes/") for _ in range(1100)]
+        self.assertEqual([r.status for r in answers if r.status != 200], [])
+        self.assertTrue(all(r.body == cgi for r in answers))
+        self.assertGreater(connections_to(self.site.socket), 0)
+        self.assertGreaterEqual(len({self.log_pid(line) for line in self.site.log_lines()[-1100:]}), 2)
 
 
 @unittest.skipUnless(NGINX and SPAWN_FCGI and os.path.exists(DEBIAN + "/sites-available/default"),

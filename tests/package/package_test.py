@@ -307,6 +307,8 @@ def start_nginx(work, site, port):
         f.write("user www-data;\nworker_processes 1;\ndaemon off;\n")
         f.write("pid %s/nginx.pid;\nerror_log %s/nginx.log;\n" % (work, server_logs(work)))
         f.write("events {}\nhttp {\n    include /etc/nginx/mime.types;\n    access_log off;\n")
+        # As Debian's nginx.conf: the package's upstream is in conf.d.
+        f.write("    include /etc/nginx/conf.d/*.conf;\n")
         for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"):
             f.write("    %s_temp_path %s/%s;\n" % (kind, temp, kind))
         f.write(blocks + "\n}\n")

@@ -33,8 +33,9 @@ def stop(process, sig=signal.SIGTERM):
 
 def start_nginx(site, port, sites, snippet=None):
     """Debian's /etc/nginx copied into the site, with its own paths, the
-    snippet in snippets/dirvane.conf and `sites` (name to text) as the only
-    enabled sites; nginx runs as www-data when started as root."""
+    snippet in snippets/dirvane.conf, the upstream in conf.d/dirvane.conf
+    and `sites` (name to text) as the only enabled sites; nginx runs as
+    www-data when started as root."""
     prefix = os.path.join(site.root, "nginx")
     shutil.copytree(NGINX_DEBIAN, prefix, symlinks=True)
     main = read_text(os.path.join(prefix, "nginx.conf"))
@@ -46,8 +47,9 @@ def start_nginx(site, port, sites, snippet=None):
         main = re.sub(r"(?m)^user .*$", "", main)
     write(os.path.join(prefix, "nginx.conf"), main)
     write(os.path.join(prefix, "snippets", "dirvane.conf"),
-          (snippet or sample("nginx-snippet.conf")).replace("/run/dirvane/fcgi.sock",
-                                                            site.socket))
+          snippet or sample("nginx-snippet.conf"))
+    write(os.path.join(prefix, "conf.d", "dirvane.conf"),
+          sample("nginx-upstream.conf").replace("/run/dirvane/fcgi.sock", site.socket))
     enabled = os.path.join(prefix, "sites-enabled")
     shutil.rmtree(enabled)
     for name, text in sites.items():
