@@ -402,7 +402,7 @@ TEST(KeepSearches, AnswersAsAFreshSearchAfterEachChange) {
         {"the target of a link retargeted elsewhere", 1000,
          [&](const Paths& p) { relink(p.outside / "current", "big.txt"); }},
         {"a file with two names written through the other", 1000,
-         [&](const Paths& p) { append(p.outside / "a2"); }},
+         [&](const Paths& p) { append(p.outside / "c2"); }},
         {"the folder renamed away and replaced", 1000,
          [&](const Paths& p) { replace_with_another(p.listed); }},
         {"its parent renamed away and replaced", 1000,
@@ -434,10 +434,9 @@ TEST(KeepSearches, AnswersAsAFreshSearchAfterEachChange) {
         write_file(p.outside / "big.txt", 50);
         fs::create_symlink("o.txt", p.outside / "current");
         fs::create_symlink("../../outside/current", p.listed / "link");
-        fs::create_hard_link(p.listed / "b.txt", p.outside / "b2");
-        fs::create_hard_link(p.listed / "a.txt", p.outside / "a2");
-        fs::remove(p.outside / "b2"); // b.txt has one name again
-        for (const char* name : {"a.txt", "b.txt", "sub"})
+        write_file(p.listed / "c.txt", 4);
+        fs::create_hard_link(p.listed / "c.txt", p.outside / "c2");
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "sub"})
             set_mtime(p.listed / name, 1000000000, 0);
 
         const KeptSearches keeping(row.maxAgeMs);
