@@ -147,10 +147,32 @@ void SearchCache::take_notices() {
                 forget_all();
                 continue;
             }
-            if (const auto found = m_byWatch.find(event->wd); found != m_byWatch.end())
-                forget(found->second, (event->mask & IN_IGNORED) == 0);
+            const auto found = m_byWatch.find(event->wd);
+            if (found == m_byWatch.end())
+                continue;
+            // A file written or touched keeps its place: from now on it is
+            // read again on every answer, as a folder is (a log that grows
+            // by a record a request does not make its folder read again).
+            if ((event->mask & (IN_MODIFY | IN_ATTRIB)) != 0 && event->len > 0 &&
+                read_again(*found->second, event->name))
+                continue;
+            forget(found->second, (event->mask & IN_IGNORED) == 0);
         }
     }
+}
+
+// read_again makes the record of `name` in `kept` one that is read again on
+// every answer; false when there is no such record.
+bool SearchCache::read_again(Kept& kept, const char* name) {
+    const std::string_view wanted(name);
+    for (Record& record : kept.records) {
+        if (record.nameLength == wanted.size() &&
+            wanted.compare(0, wanted.size(), kept.names, record.nameAt, record.nameLength) == 0) {
+            record.readAgain = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 void SearchCache::forget(KeptList::iterator kept, bool removeWatch) {

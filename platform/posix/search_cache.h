@@ -22,12 +22,14 @@ namespace platform {
 
 // SearchCache keeps, per folder (its device and inode), the records a
 // search read in the order the folder gave them. A folder is watched through
-// the very descriptor the search opened before it is read; any notice about
-// it drops its records. Records that the folder's notices do not cover are
+// the very descriptor the search opened before it is read; a notice that a
+// name came or went, or about the folder itself, drops its records (as does
+// a lost notice). Records that the folder's notices do not cover are
 // read again on every answer: folders (their time follows what happens
 // inside them), links and entries of unknown type (their target lies
 // elsewhere), files with more than one name or on another device (a write
-// through the other name is noticed elsewhere).
+// through the other name is noticed elsewhere), and any entry that a notice
+// said was written or touched since.
 class SearchCache {
   public:
     using NameMatch = std::function<bool(std::string_view)>;
@@ -70,6 +72,7 @@ class SearchCache {
 
     SearchCache(int notices, const SearchKeeping& keeping);
     void take_notices();
+    static bool read_again(Kept& kept, const char* name);
     bool replay(Kept& kept, int folder, const NameMatch& match, const Visit& visit);
     void forget(KeptList::iterator kept, bool removeWatch);
     void forget_all();
