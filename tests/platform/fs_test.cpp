@@ -330,8 +330,8 @@ TEST(FindFiles, ReadErrorPartWayIsNotTheEnd) {
 // KeptSearches keeps searches for one test, and nothing after it.
 class KeptSearches {
   public:
-    explicit KeptSearches(std::uint32_t maxAgeMs)
-        : on(platform::keep_searches({20000, maxAgeMs})) {}
+    explicit KeptSearches(std::uint32_t maxAgeMs, std::size_t records = 20000)
+        : on(platform::keep_searches({records, maxAgeMs})) {}
     ~KeptSearches() { platform::keep_searches({0, 0}); }
     const bool on;
 };
@@ -465,6 +465,37 @@ TEST(KeepSearches, AnswersAsAFreshSearchAfterEachChange) {
         EXPECT_NE(fresh, unchanged);
         EXPECT_EQ(search(after, false), fresh);
     }
+}
+
+// The kept records stay within their bound: a folder with more is not kept,
+// and the folder searched least recently goes first.
+TEST(KeepSearches, StayWithinTheirBound) {
+    TempFolder base;
+    const auto folder = [&](const char* name, int files) {
+        fs::create_directories(base.path() / name);
+        for (int i = 0; i < files; ++i)
+            write_file(base.path() / name / std::to_string(i), 1);
+        return (base.path() / name).string() + "/*";
+    };
+    // Four records each ("." and ".." with two files), and one of nine.
+    const std::string one = folder("one", 2), two = folder("two", 2), three = folder("three", 2);
+    const std::string large = folder("large", 7);
+    const KeptSearches keeping(1000, 8);
+    ASSERT_TRUE(keeping.on);
+    const auto remembered = [](const std::string& pattern) {
+        bool kept = false;
+        search(pattern, false, &kept);
+        return kept;
+    };
+    for (const std::string* pattern : {&one, &two, &large})
+        EXPECT_FALSE(remembered(*pattern)) << *pattern;
+    for (const std::string* pattern : {&two, &one})
+        EXPECT_TRUE(remembered(*pattern)) << *pattern;
+    EXPECT_FALSE(remembered(large));
+    EXPECT_FALSE(remembered(three)); // "two" goes
+    for (const std::string* pattern : {&one, &three})
+        EXPECT_TRUE(remembered(*pattern)) << *pattern;
+    EXPECT_FALSE(remembered(two));
 }
 
 TEST(FullPath, JoinsTheWorkingDirectory) {
