@@ -5,6 +5,7 @@
 #include "cgi/fastcgi_server.h"
 
 #include "platform/file.h"
+#include "platform/fs.h"
 
 #include <fcgiapp.h>
 
@@ -141,6 +142,7 @@ void FastCgiServer::child_main(void* server) {
 
 void FastCgiServer::answer_requests() {
     m_kept = platform::environment_values(kKeptVariables);
+    platform::keep_searches();
     const platform::ChildBaseline baseline;
     // libfcgi reads the heads that have come whole and accepts nothing
     // itself: its listening socket is none, so a connection it turns down

@@ -34,6 +34,7 @@ enum class SearchEnd {
 struct SearchResult {
     SearchEnd end = SearchEnd::complete;
     int error = 0;
+    bool remembered = false; // answered from a search kept by keep_searches
 };
 
 // find_files searches the folder named by the part of `pattern` before its
@@ -48,6 +49,30 @@ struct SearchResult {
 // records before it visited).
 SearchResult find_files(std::string_view pattern,
                         const std::function<void(const FoundFile&)>& visit);
+
+// SearchKeeping bounds what keep_searches keeps.
+struct SearchKeeping {
+    // Records of all kept folders together; a folder with more is not kept,
+    // and the folder searched least recently goes first. 0 keeps nothing.
+    std::size_t records = 20000;
+    // A kept search older than this is read again: a write through a shared
+    // memory mapping changes a file's time without any notice.
+    std::uint32_t maxAgeMs = 1000;
+};
+
+// keep_searches makes find_files keep the records of each folder it reads
+// whole and answer the next search of that folder from them, for as long as
+// the system's change notices say that they are still what a search would
+// read (entries that the notices do not cover, such as folders, links and
+// files with other names elsewhere, are read again on every search). For a
+// process that answers many requests, called once before its first search:
+// the notice descriptor is opened at once and stays open. Only folders on
+// local file systems whose notices are complete are kept; a folder that
+// cannot be watched is searched as without it, and so is every search while
+// a directory read hook is installed. Calling it again replaces the bounds
+// and forgets what was kept. Returns whether searches are kept (never on
+// Windows, whose searches stay as they are).
+bool keep_searches(const SearchKeeping& keeping = {});
 
 // DirectoryReadHook is called before each record of a search is read, with
 // the number of records read so far; a non-zero result fails that read with

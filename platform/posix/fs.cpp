@@ -1,6 +1,8 @@
-// POSIX only: directories through opendir/readdir and fstatat, paths with "/" and getcwd.
+// POSIX only: directories through readdir and fstatat, paths with "/" and getcwd.
 #include "platform/fs.h"
 #include "platform/common/ascii.h"
+#include "platform/posix/entry_stat.h"
+#include "platform/posix/search_cache.h"
 #include "platform/text.h"
 
 #include <dirent.h>
@@ -11,6 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <thread>
 
 namespace platform {
 
@@ -94,6 +98,29 @@ struct DirCloser {
 // The test seam of set_directory_read_hook.
 std::atomic<DirectoryReadHook> read_hook{nullptr};
 
+// The searches kept since keep_searches, and whether a search is using them.
+std::unique_ptr<SearchCache> kept_searches;
+std::atomic<bool> kept_searches_busy{false};
+
+// KeptSearches is the use of the kept searches by one search; a search that
+// finds them in use (by another thread, or by the search whose visit it was
+// begun in) goes without them.
+class KeptSearches {
+  public:
+    explicit KeptSearches(bool wanted)
+        : m_held(wanted && !kept_searches_busy.exchange(true, std::memory_order_acquire)) {}
+    ~KeptSearches() {
+        if (m_held)
+            kept_searches_busy.store(false, std::memory_order_release);
+    }
+    KeptSearches(const KeptSearches&) = delete;
+    KeptSearches& operator=(const KeptSearches&) = delete;
+    SearchCache* cache() const { return m_held ? kept_searches.get() : nullptr; }
+
+  private:
+    bool m_held;
+};
+
 // The working directory as this thread last read it, and whether it must be
 // read again. Per thread, as scans are.
 thread_local std::string t_cwd;
@@ -141,16 +168,27 @@ SearchResult find_files(std::string_view pattern,
     if (folder.find('\0') != std::string::npos) {
         return {SearchEnd::not_searched};
     }
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return {SearchEnd::not_searched};
-    }
-    const DirCloser closer{dir};
-    const int fd = dirfd(dir);
+    const int fd = open(folder.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return {SearchEnd::not_searched};
     }
     const bool everyName = matches_every_name(wildcard);
+    const auto matches = [&](std::string_view name) {
+        return everyName || wildcard_match(wildcard, name);
+    };
+    const KeptSearches kept(read_hook.load(std::memory_order_relaxed) == nullptr);
+    SearchCache::Recording recording;
+    if (SearchCache* cache = kept.cache();
+        cache != nullptr && cache->answer(fd, matches, visit, recording)) {
+        close(fd);
+        return {SearchEnd::complete, 0, true};
+    }
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        close(fd);
+        return {SearchEnd::not_searched};
+    }
+    const DirCloser closer{dir};
     FoundFile found;
     std::size_t recordsRead = 0;
     for (;;) {
@@ -166,33 +204,41 @@ SearchResult find_files(std::string_view pattern,
             if (errno != 0) {
                 return {SearchEnd::read_error, errno};
             }
+            recording.keep();
             return {SearchEnd::complete};
         }
         ++recordsRead;
         const char* name = entry->d_name;
-        const std::size_t length = std::strlen(name);
-        if (!everyName && !wildcard_match(wildcard, std::string_view(name, length))) {
+        found.name = std::string_view(name, std::strlen(name));
+        // A search that is kept reads every name, for the searches after it.
+        const bool wanted = matches(found.name);
+        if (!wanted && !recording.active()) {
             continue;
         }
         struct stat st;
-        if (fstatat(fd, name, &st, 0) != 0) {
-            // A link whose target is missing (or that loops) is listed as
-            // itself; an entry that has vanished since readdir is left out.
-            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue;
-            }
+        // A link whose target is missing (or that loops) is listed as
+        // itself; an entry that has vanished since readdir is left out.
+        const int error = read_entry(fd, name, st);
+        recording.add(found.name, entry->d_type, error, st);
+        if (error != 0 || !wanted) {
+            continue;
         }
-        found.name = std::string_view(name, length);
-        found.isDir = S_ISDIR(st.st_mode);
-        // A folder has no size of its own, as in the Windows search records.
-        found.size = found.isDir || st.st_size < 0 ? 0 : static_cast<std::uint64_t>(st.st_size);
-        found.hasTime = true;
-        found.seconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-        // Whole milliseconds, as in the Windows search records: two files
-        // written in the same millisecond have the same time.
-        found.microseconds = static_cast<std::int32_t>(st.st_mtim.tv_nsec / 1000000) * 1000;
+        fill_record(st, found);
         visit(found);
     }
+}
+
+bool keep_searches(const SearchKeeping& keeping) {
+    while (kept_searches_busy.exchange(true, std::memory_order_acquire)) {
+        std::this_thread::yield();
+    }
+    kept_searches.reset();
+    if (keeping.records > 0) {
+        kept_searches = SearchCache::open(keeping);
+    }
+    const bool keeps = kept_searches != nullptr;
+    kept_searches_busy.store(false, std::memory_order_release);
+    return keeps;
 }
 
 void set_directory_read_hook(DirectoryReadHook hook) {

@@ -145,6 +145,10 @@ SearchResult find_files(std::string_view pattern,
     return win32::ansi_text() ? find_ansi(name, visit) : find_wide(name, visit);
 }
 
+bool keep_searches(const SearchKeeping&) {
+    return false;
+}
+
 void set_directory_read_hook(DirectoryReadHook hook) {
     read_hook.store(hook, std::memory_order_relaxed);
 }

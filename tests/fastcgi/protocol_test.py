@@ -262,6 +262,23 @@ class Protocol(unittest.TestCase):
         self.assertTrue(page.startswith(b"Status: 404"), page[:40])
         self.assertEqual(children_of(self.site.server.pid), child)
 
+    def test_a_folder_change_shows_at_the_next_request(self):
+        # The child keeps what it read of a folder between requests; a file
+        # that grows and one that is added show on the next page.
+        self.site.start(children=1)
+        for _ in range(2):
+            self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+        child = children_of(self.site.server.pid)
+        zones = os.path.join(self.site.docroot, "zones")
+        with open(os.path.join(zones, "winter.txt"), "a") as f:
+            f.write("x" * 5000)
+        write(os.path.join(zones, "added.txt"), "new")
+        page = self.site.fastcgi("zones")
+        self.assertEqual(page, self.site.cgi("zones"))
+        self.assertIn(b"added.txt", page)
+        self.assertIn(b"4 KB", page)
+        self.assertEqual(children_of(self.site.server.pid), child)
+
     @unittest.skipUnless(AS_ROOT, "needs root")
     def test_started_as_root_runs_as_www_data_or_as_told(self):
         self.site.start(children=1)
