@@ -24,8 +24,9 @@ constexpr std::uint32_t kWatchMask = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELE
                                      IN_ONLYDIR;
 
 // A bound on the folders kept, whatever their sizes: each holds a watch, and
-// the watches of a user are few.
-constexpr std::size_t kMaxFolders = 1000;
+// the watches of a user (8192 on older systems) are shared by every child
+// and every other program of the server's user.
+constexpr std::size_t kMaxFolders = 128;
 
 // notices_are_complete tells whether every change of the folder open as
 // `folder` is noticed: local file systems only, where no other machine or
