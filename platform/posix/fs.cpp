@@ -1,6 +1,7 @@
 // POSIX only: directories through readdir and fstatat, paths with "/" and getcwd.
 #include "platform/fs.h"
 #include "platform/common/ascii.h"
+#include "platform/posix/entry_batch.h"
 #include "platform/posix/entry_stat.h"
 #include "platform/posix/search_cache.h"
 #include "platform/text.h"
@@ -94,6 +95,10 @@ struct DirCloser {
     DIR* dir;
     ~DirCloser() { closedir(dir); }
 };
+
+// A folder's records past this many are read in batches, on several
+// threads (EntryBatch); a smaller folder is read as it is listed.
+constexpr std::size_t kParallelFrom = 1024;
 
 // The test seam of set_directory_read_hook.
 std::atomic<DirectoryReadHook> read_hook{nullptr};
@@ -190,10 +195,27 @@ SearchResult find_files(std::string_view pattern,
     }
     const DirCloser closer{dir};
     FoundFile found;
+    // Each entry read is recorded for a kept search and visited when wanted.
+    // A link whose target is missing (or that loops) is listed as itself; an
+    // entry that has vanished since readdir is left out.
+    const auto take = [&](std::string_view name, unsigned char type, bool wanted, int error,
+                          const struct stat& st) {
+        recording.add(name, type, error, st);
+        if (error != 0 || !wanted) {
+            return;
+        }
+        found.name = name;
+        fill_record(st, found);
+        visit(found);
+    };
+    // The entries past the first kParallelFrom are read in batches, on
+    // several threads; the records before them are visited as they are read.
+    EntryBatch batch;
     std::size_t recordsRead = 0;
     for (;;) {
         const DirectoryReadHook hook = read_hook.load(std::memory_order_relaxed);
         if (const int error = hook != nullptr ? hook(recordsRead) : 0; error != 0) {
+            batch.read(fd, take);
             return {SearchEnd::read_error, error};
         }
         // readdir's null is the end of the folder or a read error; only
@@ -201,30 +223,32 @@ SearchResult find_files(std::string_view pattern,
         errno = 0;
         const dirent* entry = readdir(dir);
         if (entry == nullptr) {
-            if (errno != 0) {
-                return {SearchEnd::read_error, errno};
+            const int error = errno;
+            batch.read(fd, take);
+            if (error != 0) {
+                return {SearchEnd::read_error, error};
             }
             recording.keep();
             return {SearchEnd::complete};
         }
         ++recordsRead;
         const char* name = entry->d_name;
-        found.name = std::string_view(name, std::strlen(name));
+        const std::string_view nameView(name, std::strlen(name));
         // A search that is kept reads every name, for the searches after it.
-        const bool wanted = matches(found.name);
+        const bool wanted = matches(nameView);
         if (!wanted && !recording.active()) {
             continue;
         }
-        struct stat st;
-        // A link whose target is missing (or that loops) is listed as
-        // itself; an entry that has vanished since readdir is left out.
-        const int error = read_entry(fd, name, st);
-        recording.add(found.name, entry->d_type, error, st);
-        if (error != 0 || !wanted) {
+        if (recordsRead > kParallelFrom) {
+            batch.add(nameView, entry->d_type, wanted);
+            if (batch.full()) {
+                batch.read(fd, take);
+            }
             continue;
         }
-        fill_record(st, found);
-        visit(found);
+        struct stat st;
+        const int error = read_entry(fd, name, st);
+        take(nameView, entry->d_type, wanted, error, st);
     }
 }
 

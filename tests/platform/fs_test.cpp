@@ -327,6 +327,57 @@ TEST(FindFiles, ReadErrorPartWayIsNotTheEnd) {
     EXPECT_EQ(visited, 6u); // with "." and ".."
 }
 
+// A large folder's entries are read in batches on several threads: each
+// record is still its own entry's, in the folder's order, and a read error
+// part-way still visits every record read before it.
+TEST(FindFiles, LargeFolderRecordsAreEachEntrysOwn) {
+    TempFolder dir;
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        if (i % 500 == 7) {
+            fs::create_directory(dir.path() / name);
+        } else if (i % 500 == 9) {
+            fs::create_symlink("f1", dir.path() / name);
+        } else {
+            write_file(dir.path() / name, static_cast<std::size_t>(i % 97));
+            set_mtime(dir.path() / name, 1000000000 + i, 0);
+        }
+    }
+    std::vector<std::string> order;
+    DIR* d = opendir(dir.str().c_str());
+    ASSERT_NE(d, nullptr);
+    while (const dirent* e = readdir(d)) {
+        order.push_back(e->d_name);
+    }
+    closedir(d);
+
+    std::vector<Found> out;
+    ASSERT_TRUE(find_files(dir.str() + "/*", out));
+    ASSERT_EQ(names_of(out), order);
+    for (const Found& f : out) {
+        if (f.name == "." || f.name == "..") {
+            continue;
+        }
+        const int i = std::stoi(f.name.substr(1));
+        const int target = i % 500 == 9 ? 1 : i; // a link reads as its target, f1
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(f.isDir, i % 500 == 7);
+        if (i % 500 != 7) {
+            EXPECT_EQ(f.size, static_cast<std::uint64_t>(target % 97));
+            EXPECT_EQ(f.seconds, 1000000000 + target);
+        }
+    }
+
+    platform::set_directory_read_hook([](std::size_t read) { return read == 2500 ? EIO : 0; });
+    std::size_t visited = 0;
+    const platform::SearchResult r =
+        platform::find_files(dir.str() + "/*", [&](const auto&) { ++visited; });
+    platform::set_directory_read_hook(nullptr);
+    EXPECT_EQ(r.end, platform::SearchEnd::read_error);
+    EXPECT_EQ(visited, 2500u);
+}
+
 // KeptSearches keeps searches for one test, and nothing after it.
 class KeptSearches {
   public:
