@@ -427,6 +427,10 @@ std::FILE* open_write_stream(void* cookie, StreamWrite write) {
     return stream;
 }
 
+bool write_connection(int connection, std::string_view bytes) {
+    return posix::write_all(connection, bytes);
+}
+
 void end_request_state() {
     const itimerval disarmed = {};
     setitimer(ITIMER_REAL, &disarmed, nullptr);

@@ -124,7 +124,8 @@ class Site:
 
     def fastcgi(self, folder, **extra):
         """The CGI response of one request, None when the connection closed
-        without the end of the request."""
+        without the end of the request. The lengths of its STDOUT records
+        are left in self.records."""
         with self.connect() as s:
             s.sendall(begin() + record(PARAMS, pairs(self.params(folder, **extra)))
                       + record(PARAMS) + record(STDIN))
@@ -134,13 +135,14 @@ class Site:
                 if not chunk:
                     return None
                 data += chunk
-                out, at = b"", 0
+                out, at, self.records = b"", 0, []
                 while len(data) - at >= 8:
                     _, kind, _, size, padding = struct.unpack(">BBHHB", data[at:at + 7])
                     if len(data) - at < 8 + size + padding:
                         break
                     if kind == STDOUT:
                         out += data[at + 8:at + 8 + size]
+                        self.records.append(size)
                     if kind == END:
                         return out
                     at += 8 + size + padding
@@ -248,6 +250,25 @@ class Protocol(unittest.TestCase):
         self.assertLessEqual(scopes(cgi) - scopes(fastcgi), {b"main: >>> Enter."})
         # The traced request ended its child; the next one is answered.
         self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+
+    def test_a_response_goes_out_in_records_as_large_as_they_can_be(self):
+        # A page as a few records of 65535 bytes (the web server wakes once
+        # per write), the last one shorter, then the empty record; the bytes
+        # are the CGI program's, in a small page and in one larger than
+        # what the server holds before it writes.
+        large = os.path.join(self.site.docroot, "large")
+        os.makedirs(large)
+        write(os.path.join(large, "config.index"), "")
+        for n in range(2500):
+            write(os.path.join(large, "file%05d.txt" % n), "")
+        self.site.start(children=1)
+        for folder, least in (("zones", 100), ("large", 4 * 65535)):
+            with self.subTest(folder=folder):
+                page = self.site.fastcgi(folder)
+                self.assertEqual(page, self.site.cgi(folder))
+                self.assertGreater(len(page), least)
+                full, last = divmod(len(page), 65535)
+                self.assertEqual(self.site.records, [65535] * full + [last, 0])
 
     def test_a_settings_change_holds_from_the_next_request(self):
         # The child keeps the common settings file's text between requests;
