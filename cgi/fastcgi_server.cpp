@@ -292,8 +292,9 @@ void FastCgiServer::answer_requests() {
         if (code != 0)
             platform::end_child(code);
 
-        // What the request set up for itself ends with it: its time-out, its
-        // signal mask, its environment (whose texts went with the request).
+        // What the request set up for itself ends with it: its time-out (it
+        // held while the response was written), its environment (whose
+        // texts went with the request).
         platform::end_request_state();
         platform::set_environment(nullptr, m_kept);
         // The connection the server keeps for its next request, and those

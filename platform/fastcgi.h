@@ -125,7 +125,7 @@ std::FILE* open_write_stream(void* cookie, StreamWrite write);
 bool write_connection(int connection, std::string_view bytes);
 
 // end_request_state takes back what a request set up for the whole process:
-// its time-out timer and its signal mask.
+// its time-out timer, once the response is out.
 void end_request_state();
 
 } // namespace platform
