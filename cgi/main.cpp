@@ -182,6 +182,7 @@ int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
     callCount = 0;
     platform::set_text_charset(run.charset);
     vv_set_folder_logs(false);
+    IniFile::recheck_kept_file();
     // A vv.path in the listed folder traces this request, as it would trace
     // the CGI program started there.
     if (programLog.open_in_working_directory() && vv_tracing())
