@@ -1,7 +1,8 @@
 // FastCgiServer over libfcgi. A child takes a connection only once the head
 // of its request (BEGIN_REQUEST and the parameters up to the empty PARAMS
 // record) has come whole, so a client that sends a part and stalls holds no
-// child; libfcgi reads that head and writes the response.
+// child; libfcgi reads that head, and the response goes out in records
+// written here (ResponseRecords).
 #include "cgi/fastcgi_server.h"
 
 #include "platform/file.h"
