@@ -1,7 +1,8 @@
 // FastCgiServer over libfcgi. A child takes a connection only once the head
 // of its request (BEGIN_REQUEST and the parameters up to the empty PARAMS
 // record) has come whole, so a client that sends a part and stalls holds no
-// child; libfcgi reads that head and writes the response.
+// child; libfcgi reads that head, and the response goes out in records
+// written here (ResponseRecords).
 #include "cgi/fastcgi_server.h"
 
 #include "platform/file.h"
@@ -113,17 +114,114 @@ HeadState request_head_state(const unsigned char* bytes, std::size_t size) {
     }
 }
 
-long write_to_request(void* cookie, const char* data, std::size_t size) {
-    auto* request = static_cast<FCGX_Request*>(cookie);
-    std::size_t done = 0;
-    while (done < size) {
-        const std::size_t part = size - done > INT_MAX ? INT_MAX : size - done;
-        const int n = FCGX_PutStr(data + done, static_cast<int>(part), request->out);
-        if (n < 0)
-            return done > 0 ? static_cast<long>(done) : -1;
-        done += static_cast<std::size_t>(n);
+// ResponseRecords gathers a request's response as STDOUT records of up to
+// 65535 bytes each and writes them to its connection in as few writes as
+// it can: a page that fits into kFlushBytes goes out whole with the records
+// that end the request, in one write, where libfcgi writes a record of 8 KB
+// at a time and wakes the web server for each. Records are padded to a
+// multiple of 8 bytes, as libfcgi pads them; the web server passes the same
+// bytes on whichever way they were cut.
+class ResponseRecords {
+  public:
+    void start(int connection, unsigned requestId) {
+        m_connection = connection;
+        m_requestId = requestId;
+        m_failed = false;
+        m_bytes.clear();
+        open_record();
     }
-    return static_cast<long>(done);
+
+    // append adds `size` bytes of the response; a larger response goes out
+    // in whole records as it grows, so what is held stays small.
+    bool append(const char* data, std::size_t size) {
+        while (size > 0) {
+            const std::size_t room = kRecordContent - content_length();
+            const std::size_t part = size < room ? size : room;
+            m_bytes.append(data, part);
+            data += part;
+            size -= part;
+            if (part == room) {
+                close_record();
+                open_record();
+            }
+        }
+        if (m_openRecord >= kFlushBytes)
+            write_out(m_openRecord);
+        return !m_failed;
+    }
+
+    // finish writes what is left, the empty STDOUT record and END_REQUEST
+    // (status 0, the request complete); returns whether every write went.
+    bool finish() {
+        if (content_length() > 0)
+            close_record();
+        else
+            m_bytes.resize(m_openRecord);
+        append_header(kStdout, 0, 0);
+        append_header(kEndRequest, 8, 0);
+        m_bytes.append(8, '\0');
+        write_out(m_bytes.size());
+        return !m_failed;
+    }
+
+  private:
+    static constexpr unsigned kStdout = 6, kEndRequest = 3;
+    static constexpr std::size_t kRecordContent = 65535;
+    // Whole records are written once this much of them is held.
+    static constexpr std::size_t kFlushBytes = 4 * (kRecordContent + 8 + 1);
+
+    std::size_t content_length() const { return m_bytes.size() - m_openRecord - 8; }
+
+    static void put_header(char* at, unsigned type, unsigned id, std::size_t length,
+                           unsigned padding) {
+        at[0] = 1;
+        at[1] = static_cast<char>(type);
+        at[2] = static_cast<char>(id >> 8);
+        at[3] = static_cast<char>(id & 0xff);
+        at[4] = static_cast<char>(length >> 8);
+        at[5] = static_cast<char>(length & 0xff);
+        at[6] = static_cast<char>(padding);
+        at[7] = 0;
+    }
+
+    void append_header(unsigned type, std::size_t length, unsigned padding) {
+        char header[8];
+        put_header(header, type, m_requestId, length, padding);
+        m_bytes.append(header, sizeof header);
+    }
+
+    // open_record starts a STDOUT record whose header is written once its
+    // length is known.
+    void open_record() {
+        m_openRecord = m_bytes.size();
+        m_bytes.append(8, '\0');
+    }
+
+    void close_record() {
+        const std::size_t length = content_length();
+        const unsigned padding = static_cast<unsigned>((8 - length % 8) % 8);
+        put_header(m_bytes.data() + m_openRecord, kStdout, m_requestId, length, padding);
+        m_bytes.append(padding, '\0');
+    }
+
+    // write_out writes the first `size` bytes held and drops them; after a
+    // failed write nothing more is written.
+    void write_out(std::size_t size) {
+        if (!m_failed && !platform::write_connection(m_connection, {m_bytes.data(), size}))
+            m_failed = true;
+        m_bytes.erase(0, size);
+        m_openRecord -= size < m_openRecord ? size : m_openRecord;
+    }
+
+    int m_connection = -1;
+    unsigned m_requestId = 0;
+    bool m_failed = false;
+    std::string m_bytes;
+    std::size_t m_openRecord = 0; // where the STDOUT record being filled starts
+};
+
+long write_to_response(void* cookie, const char* data, std::size_t size) {
+    return static_cast<ResponseRecords*>(cookie)->append(data, size) ? static_cast<long>(size) : -1;
 }
 
 } // namespace
@@ -151,6 +249,7 @@ void FastCgiServer::answer_requests() {
     if (FCGX_InitRequest(&request, -1, FCGI_FAIL_ACCEPT_ON_INTR) != 0)
         platform::end_child(platform::kChildCannotAccept);
     platform::Connections connections(request_head_state, kHeadLimit, kHeadDeadlineMs);
+    ResponseRecords response;
     // A child that must not go on answers the heads it holds that come
     // whole in time, accepts no more, and then ends.
     bool accepting = true;
@@ -179,19 +278,26 @@ void FastCgiServer::answer_requests() {
         const std::string folder = slash == std::string::npos ? "."
                                    : slash == 0               ? "/"
                                                               : path.substr(0, slash);
+        response.start(request.ipcFd, static_cast<unsigned>(request.requestId));
         std::FILE* out = platform::set_current_directory(folder)
-                             ? platform::open_write_stream(&request, write_to_request)
+                             ? platform::open_write_stream(&response, write_to_response)
                              : nullptr;
         if (out == nullptr)
             platform::end_child(1);
         const int code = m_program.answer(m_program.context, path.c_str(), out);
         std::fclose(out);
-        FCGX_Finish_r(&request);
+        // The response's records go out here, not through libfcgi's
+        // streams: libfcgi only lets the request go, as FCGX_Finish_r does
+        // without its writes, and closes a connection that is not kept or
+        // whose write failed.
+        const bool written = response.finish();
+        FCGX_Free(&request, !request.keepConnection || !written || FCGX_GetError(request.in) != 0);
         if (code != 0)
             platform::end_child(code);
 
-        // What the request set up for itself ends with it: its time-out, its
-        // signal mask, its environment (whose texts went with the request).
+        // What the request set up for itself ends with it: its time-out (it
+        // held while the response was written), its environment (whose
+        // texts went with the request).
         platform::end_request_state();
         platform::set_environment(nullptr, m_kept);
         // The connection the server keeps for its next request, and those

@@ -13,7 +13,9 @@
 // request to (SCRIPT_FILENAME), the working directory is its folder, the
 // process environment holds the request's parameters, and `out` takes the
 // whole CGI response, header lines first; it returns the exit code of the
-// process that ran it. `reset` runs after every request whose answer
+// process that ran it. A time-out it arms with platform::end_process_after
+// may stay armed: the response is written under it, and then it is
+// disarmed. `reset` runs after every request whose answer
 // returned 0, once its response has gone out: it takes back what the
 // request kept and tells whether the child may answer another request as a
 // fresh process would.

@@ -98,6 +98,9 @@ struct KeptFile {
     platform::FileStamp stamp;
     std::string text;
     bool read = false;
+    // The stamp was looked at since the last recheck_kept_file: the text
+    // holds without another look until the next one.
+    bool checked = false;
 };
 
 KeptFile& kept_file() {
@@ -109,11 +112,16 @@ KeptFile& kept_file() {
 // text when `path` is the kept file and it has not changed since.
 bool read_settings_text(const std::string& path, std::string& text) {
     KeptFile& kept = kept_file();
+    if (kept.read && kept.checked && path == kept.path) {
+        text = kept.text;
+        return true;
+    }
     platform::FileStamp before;
     if (kept.path.empty() || path != kept.path || !platform::file_stamp(path, before)) {
         return platform::read_file_contents(path, text);
     }
     if (kept.read && before == kept.stamp) {
+        kept.checked = true;
         text = kept.text;
         return true;
     }
@@ -127,6 +135,7 @@ bool read_settings_text(const std::string& path, std::string& text) {
         kept.stamp = after;
         kept.text = text;
         kept.read = true;
+        kept.checked = true;
     }
     return true;
 }
@@ -137,6 +146,10 @@ void IniFile::keep_file_text(std::string_view path) {
     KeptFile& kept = kept_file();
     kept = KeptFile();
     kept.path = std::string(path);
+}
+
+void IniFile::recheck_kept_file() {
+    kept_file().checked = false;
 }
 
 bool KeyLess::operator()(std::string_view a, std::string_view b) const {

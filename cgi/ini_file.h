@@ -43,11 +43,16 @@ class IniFile {
     bool load(std::string_view path);
 
     // keep_file_text keeps the text of the file `path` between loads, for a
-    // process that answers request after request: a load of that path reads
-    // it again only when the file changed (another file, size or
-    // modification time), else it merges the kept text. An empty path keeps
-    // nothing.
+    // process that answers request after request: the first load of that
+    // path after recheck_kept_file reads it again only when the file changed
+    // (another file, size or modification time), else it merges the kept
+    // text, as do the loads after it. An empty path keeps nothing.
     static void keep_file_text(std::string_view path);
+
+    // recheck_kept_file makes the next load of the kept file look whether it
+    // changed; the loads after it take the text it found, as one request's
+    // loads all see one version of the file.
+    static void recheck_kept_file();
 
     // load_text merges INI text held in memory, as load does with a file.
     void load_text(std::string_view text);

@@ -96,9 +96,11 @@ const char* or_null(int argc, char** argv, int i) {
 // run_request answers one request for the folder settings file `conf`: the
 // common settings file `ini` sets its time-out, and the page goes to the
 // file `outf` (without header) when one is named and can be opened, else
-// to `out`. Returns the exit code.
+// to `out`. Returns the exit code. The system's timer stays armed when
+// `timerOutlivesRequest` (a FastCGI request, whose response is written
+// after it returns: the server disarms it then).
 int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, const char* outf,
-                std::FILE* out) {
+                std::FILE* out, bool timerOutlivesRequest = false) {
     // The watchdog runs before the common settings file is read, with the
     // default time-out, and then takes the configured one: a settings file
     // that blocks (a hung network share) still ends at a time-out.
@@ -152,7 +154,7 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     if (file != nullptr)
         std::fclose(file);
     // The response is out: the watchdog has nothing left to end.
-    if (systemTimer)
+    if (systemTimer && !timerOutlivesRequest)
         platform::cancel_process_end();
     watchdog.reset();
     return 0;
@@ -180,11 +182,12 @@ int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
     callCount = 0;
     platform::set_text_charset(run.charset);
     vv_set_folder_logs(false);
+    IniFile::recheck_kept_file();
     // A vv.path in the listed folder traces this request, as it would trace
     // the CGI program started there.
     if (programLog.open_in_working_directory() && vv_tracing())
         vv_dump_pointer(run.trace->label("conf"), conf);
-    const int code = run_request(*run.trace, run.ini, conf, nullptr, out);
+    const int code = run_request(*run.trace, run.ini, conf, nullptr, out, true);
     // A traced request's lines are written before its response ends, as
     // the CGI program's are before its process ends.
     if (!programLog.is_off())

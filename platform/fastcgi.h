@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -119,8 +120,12 @@ using StreamWrite = long (*)(void* cookie, const char* data, std::size_t size);
 // none can be made).
 std::FILE* open_write_stream(void* cookie, StreamWrite write);
 
+// write_connection writes all of `bytes` to `connection`; false when a
+// write failed (the client went away).
+bool write_connection(int connection, std::string_view bytes);
+
 // end_request_state takes back what a request set up for the whole process:
-// its time-out timer and its signal mask.
+// its time-out timer, once the response is out.
 void end_request_state();
 
 } // namespace platform

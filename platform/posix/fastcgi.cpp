@@ -42,9 +42,8 @@ void request_end(int) {
     endRequested = 1;
 }
 
-// A child's signal mask while it answers a request (SIGTERM held back) and
-// while it waits for one (SIGTERM taken).
-sigset_t childMask;
+// A child's signal mask while it waits for a request (SIGTERM taken); while
+// it answers one, SIGTERM is held back.
 sigset_t waitMask;
 
 std::uint32_t now_ms() {
@@ -126,7 +125,7 @@ bool heap_is_large() {
     end.sa_handler = request_end;
     sigemptyset(&end.sa_mask);
     sigaction(SIGTERM, &end, nullptr);
-    childMask = oldMask;
+    sigset_t childMask = oldMask;
     sigaddset(&childMask, SIGTERM);
     waitMask = oldMask;
     sigdelset(&waitMask, SIGTERM);
@@ -427,10 +426,15 @@ std::FILE* open_write_stream(void* cookie, StreamWrite write) {
     return stream;
 }
 
+bool write_connection(int connection, std::string_view bytes) {
+    return posix::write_all(connection, bytes);
+}
+
 void end_request_state() {
+    // The signal mask stays as the request left it: the time-out timer lets
+    // SIGALRM through once for all requests, and nothing else changes it.
     const itimerval disarmed = {};
     setitimer(ITIMER_REAL, &disarmed, nullptr);
-    pthread_sigmask(SIG_SETMASK, &childMask, nullptr);
 }
 
 } // namespace platform

@@ -305,13 +305,8 @@ FileHandle open_append_at_once(std::string_view path, bool& special) {
         return no_file;
     }
     struct stat info {};
+    // O_NONBLOCK stays: a write to a regular file does not heed it.
     special = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode);
-    if (!special) {
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags != -1) {
-            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        }
-    }
     return fd;
 }
 

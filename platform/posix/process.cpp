@@ -4,11 +4,13 @@
 #include "platform/process.h"
 
 #include <malloc.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace platform {
@@ -22,6 +24,13 @@ volatile sig_atomic_t g_timerExitCode = 0;
 // async-signal-safe, whatever the interrupted code was doing.
 extern "C" void on_timer(int) {
     _exit(g_timerExitCode);
+}
+
+// The process's number once asked for; 0 before, and in a forked child.
+std::atomic<pid_t> g_processId{0};
+
+void forget_process_id() {
+    g_processId.store(0, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -38,7 +47,17 @@ std::string environment_block() {
 }
 
 std::uint32_t current_process_id() {
-    return static_cast<std::uint32_t>(getpid());
+    // Asked for every log line: the number is kept, and forgotten in the
+    // child of a fork.
+    static const bool forgotten = pthread_atfork(nullptr, nullptr, forget_process_id) == 0;
+    if (!forgotten)
+        return static_cast<std::uint32_t>(getpid());
+    pid_t id = g_processId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        id = getpid();
+        g_processId.store(id, std::memory_order_relaxed);
+    }
+    return static_cast<std::uint32_t>(id);
 }
 
 std::uint32_t current_thread_id() {
@@ -69,17 +88,21 @@ void exit_process_now(int code) {
 
 bool end_process_after(std::uint32_t ms, int code) {
     g_timerExitCode = code;
-    struct sigaction action = {};
-    action.sa_handler = on_timer;
-    sigemptyset(&action.sa_mask);
-    if (sigaction(SIGALRM, &action, nullptr) != 0)
-        return false;
-    // A web server may start its CGI programs with signals blocked; the
-    // mask is inherited across exec.
-    sigset_t alarm;
-    sigemptyset(&alarm);
-    sigaddset(&alarm, SIGALRM);
-    if (pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr) != 0)
+    // The handler is set and SIGALRM let through once: a process that arms
+    // the timer for request after request asks only for the time again.
+    // (A web server may start its CGI programs with signals blocked; the
+    // mask is inherited across exec.)
+    static const bool handled = [] {
+        struct sigaction action = {};
+        action.sa_handler = on_timer;
+        sigemptyset(&action.sa_mask);
+        sigset_t alarm;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        return sigaction(SIGALRM, &action, nullptr) == 0 &&
+               pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr) == 0;
+    }();
+    if (!handled)
         return false;
     itimerval timer = {};
     timer.it_value.tv_sec = static_cast<time_t>(ms / 1000);

@@ -55,6 +55,10 @@ std::FILE* open_write_stream(void*, StreamWrite) {
     return nullptr;
 }
 
+bool write_connection(int, std::string_view) {
+    return false;
+}
+
 void end_request_state() {}
 
 } // namespace platform

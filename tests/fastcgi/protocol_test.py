@@ -5,6 +5,7 @@ the program started as root."""
 
 import os
 import shutil
+import signal
 import socket
 import stat
 import struct
@@ -83,10 +84,19 @@ class Site:
         self.server = None
         self.errors = None
 
-    def write_ini(self, extra):
-        write(self.program + ".ini", "[index]\ntimeout=5\nlog=access.log\n" + extra)
+    def write_ini(self, extra, timeout=5):
+        write(self.program + ".ini", "[index]\ntimeout=%d\nlog=access.log\n%s" % (timeout, extra))
 
-    def start(self, children=1):
+    def add_folder(self, name, files):
+        """A folder of `files` empty files, for a page of about 120 bytes
+        each."""
+        folder = os.path.join(self.docroot, name)
+        os.makedirs(folder)
+        write(os.path.join(folder, "config.index"), "")
+        for n in range(files):
+            write(os.path.join(folder, "file%05d.txt" % n), "")
+
+    def start(self, children=1, blocked=()):
         listening = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         listening.bind(self.socket)
         os.chmod(self.socket, 0o666)
@@ -96,7 +106,9 @@ class Site:
         self.errors = tempfile.TemporaryFile()
         env = {"PATH": "/usr/bin:/bin", "DIRVANE_FASTCGI_CHILDREN": str(children)}
         self.server = subprocess.Popen([self.program], stdin=listening.fileno(), env=env,
-                                       stdout=subprocess.DEVNULL, stderr=self.errors)
+                                       stdout=subprocess.DEVNULL, stderr=self.errors,
+                                       preexec_fn=lambda: signal.pthread_sigmask(
+                                           signal.SIG_BLOCK, blocked))
         listening.close()
 
     def stderr(self):
@@ -124,7 +136,8 @@ class Site:
 
     def fastcgi(self, folder, **extra):
         """The CGI response of one request, None when the connection closed
-        without the end of the request."""
+        without the end of the request. The lengths of its STDOUT records
+        are left in self.records."""
         with self.connect() as s:
             s.sendall(begin() + record(PARAMS, pairs(self.params(folder, **extra)))
                       + record(PARAMS) + record(STDIN))
@@ -134,13 +147,14 @@ class Site:
                 if not chunk:
                     return None
                 data += chunk
-                out, at = b"", 0
+                out, at, self.records = b"", 0, []
                 while len(data) - at >= 8:
                     _, kind, _, size, padding = struct.unpack(">BBHHB", data[at:at + 7])
                     if len(data) - at < 8 + size + padding:
                         break
                     if kind == STDOUT:
                         out += data[at + 8:at + 8 + size]
+                        self.records.append(size)
                     if kind == END:
                         return out
                     at += 8 + size + padding
@@ -247,6 +261,45 @@ class Protocol(unittest.TestCase):
         self.assertIn(b"Corvane::put: >>> Enter.", scopes(fastcgi))
         self.assertLessEqual(scopes(cgi) - scopes(fastcgi), {b"main: >>> Enter."})
         # The traced request ended its child; the next one is answered.
+        self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+
+    def test_a_response_goes_out_in_records_as_large_as_they_can_be(self):
+        # A page as a few records of 65535 bytes (the web server wakes once
+        # per write), the last one shorter, then the empty record; the bytes
+        # are the CGI program's, in a small page and in one larger than
+        # what the server holds before it writes.
+        self.site.add_folder("large", 2500)
+        self.site.start(children=1)
+        for folder, least in (("zones", 100), ("large", 4 * 65535)):
+            with self.subTest(folder=folder):
+                page = self.site.fastcgi(folder)
+                self.assertEqual(page, self.site.cgi(folder))
+                self.assertGreater(len(page), least)
+                full, last = divmod(len(page), 65535)
+                self.assertEqual(self.site.records, [65535] * full + [last, 0])
+
+    def test_the_time_out_holds_until_the_response_is_out_and_no_longer(self):
+        # Started with SIGALRM blocked, as a web server may start its
+        # programs, and with a time-out of one second.
+        self.site.add_folder("large", 10000)
+        self.site.write_ini("", timeout=1)
+        self.site.start(children=1, blocked=(signal.SIGALRM,))
+        self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+        child = children_of(self.site.server.pid)
+        # Waiting for the next request is not part of the time-out.
+        time.sleep(2)
+        self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
+        self.assertEqual(children_of(self.site.server.pid), child)
+        # A client that reads none of a large page holds the child in its
+        # writes until the time-out ends it; the next request is answered.
+        with self.site.connect() as s:
+            s.sendall(begin() + record(PARAMS, pairs(self.site.params("large")))
+                      + record(PARAMS) + record(STDIN))
+            for _ in range(300):
+                if children_of(self.site.server.pid) != child:
+                    break
+                time.sleep(0.1)
+            self.assertNotEqual(children_of(self.site.server.pid), child)
         self.assertEqual(self.site.fastcgi("zones"), self.site.cgi("zones"))
 
     def test_a_settings_change_holds_from_the_next_request(self):

@@ -1,11 +1,15 @@
 // The time-out timer: it ends the process with its code once the time has
-// passed, in whatever the process is doing then, and not before.
+// passed, in whatever the process is doing then, and not before. And the
+// process number, which is kept once asked for.
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +74,18 @@ TEST(ExitTimerDeathTest, ZeroEndsTheProcessAtOnce) {
             platform::exit_process_now(9);
         },
         testing::ExitedWithCode(6), "");
+}
+
+TEST(ProcessIdTest, AForkedChildHasItsOwnNumber) {
+    // The parent's number is asked for (and kept) before the fork.
+    EXPECT_EQ(platform::current_process_id(), static_cast<std::uint32_t>(getpid()));
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(platform::current_process_id() == static_cast<std::uint32_t>(getpid()) ? 0 : 1);
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 } // namespace
