@@ -84,6 +84,9 @@ void itCallback(std::uint32_t elapsed, vvIntervalTimer* timer) {
         return;
     timer->request_stop();
     stop_request_output();
+    // The main thread may still be tracing: its lines must not land after
+    // the time-out's.
+    programLog.take_lines_only_from_this_thread();
     trace.print("Session timeout.");
     programLog.finish(kTraceFlushMs);
     platform::exit_process_now(2);

@@ -186,15 +186,16 @@ struct vvLog::Writer {
     std::condition_variable queueSignal;
     std::condition_variable roomSignal;
     std::deque<Message> queue;
-    std::size_t queuedBytes = 0; // lines in the queue, with their overhead
-    std::uint64_t taken = 0;     // messages the writer has taken (its progress)
-    unsigned lostLines = 0;      // lines given to the log and never written
-    bool entered = false;        // the writer thread holds its share
-    bool firstOpenDone = false;  // the writer thread has tried its first open
-    bool writerEnded = false;    // posts are refused
-    bool quitPosted = false;     // the queue takes nothing after the quit
-    bool stopRequested = false;  // the loop ends without the rest of the queue
-    unsigned opensTried = 0;     // opens the writer has finished (either way)
+    std::size_t queuedBytes = 0;  // lines in the queue, with their overhead
+    std::uint64_t taken = 0;      // messages the writer has taken (its progress)
+    unsigned lostLines = 0;       // lines given to the log and never written
+    bool entered = false;         // the writer thread holds its share
+    bool firstOpenDone = false;   // the writer thread has tried its first open
+    bool writerEnded = false;     // posts are refused
+    bool quitPosted = false;      // the queue takes nothing after the quit
+    bool stopRequested = false;   // the loop ends without the rest of the queue
+    std::uint32_t onlyThread = 0; // when set, lines of other threads are refused
+    unsigned opensTried = 0;      // opens the writer has finished (either way)
 
     // The calling thread writes the file (vvLogWriting::calling_thread):
     // opens never wait, and one that finds no regular file keeps it open
@@ -403,6 +404,12 @@ bool vvLog::stop(unsigned ms) {
     }
 }
 
+void vvLog::take_lines_only_from_this_thread() {
+    const std::uint32_t self = platform::current_thread_id();
+    std::lock_guard<std::mutex> lock(m_w->queueLock);
+    m_w->onlyThread = self;
+}
+
 bool vvLog::request_stop() {
     m_w->request_stop();
     return vvThread::request_stop();
@@ -480,7 +487,8 @@ bool vvLog::post(Message::Kind kind, std::string line) {
     {
         std::unique_lock<std::mutex> lock(w.queueLock);
         auto refused = [&w, this] {
-            return w.writerEnded || w.stopRequested || w.quitPosted || !is_running();
+            return w.writerEnded || w.stopRequested || w.quitPosted || !is_running() ||
+                   (w.onlyThread != 0 && w.onlyThread != platform::current_thread_id());
         };
         if (refused()) {
             return false;

@@ -108,6 +108,10 @@ class vvLog : public vvThread {
     // keeps writing, at most `ms` milliseconds, and returns whether it has
     // ended.
     bool stop(unsigned ms);
+    // take_lines_only_from_this_thread makes the log refuse lines of every
+    // other thread from now on: a thread that ends the process writes its
+    // last lines without another thread's lines landing among or after them.
+    void take_lines_only_from_this_thread();
     // close_file asks the writer thread to close the file (the log then
     // counts as not open).
     void close_file();

@@ -28,6 +28,10 @@ void vvProgramLog::finish(unsigned ms) {
     (m_folderLog ? *m_folderLog : m_log).stop(ms);
 }
 
+void vvProgramLog::take_lines_only_from_this_thread() {
+    (m_folderLog ? *m_folderLog : m_log).take_lines_only_from_this_thread();
+}
+
 bool vvProgramLog::open_in_working_directory() {
     // Most folders have no marker: they cost one look, and no log is made.
     if (platform::path_kind("vv.path") == platform::PathKind::missing)

@@ -21,6 +21,11 @@ class vvProgramLog {
     // milliseconds: for a process that is about to end at once.
     void finish(unsigned ms);
 
+    // take_lines_only_from_this_thread: from now on the log takes the lines
+    // of the calling thread only, so that the lines it writes before finish
+    // are the last ones.
+    void take_lines_only_from_this_thread();
+
     // is_off tells whether the log stays off for the whole process (no
     // "vv.path", or "vv.nolog"): then it never writes a line, and finish has
     // nothing to do.

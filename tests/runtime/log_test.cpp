@@ -387,6 +387,31 @@ TEST(Log, LinesOfTwoThreadsKeepTheirOrder) {
     EXPECT_EQ(next[1], count);
 }
 
+TEST(Log, LinesTakenOnlyFromOneThreadEndTheFile) {
+    // The time-out's thread writes its last line while the request's thread
+    // is still tracing: nothing of the other thread may follow it.
+    TempCwd cwd;
+    auto log = make_log("last.log", LogOptions{});
+    std::atomic<int> written{0};
+    std::thread other([&] {
+        while (log->info("other %d", written.load())) {
+            ++written;
+        }
+    });
+    while (written < 100) {
+        std::this_thread::yield();
+    }
+    log->take_lines_only_from_this_thread();
+    EXPECT_TRUE(log->info("last"));
+    other.join(); // its first refused line ends it
+    EXPECT_TRUE(log->stop(30000));
+    log.reset();
+    const auto lines = split_lines(read_all(cwd.path("last.log")));
+    ASSERT_GE(lines.size(), 101u);
+    EXPECT_EQ(message_of(lines.back()), "last");
+    EXPECT_EQ(message_of(lines[lines.size() - 2]), "other " + std::to_string(written - 1));
+}
+
 TEST(Log, LogsOfOneFileAppendWholeLines) {
     TempCwd cwd;
     // Twenty logs (one file descriptor each) append to one file at once,
