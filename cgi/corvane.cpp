@@ -414,7 +414,25 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
     const std::string referer = log_value(env("HTTP_REFERER"));
     const std::string agent = log_value(env("HTTP_USER_AGENT"));
     const std::string message(msg);
+    char codeText[16];
+    std::snprintf(codeText, sizeof codeText, "%03lu", static_cast<unsigned long>(code));
+    const std::string record = "DIR=" + dir + ", STYLE=" + style + ", FROM=" + from + "(" + host +
+                               "), REFERER=" + referer + ", AGENT=" + agent + ", CODE=" + codeText +
+                               message;
+    if (m_holdRecords) {
+        m_heldRecords.emplace_back(logName, record);
+        return;
+    }
+    write_access_record(logName, record);
+}
 
+void Corvane::write_held_access_records() {
+    for (const auto& [logName, record] : m_heldRecords)
+        write_access_record(logName, record);
+    m_heldRecords.clear();
+}
+
+void Corvane::write_access_record(const std::string& logName, const std::string& record) const {
     // After the time-out no record is written.
     hold_if_output_stopped();
     // A template from the folder settings file stays inside the folder, and
@@ -424,7 +442,5 @@ void Corvane::write_log(std::string_view msg, std::uint32_t code) {
               logName != m_commonLog ? vvLogOrigin::folder : vvLogOrigin::administrator,
               vvLogWriting::calling_thread);
     hold_if_output_stopped();
-    log.info("DIR=%s, STYLE=%s, FROM=%s(%s), REFERER=%s, AGENT=%s, CODE=%03lu%s", dir.c_str(),
-             style.c_str(), from.c_str(), host.c_str(), referer.c_str(), agent.c_str(),
-             static_cast<unsigned long>(code), message.c_str());
+    log.info("%s", record.c_str());
 }

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class RowTemplate;
@@ -55,6 +56,13 @@ class Corvane : public CgiResponse {
     // write_log appends the request's record to the access log named by
     // "log" (none when it is empty).
     void write_log(std::string_view msg, std::uint32_t code);
+
+    // hold_access_records makes write_log keep the records it composes, for
+    // write_held_access_records to write: a FastCGI child writes them once
+    // the response has gone out, so that the web server does not wait on
+    // the log.
+    void hold_access_records() { m_holdRecords = true; }
+    void write_held_access_records();
 
     // get_style returns display key `name` from the user agent's variant of
     // the style, the style, or section "index"; "" when none has it.
@@ -119,6 +127,8 @@ class Corvane : public CgiResponse {
     // icon_for is get_icon's answer (untraced), kept for the rest of the
     // request.
     const std::string& icon_for(std::string_view key) const;
+    // write_access_record writes `record` to the access log `logName`.
+    void write_access_record(const std::string& logName, const std::string& record) const;
     // append_rows appends one row per entry that is not ignored; folders show
     // `dirMarker` as their size, and a `nameWidth` other than 0 fills the
     // name and size cells into columns.
@@ -142,6 +152,10 @@ class Corvane : public CgiResponse {
     // The access log's template as the common settings file gives it: a
     // different value comes from the folder settings file.
     std::string m_commonLog;
+    // The records write_log composed while records are held, each with the
+    // access log's template it goes to.
+    bool m_holdRecords = false;
+    std::vector<std::pair<std::string, std::string>> m_heldRecords;
     std::string m_iconPath;
     // get_icon's answers by key: the settings do not change during a
     // request, and most entries share a handful of extensions.

@@ -292,6 +292,8 @@ void FastCgiServer::answer_requests() {
         // whose write failed.
         const bool written = response.finish();
         FCGX_Free(&request, !request.keepConnection || !written || FCGX_GetError(request.in) != 0);
+        if (m_program.after_response != nullptr)
+            m_program.after_response(m_program.context);
         if (code != 0)
             platform::end_child(code);
 

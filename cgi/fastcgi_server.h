@@ -15,12 +15,15 @@
 // whole CGI response, header lines first; it returns the exit code of the
 // process that ran it. A time-out it arms with platform::end_process_after
 // may stay armed: the response is written under it, and then it is
-// disarmed. `reset` runs after every request whose answer
+// disarmed. `after_response` runs once the response has gone out (or
+// failed to), still under that time-out: the request's work that need not
+// hold the response up. `reset` runs after every request whose answer
 // returned 0, once its response has gone out: it takes back what the
 // request kept and tells whether the child may answer another request as a
 // fresh process would.
 struct FastCgiProgram {
     int (*answer)(void* context, const char* conf, std::FILE* out) = nullptr;
+    void (*after_response)(void* context) = nullptr;
     bool (*reset)(void* context) = nullptr;
     void* context = nullptr;
 };

@@ -99,11 +99,12 @@ const char* or_null(int argc, char** argv, int i) {
 // run_request answers one request for the folder settings file `conf`: the
 // common settings file `ini` sets its time-out, and the page goes to the
 // file `outf` (without header) when one is named and can be opened, else
-// to `out`. Returns the exit code. The system's timer stays armed when
-// `timerOutlivesRequest` (a FastCGI request, whose response is written
-// after it returns: the server disarms it then).
+// to `out`. Returns the exit code. A `fastcgi` request's response is
+// written after it returns: the system's timer stays armed (the server
+// disarms it then), and an untraced request's access record is held for
+// after the response (write_held_records).
 int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, const char* outf,
-                std::FILE* out, bool timerOutlivesRequest = false) {
+                std::FILE* out, bool fastcgi = false) {
     // The watchdog runs before the common settings file is read, with the
     // default time-out, and then takes the configured one: a settings file
     // that blocks (a hung network share) still ends at a time-out.
@@ -148,6 +149,10 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     // header when an output file was named.
     auto request =
         std::make_unique<Corvane>(ini, conf, outf != nullptr, file != nullptr ? file : out);
+    // A traced request writes its record in its place among the trace's
+    // lines, as the CGI program does.
+    if (fastcgi && !vv_tracing())
+        request->hold_access_records();
     request->put("");
     // The answered request is not taken apart: its memory (one block for
     // every entry of the folder, the page) goes back with the process at
@@ -157,7 +162,7 @@ int run_request(vvTraceScope& trace, const std::string& ini, const char* conf, c
     if (file != nullptr)
         std::fclose(file);
     // The response is out: the watchdog has nothing left to end.
-    if (systemTimer && !timerOutlivesRequest)
+    if (systemTimer && !fastcgi)
         platform::cancel_process_end();
     watchdog.reset();
     return 0;
@@ -198,6 +203,13 @@ int answer_fastcgi(void* context, const char* conf, std::FILE* out) {
     return code;
 }
 
+// write_held_records writes the answered request's access record once its
+// response is out, still under the request's time-out.
+void write_held_records(void*) {
+    if (finishedRequest != nullptr)
+        finishedRequest->write_held_access_records();
+}
+
 // reset_fastcgi takes back the answered request, once its response is out.
 // The child answers another request only when the request ended within its
 // time-out and the watchdog was the system's timer: the ticking thread of a
@@ -229,6 +241,7 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     (void)platform::LocalZone().convert(0, time);
     FastCgiProgram program;
     program.answer = answer_fastcgi;
+    program.after_response = write_held_records;
     program.reset = reset_fastcgi;
     program.context = &run;
     return FastCgiServer(program).serve(platform::fastcgi_children());

@@ -13,7 +13,7 @@ from .client import UA, free_port
 from .files import write
 from .byte_names import fill_bytes_folder
 from .programs import BIN
-from .records import log_lines
+from .records import settled_log_lines
 from .servers import SPAWN_FCGI, stop
 
 # Settings, logs and what the default ignore lists hide, in several letter
@@ -142,7 +142,7 @@ class FastCgiSite:
         shutil.rmtree(self.root, ignore_errors=True)
 
     def log_lines(self):
-        return log_lines(self.log)
+        return settled_log_lines(self.log)
 
     def cgi_page(self, folder, script_name):
         """Dirvane's output as a CGI program, as lighttpd's mod_cgi runs it."""

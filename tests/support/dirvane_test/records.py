@@ -2,6 +2,7 @@
 
 import re
 import sys
+import time
 
 # An access log record: time, process id, the record text.
 RECORD = re.compile(rb"^\d\d/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{8}\] DIR=.*CODE=\d{3}\r\n$",
@@ -22,3 +23,18 @@ def log_lines(path):
             return f.read().split(b"\r\n")[:-1]
     except FileNotFoundError:
         return []
+
+
+def settled_log_lines(path, quiet=0.05, limit=5.0):
+    """log_lines once the file has stopped growing for `quiet` seconds (at
+    most `limit`): a FastCGI child writes a request's record just after its
+    response."""
+    lines = log_lines(path)
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        time.sleep(quiet)
+        again = log_lines(path)
+        if again == lines:
+            break
+        lines = again
+    return lines
