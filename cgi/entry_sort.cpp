@@ -9,10 +9,12 @@
 #include "cgi/ini_file.h"
 #include "cgi/natural_compare.h"
 #include "cgi/path.h"
+#include "cgi/sort_memo.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -297,12 +299,32 @@ template <class T> void apply_order(std::vector<T>& v, std::vector<std::size_t>&
     }
 }
 
+// The orders remembered since keep_sort_orders.
+std::unique_ptr<SortMemo> kept_orders;
+
 } // namespace
+
+void keep_sort_orders(std::size_t entries) {
+    kept_orders = std::make_unique<SortMemo>(entries);
+}
 
 void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFile& conf) {
     if (list.size() < 2)
         return;
     const Order order = order_for_key(key);
+    SortMemo* memo = order.column == Column::type ? nullptr : kept_orders.get();
+    const platform::Charset charset = platform::text_charset();
+    if (memo != nullptr) {
+        if (const std::vector<std::size_t>* known = memo->find(list, key, charset)) {
+            std::vector<std::size_t> source = *known;
+            apply_order(list, source);
+            return;
+        }
+    }
+    // The list as it came, for the memo.
+    std::vector<DirEntry> unsorted;
+    if (memo != nullptr && memo->takes(list.size()))
+        unsorted = list;
 
     SortKeyCache cache;
     std::vector<SortItem> items;
@@ -379,5 +401,7 @@ void sort_entries(std::vector<DirEntry>& list, std::string_view key, const IniFi
     files = {};
     items.clear();
     items.shrink_to_fit();
+    if (!unsorted.empty())
+        memo->remember(std::move(unsorted), key, charset, source);
     apply_order(list, source);
 }

@@ -8,6 +8,7 @@
 // 2 the request ran longer than its time-out, 3 a FastCGI server started as
 // root with no account to run as instead.
 #include "cgi/corvane.h"
+#include "cgi/entry_sort.h"
 #include "cgi/fastcgi_server.h"
 #include "cgi/ini_file.h"
 #include "cgi/path.h"
@@ -234,6 +235,8 @@ int serve_requests(vvTraceScope& trace, const std::string& ini) {
     // Each request reads the common settings file as it is then; its text
     // is read again only when the file changed.
     IniFile::keep_file_text(run.ini);
+    // A folder listed again, unchanged, is put into the order found before.
+    keep_sort_orders();
     run.charset = platform::text_charset();
     (void)platform::compare_locale("a", "b");
     (void)platform::compare_no_case("a", "b");

@@ -2,13 +2,16 @@
 #include "cgi/entry_sort.h"
 #include "cgi/ini_file.h"
 #include "cgi/natural_compare.h"
+#include "cgi/sort_memo.h"
 
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -404,6 +407,77 @@ TEST(SortEntries, LargeFolderIsOrderedByNumber) {
     ASSERT_EQ(names.size(), 5000u);
     for (int i = 0; i < 5000; ++i)
         ASSERT_EQ(names[i], "file" + std::to_string(i + 1) + ".txt");
+}
+
+TEST(SortMemo, FindsOnlyTheListItWasGiven) {
+    const auto utf8 = platform::Charset::utf8;
+    const std::vector<DirEntry> list = {file("b.txt", 1, 5), folder("d"), file("a.txt", 2, 6)};
+    SortMemo memo(8);
+    memo.remember(list, "name", utf8, {1, 2, 0});
+    const std::vector<std::size_t>* order = memo.find(list, "name", utf8);
+    ASSERT_NE(order, nullptr);
+    EXPECT_EQ(*order, std::vector<std::size_t>({1, 2, 0}));
+
+    // Any change of an entry, the key or the character set is another list.
+    const std::vector<std::function<void(std::vector<DirEntry>&)>> changes = {
+        [](auto& l) { l[0].path += "x"; },
+        [](auto& l) { l[1].isDir = false; },
+        [](auto& l) { l[2].size = 3; },
+        [](auto& l) { l[2].time.seconds = 7; },
+        [](auto& l) { l[2].time.microseconds = 1; },
+        [](auto& l) { l.push_back(file("c")); },
+        [](auto& l) { std::swap(l[0], l[2]); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        std::vector<DirEntry> changed = list;
+        changes[i](changed);
+        EXPECT_EQ(memo.find(changed, "name", utf8), nullptr) << "change " << i;
+    }
+    EXPECT_EQ(memo.find(list, "time", utf8), nullptr);
+    EXPECT_EQ(memo.find(list, "name", platform::Charset::shift_jis), nullptr);
+
+    // Past the bound the list used least recently goes first.
+    const std::vector<DirEntry> other = {file("x"), file("y"), file("z")};
+    memo.remember(other, "name", utf8, {2, 1, 0});
+    ASSERT_NE(memo.find(list, "name", utf8), nullptr);
+    memo.remember(other, "size", utf8, {0, 1, 2});
+    EXPECT_EQ(memo.entries(), 6u);
+    EXPECT_NE(memo.find(list, "name", utf8), nullptr);
+    EXPECT_EQ(memo.find(other, "name", utf8), nullptr);
+    EXPECT_NE(memo.find(other, "size", utf8), nullptr);
+    EXPECT_FALSE(memo.takes(9));
+}
+
+TEST(SortEntries, RememberedOrdersAreTheOrdersOfAFreshSort) {
+    // One folder listed request after request, changing between some of
+    // them: each order equals the order of a sort that remembers nothing.
+    std::vector<std::pair<std::vector<DirEntry>, const char*>> requests;
+    std::vector<DirEntry> list = {file("b.txt", 1, 3), folder("d2", 9), file("a.txt", 2, 2),
+                                  folder("d1", 8), file("c.txt", 3, 1)};
+    const auto request = [&](const char* key) { requests.emplace_back(list, key); };
+    request("name");
+    request("name");
+    request("time");
+    list[2].time.seconds = 5;
+    request("time");
+    list[0].size = 9;
+    request("rsize");
+    request("rsize");
+    list[4].path = "/srv/pub/0.txt";
+    request("name");
+    list[1].isDir = false;
+    request("name");
+    request("type");
+    std::vector<Names> fresh;
+    keep_sort_orders(0);
+    for (const auto& [entries, key] : requests)
+        fresh.push_back(sorted_names(entries, key, "[type]\n.txt=text\n"));
+    keep_sort_orders(100);
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        EXPECT_EQ(sorted_names(requests[i].first, requests[i].second, "[type]\n.txt=text\n"),
+                  fresh[i])
+            << "request " << i;
+    keep_sort_orders(0);
 }
 
 } // namespace
