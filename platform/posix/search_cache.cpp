@@ -28,6 +28,12 @@ constexpr std::uint32_t kWatchMask = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELE
 // and every other program of the server's user.
 constexpr std::size_t kMaxFolders = 128;
 
+// A folder of over a megabyte, and of more than 64 bytes for each record
+// kept, is taken for one of more entries than are kept (ext4 gives an
+// entry 12 bytes or more, tmpfs 20, btrfs twice its name's length).
+constexpr std::uint64_t kBytesPerEntry = 64;
+constexpr std::uint64_t kLargeFolderBytes = 1024 * 1024;
+
 // notices_are_complete tells whether every change of the folder open as
 // `folder` is noticed: local file systems only, where no other machine or
 // user-space server writes behind the kernel's back.
@@ -87,7 +93,13 @@ bool SearchCache::answer(int folder, const NameMatch& match, const Visit& visit,
         }
         forget(kept, true);
     }
-    if (!notices_are_complete(folder))
+    // A watch costs the kernel a step for every entry of the folder: one
+    // that will not be kept (its size speaks of more entries than the
+    // records kept) is not watched. The size only guesses the count, and
+    // a wrong guess costs time, not a wrong answer.
+    const auto size = static_cast<std::uint64_t>(self.st_size);
+    if ((size > kLargeFolderBytes && size / kBytesPerEntry > m_keeping.records) ||
+        !notices_are_complete(folder))
         return false;
     // The watch is on the inode of the descriptor, not on whatever the name
     // means by now, and it is there before the folder is read: a change
