@@ -20,7 +20,7 @@ SortMemo::SortMemo(std::size_t entryLimit) : m_entryLimit(entryLimit) {}
 
 const std::vector<std::size_t>* SortMemo::find(const std::vector<DirEntry>& list,
                                                std::string_view key, platform::Charset charset) {
-    if (!takes(list.size()) || m_sorted.empty())
+    if (!takes(list.size()))
         return nullptr;
     for (auto it = m_sorted.begin(); it != m_sorted.end(); ++it) {
         if (it->list.size() != list.size() || it->charset != charset || it->key != key)

@@ -9,7 +9,6 @@
 #include "platform/text.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <list>
 #include <string>
 #include <string_view>
